@@ -1,0 +1,36 @@
+# Shortcuts over CMake: `make play` builds and starts the game, `make test` builds and runs every test.
+JOBS ?= 2
+BUILD ?= build
+TEST_BUILD ?= build-test
+BENCH_BUILD ?= build-bench
+
+.PHONY: all deps build play play-mp test bench clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+	@echo "built: $(BUILD)/bin/korvado_sp, $(BUILD)/bin/korvado_mp and their assets in $(BUILD)/images, $(BUILD)/sfx, $(BUILD)/music"
+
+play: build
+	cd $(BUILD)/bin && ./korvado_sp
+
+play-mp: build
+	cd $(BUILD)/bin && ./korvado_mp
+
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+	cd $(TEST_BUILD) && ctest -j $(JOBS) --output-on-failure
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,27 @@
+// audio.h: the game's sound adapter: seven calls for samples and the music module, on SDL_mixer.
+#ifndef KORVADO_AUDIO_H
+#define KORVADO_AUDIO_H
+
+struct FSOUND_SAMPLE;  // a loaded sound effect
+struct FMUSIC_MODULE;  // a loaded music module
+
+const int FSOUND_FREE = -1;             // "any free channel" / "any free sample index"
+const unsigned int FSOUND_NONBLOCKING_FOCUS = 2;  // sound goes on when the window loses focus
+const unsigned int FSOUND_STEREO = 64;  // sample load mode
+
+// Opens the mixer. Nonzero on success; on failure every later load returns null.
+signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
+// Loads the music module; null on failure.
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* path);
+// Loads a WAV sample; null on failure.
+FSOUND_SAMPLE* FSOUND_Sample_Load(int index, const char* path, unsigned int mode, int offset, int length);
+// Starts the module, looping; a null module plays nothing.
+signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod);
+// Plays a sample once on a free channel over whatever plays; returns the channel or -1.
+int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample);
+// Stops one channel.
+signed char FSOUND_StopSound(int channel);
+// Halts everything and frees every sample and module loaded.
+void FSOUND_Close();
+
+#endif

@@ -1,0 +1,24 @@
+// harness.h: helpers shared by the in-process tests: booting the game headless and reading pixels.
+#ifndef KORVADO_TEST_HARNESS_H
+#define KORVADO_TEST_HARNESS_H
+
+#include <SDL.h>
+#include <string>
+
+// Runs the game's real start-up (window, sound, every asset, both cowboys) on the dummy drivers,
+// without the intro. Fails the calling test if start-up does not get through.
+void bootGame();
+
+// Shuts down what bootGame() started (the cowboys, the sound, SDL).
+void endGame();
+
+// The colour of one pixel of a surface, as 0xRRGGBB.
+Uint32 pixelRGB(SDL_Surface* s, int x, int y);
+
+// True when every pixel of the w x h area at (x, y) of a equals the same area of b at (bx, by).
+bool sameArea(SDL_Surface* a, int x, int y, SDL_Surface* b, int bx, int by, int w, int h);
+
+// A full path into the build tree, e.g. buildPath("images/bgsml.png").
+std::string buildPath(const std::string& rel);
+
+#endif

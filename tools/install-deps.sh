@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the game and the tests need.
+# Does nothing when they are all present already.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config make
+  libsdl1.2-dev libsdl-image1.2-dev libsdl-mixer1.2-dev
+  libsdl-gfx1.2-dev libsdl-ttf2.0-dev fonts-roboto-slab
+  libpng-dev zlib1g-dev
+  libespeak-ng-dev espeak-ng-data
+  libgtest-dev googletest libbenchmark-dev
+  libx11-dev xvfb xdotool x11-utils imagemagick
+  sox openmpt123 valgrind
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
