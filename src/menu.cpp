@@ -1,0 +1,4 @@
+// menu.cpp: (being written) the main menu.
+#include "game.h"
+void menu() {}
+void newGame(int) {}

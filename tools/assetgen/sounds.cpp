@@ -1,0 +1,3 @@
+// sounds.cpp: (being written) the six sound effects.
+#include "assetgen.h"
+void makeSounds(const std::string& root) { ensureDir(root + "/sfx"); }
