@@ -230,6 +230,9 @@ TEST_F(Round, TheLowerFeetAreInFrontAndTheBottleSitsBetween) {
     whiskey.y = 396;  // base below both: in front of both
     frame(1);
     EXPECT_EQ(pixelRGB(screen, 130, 440), BOTTLE);
+    whiskey.y = 345;  // base on blue's feet line: behind him too
+    frame(1);
+    EXPECT_EQ(pixelRGB(screen, 115, 360), BLUE);
 }
 
 TEST_F(Round, AHiddenBottleCountsEachOfItsDrawingCalls) {
@@ -332,12 +335,19 @@ TEST_F(Round, EscapeLeavesDuringTheCountdownAndTheRoundResumesWhereItStood) {
     EXPECT_FLOAT_EQ(Hrac1->x, 500);
 
     // After the countdown the frame in which Escape leaves still plays: red's shot takes blue's last
-    // life, but the round is not decided while it is left.
-    doCount = false;
-    K[SDLK_RCTRL] = 1;
-    EXPECT_TRUE(frameWithWinners(16).empty());
-    EXPECT_EQ(Hrac2->whiskeyCount, 0);
-    EXPECT_FALSE(gameBezi || gameOver);
+    // life, or red holds five bottles, but no round is decided while it is left.
+    for (int mode : {0, 1, 2}) {
+        newGame(mode);
+        doCount = false;
+        canGEsc = true;
+        duel(500, 100);
+        Hrac1->whiskeyCount = mode == 0 ? 5 : Hrac1->whiskeyCount;
+        Hrac2->whiskeyCount = 1;
+        K[SDLK_RCTRL] = 1;
+        EXPECT_TRUE(frameWithWinners(16).empty()) << "game type " << mode;
+        EXPECT_EQ(Hrac2->whiskeyCount, 0);
+        EXPECT_FALSE(gameBezi || gameOver);
+    }
 }
 
 TEST_F(Round, KEndsTheGameOnlyWhileBlueIsAliveAndTheCountdownIsOver) {

@@ -66,4 +66,16 @@ TEST_F(SoloRound, TheComputerFiresItsLastShotWhenItsTriggerGoesOffInTheFrameItIs
     EXPECT_FALSE(Hrac1->dead);
 }
 
+TEST_F(SoloRound, RedInItsSightsCloseByHoldsTheComputerStillInsteadOfBackingAway) {
+    Hrac1->x = 230, Hrac1->y = 300, Hrac1->smer = 'r';
+    Hrac2->x = 300, Hrac2->y = 300, Hrac2->smer = 'r';
+    frame(16);
+    EXPECT_FLOAT_EQ(Hrac2->x, 300);
+    EXPECT_EQ(Hrac2->motion, 'l');  // drawn turned towards red
+
+    Hrac1->y = 313;  // 13 lower: out of its sights but nearly level, so now it backs away
+    frame(16);
+    EXPECT_GT(Hrac2->x, 300);
+}
+
 }  // namespace
