@@ -1,8 +1,11 @@
 // unit_sp_opponent.cpp: the computer opponent's rules, each at its boundary, on the bare globals.
 #include "game.h"
+#include "harness.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -339,4 +342,103 @@ TEST_F(Opponent, StandoffDuringTheHunt) {
     EXPECT_EQ(walk(in), 's');
     EXPECT_EQ(Hrac2->motion, 'r');
     EXPECT_EQ(Hrac2->smer, 'l');
+}
+
+// ---- whole rounds, frame by frame, against a red cowboy who never touches a key ----
+
+namespace {
+
+class WholeRound : public ::testing::Test {
+protected:
+    Uint8* K = nullptr;
+    void SetUp() override {
+        bootGame();
+        K = SDL_GetKeyState(NULL);
+        srand(7);
+        reflex = wReflex = 0;  // as at the start of a run
+    }
+    void TearDown() override { endGame(); }
+    // One 16 ms frame with no key down but Return, so that a winner screen does not wait.
+    void frame() {
+        memset(K, 0, SDLK_LAST);
+        K[SDLK_RETURN] = 1;
+        keys = K;
+        delta = 16;
+        game();
+    }
+};
+
+bool levelWith(const Player* s, const Player* t) {
+    return (double)t->y + 135 > (double)s->y + 123 && (double)s->y + 147 > (double)t->y + 135;
+}
+
+}  // namespace
+
+TEST_F(WholeRound, TypeTwoLinesUpWithAStillRedAndShootsHimDown) {
+    newGame(2);
+    int lives = Hrac1->whiskeyCount, frames = 0;
+    while (gameBezi && frames < 20000) {
+        float bx = Hrac2->x, by = Hrac2->y;
+        char facing = Hrac2->smer;
+        frame();
+        frames++;
+        if (Hrac1->whiskeyCount < lives) {  // every hit is blue's shot, level and facing red
+            lives = Hrac1->whiskeyCount;
+            EXPECT_TRUE(levelWith(Hrac2, Hrac1)) << "frame " << frames;
+            EXPECT_EQ(facing, Hrac1->x > bx ? 'r' : 'l') << "frame " << frames;
+            EXPECT_FALSE(Hrac2->canShoot);
+            EXPECT_FLOAT_EQ(Hrac2->y, by);  // it stood to shoot
+        }
+    }
+    EXPECT_FALSE(gameBezi);
+    EXPECT_TRUE(gameOver);
+    EXPECT_EQ(Hrac1->whiskeyCount, 0);
+    EXPECT_EQ(Hrac2->whiskeyCount, 10);
+    // Ten lives at one shot per reload (a little over 2 s) after the 3.5 s countdown.
+    EXPECT_GT(frames * 16, 3500 + 9 * 2000);
+    EXPECT_LT(frames * 16, 90000);
+}
+
+TEST_F(WholeRound, TypeZeroCollectsBottles) {
+    newGame(0);
+    int frames = 0, rises = 0, bottles = 0;
+    while (gameBezi && frames < 20000) {
+        frame();
+        frames++;
+        if (Hrac2->whiskeyCount > bottles) rises++;
+        bottles = Hrac2->whiskeyCount;
+    }
+    EXPECT_TRUE(gameOver);
+    EXPECT_EQ(Hrac2->whiskeyCount, wLimit);  // blue won on bottles
+    EXPECT_EQ(rises, wLimit);
+    EXPECT_LT(Hrac1->whiskeyCount, wLimit);
+}
+
+// The hunt wants the bottle on the left, red stands level on the right: blue stays put,
+// turned towards red, and every shot goes left into the empty street.
+TEST_F(WholeRound, StandoffWhileHuntingLastsWhileRedStandsStill) {
+    newGame(1);
+    doCount = false;
+    frame();  // the bottle shows
+    whiskey.x = 100;
+    whiskey.y = 155;                                    // its point is level with blue's box
+    Hrac2->x = 400, Hrac2->y = 80, Hrac2->smer = 'l';
+    Hrac1->x = 600, Hrac1->y = 80;
+    int shots = 0;
+    for (int i = 0; i < 400; i++) {  // 6.4 s
+        bool loaded = Hrac2->canShoot;
+        frame();
+        if (loaded && !Hrac2->canShoot) shots++;
+        ASSERT_EQ(Hrac2->motion, 'r');
+    }
+    EXPECT_GE(shots, 2);
+    EXPECT_FLOAT_EQ(Hrac2->x, 400);
+    EXPECT_FLOAT_EQ(Hrac2->y, 80);
+    EXPECT_EQ(Hrac2->smer, 'l');
+    EXPECT_EQ(Hrac1->whiskeyCount, 5);
+    EXPECT_FALSE(Hrac1->dead);
+    // Red steps out of the sights: blue walks on to the bottle.
+    Hrac1->y = 300;
+    frame();
+    EXPECT_LT(Hrac2->x, 400);
 }
