@@ -121,9 +121,9 @@ static void drawInDepth() {
 }
 
 // A count picture; a count outside the eleven pictures draws nothing rather than read past them.
-static void drawCount(int count, SDL_Rect* at) {
-    if (count < 0 || count > 10) return;
-    SDL_UpperBlit(wc[count], NULL, screen, at);
+static void drawCount(int n, SDL_Rect* at) {
+    if (n < 0 || n > 10) return;
+    SDL_UpperBlit(wc[n], NULL, screen, at);
 }
 
 // Blue's count top left, red's top right, the portraits over them.
