@@ -172,7 +172,7 @@ static ItModule wildWest() {
     m.name = "Korvado - Dusty Street";
     m.speed = 6;
     m.tempo = 120;  // a row is 1/8 s: 64 rows take 8 s
-    m.mixVolume = 40;
+    m.mixVolume = 36;  // leaves room for the shots and the cries
     m.channels = CHANNELS;
     m.samples = {guitarSample(), bassSample(),   whistleSample(), harmonicaSample(),
                  kickSample(),   snareSample(),  shakerSample(),  hoofSample()};

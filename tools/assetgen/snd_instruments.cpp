@@ -33,7 +33,8 @@ ItSample guitarSample() {
     Wave w((size_t)(kRate * 1.6), 0.0f);
     float soft = 0;
     for (int i = 0; i < period; i++) w[i] = soft = soft * 0.5f + n.white() * 0.5f;  // a soft nylon pluck
-    for (size_t i = period; i < w.size(); i++) w[i] = 0.996f * 0.5f * (w[i - period] + w[i - period - 1]);
+    w[period] = 0.996f * w[0];
+    for (size_t i = period + 1; i < w.size(); i++) w[i] = 0.996f * 0.5f * (w[i - period] + w[i - period - 1]);
     Wave body = w;
     biquad(body, BANDPASS, 105, 2.0, kRate);  // the hollow of the guitar
     mixInto(w, body, 0, 0.6f);

@@ -66,6 +66,7 @@ static void breathe(Wave& w, float amount, uint32_t seed) {
 static Wave finishCry(const Wave& voice, float drive, float echo, float peak) {
     Wave w = resample(voice, (double)kSpeechRate / kRate);
     biquad(w, HIGHPASS, 90, 0.7, kRate);
+    biquad(w, LOWPASS, 9000, 0.7, kRate);  // twice: nothing of the resampling's mirror images stays
     biquad(w, LOWPASS, 9000, 0.7, kRate);
     scaleTo(w, 1.0f);
     softClip(w, drive);
@@ -103,16 +104,16 @@ static Wave gunshot() {
     addEcho(w, kRate, 170, 0.28f, 2);
     addReverb(w, kRate, 31, 0.7f, 0.3f);
     fadeEdges(w, kRate, 0, 120);
-    scaleTo(w, 0.93f);
+    scaleTo(w, 0.85f);
     return w;
 }
 
 // A hit cowboy's short yelp of pain.
 static Wave ouch() {
-    Voice v{"en-us+klatt3", 180, 100, 100};
-    Wave w = liven(phrase(v, "[[';aUtS]]!", 1.22, 1.08), 7, 0.015, 0.004, 21);
+    Voice v{"en-us+klatt3", 150, 100, 100};
+    Wave w = liven(phrase(v, "[[';aU:tS]]!", 1.22, 1.08), 7, 0.015, 0.004, 21);
     breathe(w, 0.3f, 11);
-    return finishCry(w, 2.6f, 0.22f, 0.85f);
+    return finishCry(w, 1.6f, 0.22f, 0.8f);
 }
 
 // "Yaa-hooo!": a call and then the whoop, leaping up and held.
@@ -122,7 +123,7 @@ static Wave yaahooo() {
     Wave b = phrase(high, "[[h'u::::]]!", 1.3, 1.22);
     Wave w = liven(join({a, b}, -25), 5.5, 0.018, 0.004, 22);
     breathe(w, 0.3f, 12);
-    return finishCry(w, 2.2f, 0.3f, 0.85f);
+    return finishCry(w, 1.5f, 0.3f, 0.8f);
 }
 
 // "Yee-haaa!": a high yee and a long falling haaa.
@@ -130,15 +131,15 @@ static Wave yeehaaa() {
     Voice v{"en-us+klatt3", 150, 100, 100};
     Wave w = liven(phrase(v, "[[j'i:: h'A::::]]!", 1.16, 1.1), 5.0, 0.018, 0.004, 23);
     breathe(w, 0.3f, 13);
-    return finishCry(w, 2.2f, 0.3f, 0.85f);
+    return finishCry(w, 1.5f, 0.3f, 0.8f);
 }
 
 // "Yippee!": a happy cheer rising at the end, when the bottle is picked up.
 static Wave yipee() {
     Voice v{"en-us+klatt3", 160, 100, 100};
-    Wave w = liven(phrase(v, "[[jIp'i::::]]?", 1.15, 1.2), 6.0, 0.015, 0.003, 24);
+    Wave w = liven(phrase(v, "[[jIp'i::::]]!", 1.1, 1.4), 6.0, 0.015, 0.003, 24);
     breathe(w, 0.2f, 14);
-    return finishCry(w, 1.8f, 0.25f, 0.8f);
+    return finishCry(w, 1.3f, 0.25f, 0.8f);
 }
 
 // One "ha" of the laugh: cut short and falling away, so that the next one stands apart.
@@ -161,11 +162,11 @@ static Wave evilLaugh() {
     parts.push_back(ha(slow, "[[h'A::]]", pitch[5], 600));
     Wave w = liven(join(parts, 55), 4.0, 0.01, 0.005, 25);
     breathe(w, 0.35f, 15);
-    Wave out = finishCry(w, 1.8f, 0.3f, 0.85f);
+    Wave out = finishCry(w, 1.4f, 0.3f, 0.85f);
     out.resize(out.size() + kRate / 2, 0.0f);
     addReverb(out, kRate, 41, 0.6f, 0.25f);
     fadeEdges(out, kRate, 0, 300);
-    scaleTo(out, 0.85f);
+    scaleTo(out, 0.8f);
     return out;
 }
 
