@@ -88,28 +88,30 @@ static void strum(ItPattern& p, int row, const Chord& c, int vol, bool down) {
     for (int s = 0; s < 3; s++) play(p, row, CH_STRING1 + s, c.strings[s], GUITAR, vol, down ? s : 2 - s);
 }
 
+// Half a bar of the band: bass on the beat, guitar strums after it. In a bar's second half the bass plays
+// the fifth, or the new root if the chord changed, and walks up a semitone into the next chord's root.
+static void bandHalf(ItPattern& p, int r, const Chord& c, bool fresh, int nextRoot, int style) {
+    bool second = r % 16 == 8;
+    play(p, r, CH_BASS, fresh || !second ? c.bass : c.fifth, BASS, 60, 0);
+    if (second && style >= 1) play(p, r + 6, CH_BASS, nextRoot - 1, BASS, 40, 0);
+    if (style >= 1) strum(p, r, c, 26, true);
+    strum(p, r + 4, c, 44, true);
+    strum(p, r + 6, c, 30, false);
+}
+
 static void placeBand(ItPattern& p, const Section& s) {
     std::istringstream in(s.chords);
-    std::string prev;
-    for (int half = 0; half < 8; half++) {
-        std::string name;
-        in >> name;
-        const Chord& c = chordNamed(name);
-        int r = half * 8;
-        bool ending = s.drums == 3 && half >= 6;
-        if (ending) {  // the last bar: one strum left to ring
-            if (half == 6) {
-                strum(p, r, c, 48, true);
-                play(p, r, CH_BASS, c.bass, BASS, 60, 0);
-            }
+    std::vector<const Chord*> chords;
+    for (std::string name; in >> name;) chords.push_back(&chordNamed(name));
+    for (int half = 0; half < 8 && half < (int)chords.size(); half++) {
+        const Chord& c = *chords[half];
+        if (s.drums == 3 && half >= 6) {  // the last bar: one strum left to ring
+            if (half == 6) strum(p, 48, c, 48, true);
+            if (half == 6) play(p, 48, CH_BASS, c.bass, BASS, 60, 0);
             continue;
         }
-        play(p, r, CH_BASS, name != prev || half % 2 == 0 ? c.bass : c.fifth, BASS, 60, 0);
-        if (half % 2 == 1 && s.drums >= 1) play(p, r + 6, CH_BASS, c.fifth, BASS, 40, 0);  // a walking step
-        if (s.drums >= 1) strum(p, r, c, 26, true);
-        strum(p, r + 4, c, 44, true);
-        strum(p, r + 6, c, 30, false);
-        prev = name;
+        int next = half + 1 < (int)chords.size() ? chords[half + 1]->bass : chords[0]->bass;
+        bandHalf(p, half * 8, c, half == 0 || chords[half - 1] != &c, next, s.drums);
     }
 }
 

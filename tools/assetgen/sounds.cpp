@@ -78,6 +78,16 @@ static Wave finishCry(const Wave& voice, float drive, float echo, float peak) {
     return w;
 }
 
+// A loud bang in the open street: squeezed, thrown back by the shop fronts, and levelled.
+static Wave streetRoom(Wave w) {
+    softClip(w, 2.5f);
+    addEcho(w, kRate, 170, 0.28f, 2);
+    addReverb(w, kRate, 31, 0.7f, 0.3f);
+    fadeEdges(w, kRate, 0, 120);
+    scaleTo(w, 0.85f);
+    return w;
+}
+
 // The gunshot: a sharp crack, a low thump of the charge, and a tail rolling off the shop fronts.
 static Wave gunshot() {
     Noise n(0x6F1E);
@@ -89,23 +99,16 @@ static Wave gunshot() {
         crack[i] = n.white() * (float)exp(-t / 0.006);
         body[i] = n.white() * (float)exp(-t / 0.045);
         tail[i] = n.white() * (float)(exp(-t / 0.28) * (1 - exp(-t / 0.01)));
-        phase += 2 * kPi * (45 + 110 * exp(-t / 0.03)) / kRate;
+        phase += 2 * kPi * (45 + 110 * exp(-t / 0.03)) / kRate;  // the thump drops from 155 Hz to 45 Hz
         thump[i] = (float)(sin(phase) * exp(-t / 0.07));
     }
     biquad(crack, HIGHPASS, 1200, 0.7, kRate);
     biquad(body, LOWPASS, 2500, 0.8, kRate);
     sweptBiquad(tail, LOWPASS, 1800, 250, 0.9, kRate);
-    Wave w(len, 0.0f);
-    mixInto(w, crack, 0, 1.0f);
-    mixInto(w, body, 0, 0.9f);
-    mixInto(w, thump, 0, 1.1f);
-    mixInto(w, tail, 0, 0.35f);
-    softClip(w, 2.5f);
-    addEcho(w, kRate, 170, 0.28f, 2);
-    addReverb(w, kRate, 31, 0.7f, 0.3f);
-    fadeEdges(w, kRate, 0, 120);
-    scaleTo(w, 0.85f);
-    return w;
+    mixInto(crack, body, 0, 0.9f);
+    mixInto(crack, thump, 0, 1.1f);
+    mixInto(crack, tail, 0, 0.35f);
+    return streetRoom(crack);
 }
 
 // A hit cowboy's short yelp of pain.
