@@ -518,6 +518,61 @@ static void keepOffGreen(unsigned char* p) {
     if (p[1] > 200 && p[0] < 60 && p[2] < 60) p[1] = 200;
 }
 
+bool isKey(const Image& im, int x, int y) {
+    const unsigned char* p = &im.px[(size_t(y) * im.w + x) * 3];
+    return im.keyed && p[0] == 0 && p[1] == 255 && p[2] == 0;
+}
+
+static void setPx(Image& im, int x, int y, Col c) {
+    unsigned char* o = &im.px[(size_t(y) * im.w + x) * 3];
+    o[0] = toByte(c.r);
+    o[1] = toByte(c.g);
+    o[2] = toByte(c.b);
+}
+
+// Grows a one-pixel dark rim around every covered pixel, into the key.
+static void growRim(Image& im, const std::vector<char>& solidPx) {
+    for (int y = 0; y < im.h; y++)
+        for (int x = 0; x < im.w; x++) {
+            if (solidPx[size_t(y) * im.w + x]) continue;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; dy++)
+                for (int dx = -1; dx <= 1 && !near; dx++) {
+                    int nx = x + dx, ny = y + dy;
+                    near = nx >= 0 && ny >= 0 && nx < im.w && ny < im.h && solidPx[size_t(ny) * im.w + nx];
+                }
+            if (near) setPx(im, x, y, kOutline);
+        }
+}
+
+// A few key pixels shut in by a figure would show as pinholes: they are closed with the rim's colour.
+// Larger openings, such as the gap between an arm and the body, stay see-through.
+static void fillPinholes(Image& im) {
+    const int small = 40;
+    std::vector<int> region(size_t(im.w) * im.h, -1);
+    for (int start = 0; start < im.w * im.h; start++) {
+        if (region[start] >= 0 || !isKey(im, start % im.w, start / im.w)) continue;
+        std::vector<int> todo = {start}, members;
+        region[start] = start;
+        bool border = false;
+        while (!todo.empty()) {
+            int i = todo.back(), x = i % im.w, y = i / im.w;
+            todo.pop_back();
+            members.push_back(i);
+            border = border || x == 0 || y == 0 || x == im.w - 1 || y == im.h - 1;
+            const int dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+            for (int k = 0; k < 4; k++) {
+                int nx = x + dx[k], ny = y + dy[k], n = ny * im.w + nx;
+                if (nx < 0 || ny < 0 || nx >= im.w || ny >= im.h || region[n] >= 0 || !isKey(im, nx, ny)) continue;
+                region[n] = start;
+                todo.push_back(n);
+            }
+        }
+        if (!border && int(members.size()) < small)
+            for (int i : members) setPx(im, i % im.w, i / im.w, kOutline);
+    }
+}
+
 Image finish(const Canvas& c, bool keyed) {
     Image im;
     im.w = c.w;
@@ -545,21 +600,8 @@ Image finish(const Canvas& c, bool keyed) {
             solidPx[size_t(y) * c.w + x] = covered;
         }
     if (!keyed) return im;
-    for (int y = 0; y < c.h; y++)
-        for (int x = 0; x < c.w; x++) {
-            if (solidPx[size_t(y) * c.w + x]) continue;
-            bool near = false;
-            for (int dy = -1; dy <= 1 && !near; dy++)
-                for (int dx = -1; dx <= 1 && !near; dx++) {
-                    int nx = x + dx, ny = y + dy;
-                    near = nx >= 0 && ny >= 0 && nx < c.w && ny < c.h && solidPx[size_t(ny) * c.w + nx];
-                }
-            if (!near) continue;
-            unsigned char* o = &im.px[(size_t(y) * c.w + x) * 3];
-            o[0] = toByte(kOutline.r);
-            o[1] = toByte(kOutline.g);
-            o[2] = toByte(kOutline.b);
-        }
+    growRim(im, solidPx);
+    fillPinholes(im);
     return im;
 }
 
@@ -569,11 +611,6 @@ Image mirrorX(const Image& im) {
         for (int x = 0; x < im.w; x++)
             for (int k = 0; k < 3; k++) m.px[(size_t(y) * im.w + x) * 3 + k] = im.px[(size_t(y) * im.w + im.w - 1 - x) * 3 + k];
     return m;
-}
-
-bool isKey(const Image& im, int x, int y) {
-    const unsigned char* p = &im.px[(size_t(y) * im.w + x) * 3];
-    return im.keyed && p[0] == 0 && p[1] == 255 && p[2] == 0;
 }
 
 // Each sample takes the average of the picture's pixels under it; key pixels count as holes.
