@@ -72,7 +72,7 @@ Pose poseFor(CowboyPose id) {
         p.armF[0] = 78, p.armF[1] = 92;
         p.gun = 1;
         p.flash = true;
-        p.lean = -5;  // the recoil rocks him back on his heels
+        p.lean = -7;  // the recoil rocks him back on his heels
     }
     return p;
 }
@@ -81,7 +81,7 @@ Pose poseFor(CowboyPose id) {
 Pose deathPose(int k) {
     Pose p = poseFor(POSE_WALK0);
     static const float lean[4] = {-12, -36, -64, -90}, squash[4] = {1, 0.92f, 0.82f, 0.74f};
-    static const float arms[4][4] = {{165, 185, 200, 215}, {190, 205, 205, 225}, {150, 170, 60, 100}, {12, 30, 30, 80}};
+    static const float arms[4][4] = {{200, 215, 140, 165}, {190, 205, 205, 225}, {150, 170, 60, 100}, {12, 30, 30, 80}};
     static const float legs[4][4] = {{-8, -8, 12, 2}, {-2, -14, 24, -10}, {10, -24, 38, -22}, {36, -36, 62, -32}};
     p.lean = lean[k];
     p.squash = squash[k];
@@ -147,21 +147,22 @@ void gunShape(Figure& f) {  // barrel along +x from the hand, grip below
     outlinedPoly(f.c, {{-2.5f, 0}, {1, -1}, {2, 4.5f}, {-1.5f, 5.5f}}, RIM * 0.8f, kOutline, solid(WALNUT));
     outlinedPoly(f.c, {{-2.5f, -3.2f}, {3.5f, -3.2f}, {3.5f, 0.6f}, {-2, 0.8f}}, RIM * 0.8f, kOutline,
                  grad(scaleCol(STEEL, 1.2f), scaleCol(STEEL, 0.7f), P{0, -3}, P{0, 1}));
-    outlinedPoly(f.c, {{3.5f, -3}, {9.5f, -3}, {9.5f, -1.3f}, {3.5f, -1.3f}}, RIM * 0.8f, kOutline, solid(STEEL));
+    outlinedPoly(f.c, {{3.5f, -3.2f}, {11, -3.2f}, {11, -1}, {3.5f, -1}}, RIM * 0.8f, kOutline,
+                 grad(scaleCol(STEEL, 1.25f), scaleCol(STEEL, 0.75f), P{0, -3.2f}, P{0, -1}));
 }
 
 void flashShape(Figure& f) {  // muzzle flash just beyond the barrel, more up and down than forward
     std::vector<P> star;
     for (int i = 0; i < 16; i++) {
-        float t = float(M_PI) * 2 * i / 16, r = (i % 2) ? 1.8f : (i % 4 == 0 ? 7.5f : 4.8f);
-        star.push_back(P{std::cos(t) * r * 0.55f, std::sin(t) * r});
+        float t = float(M_PI) * 2 * i / 16, r = (i % 2) ? 2 : (i % 4 == 0 ? 9 : 5.5f);
+        star.push_back(P{std::cos(t) * r * 0.42f, std::sin(t) * r});
     }
     fillPoly(f.c, star, solid(rgb(255, 196, 56)));
     fillEllipse(f.c, P{0, 0}, 1.5f, 2.6f, solid(rgb(255, 250, 214)));
 }
 
 void smokeShape(Figure& f) {  // a wisp of smoke from a raised gun
-    strokeLine(f.c, {{0, 0}, {1.2f, -2.5f}, {0, -5}, {1.5f, -7.5f}}, 1.6f, solid(rgb(214, 206, 196)));
+    strokeLine(f.c, {{0, -1}, {1.4f, -3.5f}, {0, -6}, {1.6f, -8.5f}}, 1.8f, solid(rgb(236, 232, 226)));
 }
 
 void arm(Figure& f, P shoulder, const float* a, bool back) {
@@ -173,9 +174,9 @@ void arm(Figure& f, P shoulder, const float* a, bool back) {
         float dir = f.p.gun == 1 ? 90 - a[1] : -96;  // aimed along the forearm, or pointing at the sky
         withLocal(f, hand, dir, gunShape);
         Xf gun = xfRotate(dir, P{0, 0});
-        P muzzle = xfApply(gun, P{9.5f, -2.2f});
+        P muzzle = xfApply(gun, P{11, -2.1f});
         muzzle = P{hand.x + muzzle.x, hand.y + muzzle.y};
-        if (f.p.flash) withLocal(f, xfApply(xfMove(muzzle.x, muzzle.y), xfApply(gun, P{2.5f, 0})), dir, flashShape);
+        if (f.p.flash) withLocal(f, xfApply(xfMove(muzzle.x, muzzle.y), xfApply(gun, P{2.2f, 0})), dir, flashShape);
         if (f.p.gun == 2) withLocal(f, muzzle, 0, smokeShape);
     }
     Col skin = back ? scaleCol(f.o.skin, 0.85f) : f.o.skin;

@@ -138,21 +138,28 @@ Image winnerBanner(Cowboy who) {
     Canvas c = newCanvas(400, 120, 2);
     Col band = cowboyColour(who), dark = scaleCol(band, 0.55f);
     // the tails behind, then the band with a gold trim
-    outlinedPoly(c, {{4, 40}, {58, 40}, {58, 104}, {4, 104}, {22, 72}}, 2, kOutline, solid(dark));
-    outlinedPoly(c, {{342, 40}, {396, 40}, {378, 72}, {396, 104}, {342, 104}}, 2, kOutline, solid(dark));
-    outlinedPoly(c, {{38, 20}, {362, 20}, {362, 94}, {38, 94}}, 2.2f, kOutline,
-                 grad(rgb(250, 210, 110), rgb(170, 110, 40), P{0, 20}, P{0, 94}));
-    fillRect(c, 42, 24, 316, 66, grad(scaleCol(band, 1.25f), scaleCol(band, 0.7f), P{0, 24}, P{0, 90}));
-    fillRect(c, 42, 24, 316, 6, solid(rgb(255, 255, 255), 0.15f));
-    drawStar(c, P{62, 57}, 13, rgb(246, 200, 90), 1.2f);
-    drawStar(c, P{338, 57}, 13, rgb(246, 200, 90), 1.2f);
-    std::string text = who == RED_COWBOY ? "RED COWBOY WINS!" : "BLUE COWBOY WINS!";
-    TextStyle t = boldText(30, goldPaint(40, 74), 2.4f);
+    outlinedPoly(c, {{4, 34}, {60, 34}, {60, 108}, {4, 108}, {24, 71}}, 2, kOutline, solid(dark));
+    outlinedPoly(c, {{340, 34}, {396, 34}, {376, 71}, {396, 108}, {340, 108}}, 2, kOutline, solid(dark));
+    outlinedPoly(c, {{36, 10}, {364, 10}, {364, 98}, {36, 98}}, 2.2f, kOutline,
+                 grad(rgb(250, 210, 110), rgb(170, 110, 40), P{0, 10}, P{0, 98}));
+    fillRect(c, 41, 15, 318, 78, grad(scaleCol(band, 1.25f), scaleCol(band, 0.7f), P{0, 15}, P{0, 93}));
+    fillRect(c, 41, 15, 318, 6, solid(rgb(255, 255, 255), 0.15f));
+    TextStyle t = boldText(34, solid(rgb(255, 246, 226)), 2.4f);
+    t.spacing = 2;
     t.shadowDx = 2;
     t.shadowDy = 2;
     t.shadowAlpha = 0.8f;
-    while (textWidth(text, t) > 240) t.size -= 1;
-    drawText(c, text, 200, 57, t);
+    while (textWidth("BLUE COWBOY", t) > 290) t.size -= 1;  // the longer name sets the size of both
+    drawText(c, who == RED_COWBOY ? "RED COWBOY" : "BLUE COWBOY", 200, 38, t);
+    TextStyle w = boldText(34, goldPaint(58, 86), 2.4f);
+    w.spacing = 4;
+    w.shadowDx = 2;
+    w.shadowDy = 2;
+    w.shadowAlpha = 0.8f;
+    drawText(c, "WINS!", 200, 73, w);
+    float half = textWidth("WINS!", w) / 2 + 26;
+    drawStar(c, P{200 - half, 72}, 14, rgb(246, 200, 90), 1.2f);
+    drawStar(c, P{200 + half, 72}, 14, rgb(246, 200, 90), 1.2f);
     return finish(c, true);
 }
 

@@ -13,6 +13,16 @@ float fitScale(const Image& im) {
     return 1.f;
 }
 
+TextStyle labelStyle() {
+    TextStyle t;
+    t.face = SANS_BOLD;
+    t.size = 9;
+    t.fill = solid(rgb(236, 226, 206));
+    return t;
+}
+
+float labelWidth(const std::string& s) { return textWidth(s, labelStyle()) + 4; }
+
 struct Cell {
     float x, y, k;
 };
@@ -21,7 +31,7 @@ struct Cell {
 int layout(const Pictures& all, std::vector<Cell>& cells) {
     float x = PAD, y = PAD, rowH = 0;
     for (const Picture& p : all) {
-        float k = fitScale(p.img), w = std::max(p.img.w * k, 96.f), h = p.img.h * k + LABEL;
+        float k = fitScale(p.img), w = std::max(p.img.w * k, labelWidth(p.path)), h = p.img.h * k + LABEL;
         if (x + w > SHEET_W - PAD) {
             x = PAD;
             y += rowH + PAD;
@@ -48,10 +58,7 @@ Image makeContactSheet(const Pictures& all) {
     int h = layout(all, cells);
     Canvas c = newCanvas(SHEET_W, h, 1);
     fillCanvas(c, solid(rgb(46, 40, 38)));
-    TextStyle label;
-    label.face = SANS_BOLD;
-    label.size = 9;
-    label.fill = solid(rgb(236, 226, 206));
+    TextStyle label = labelStyle();
     for (size_t i = 0; i < all.size(); i++) {
         const Image& im = all[i].img;
         const Cell& cl = cells[i];

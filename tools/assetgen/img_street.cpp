@@ -181,34 +181,72 @@ void boardwalk(Canvas& c) {
     strokeLine(c, {{641, WALK - 13}, {661, WALK + 7}}, 1.6f, solid(rgb(90, 56, 30)));
 }
 
-// The road: sunlit dust with shade under the boardwalk, wheel ruts, pebbles, hoof prints and dry grass.
-void road(Canvas& c) {
-    fillRect(c, 0, GROUND, 800, 600 - GROUND, painter([](float x, float y) {
-        float t = (y - GROUND) / (600 - GROUND);
-        Col dust = ramp({{0, rgb(150, 104, 66)}, {0.08f, rgb(196, 148, 96)}, {0.5f, rgb(222, 178, 122)}, {1, rgb(204, 156, 102)}}, t);
-        float blot = fbm(x * 0.012f, y * 0.02f, 13, 4), grain = hashNoise(int(x * 2), int(y * 2), 17);
-        float k = 0.88f + 0.22f * blot + 0.07f * (grain - 0.5f);
-        for (float ry : {318.f, 340.f, 470.f, 492.f}) {  // wagon ruts wander a little
-            float d = std::fabs(y - ry - 5 * std::sin(x * 0.008f + ry));
-            if (d < 4) k *= 0.9f + 0.025f * d;
-            else if (d < 6) k *= 1.04f;
+// A wagon's two wheel tracks, wandering a little and fading in and out along the road.
+float rutShade(float x, float y, float mid, int seed) {
+    float wander = mid + 7 * std::sin(x * 0.006f + seed) + 4 * (valueNoise(x * 0.01f, 0, seed) - 0.5f);
+    float worn = std::min(1.f, std::max(0.f, valueNoise(x * 0.005f, 0.5f, seed + 1) * 2.2f - 0.6f));
+    float k = 1;
+    for (float off : {-12.f, 12.f}) {
+        float d = std::fabs(y - wander - off);
+        if (d < 5) k -= (0.1f - 0.018f * d) * worn;
+        else if (d < 8) k += 0.035f * worn;
+    }
+    return k;
+}
+
+Col roadColour(float x, float y) {
+    float t = (y - GROUND) / (600 - GROUND);
+    Col dust = ramp({{0, rgb(150, 104, 66)}, {0.08f, rgb(196, 148, 96)}, {0.5f, rgb(224, 180, 124)}, {1, rgb(200, 150, 98)}}, t);
+    float big = valueNoise(x * 0.005f, y * 0.008f, 12), blot = fbm(x * 0.02f, y * 0.03f, 13, 3);
+    float grain = hashNoise(int(x * 2), int(y * 2), 17);
+    float k = 0.84f + 0.16f * big + 0.14f * blot + 0.08f * (grain - 0.5f);
+    k *= rutShade(x, y, 322, 5) * rutShade(x, y, 486, 9);
+    float corner = std::hypot((x - 400) / 480, (y - 330) / 330);  // the low corners lie in a little shade
+    if (corner > 0.8f) k *= 1 - (corner - 0.8f) * 0.35f;
+    return scaleCol(dust, k);
+}
+
+void rock(Canvas& c, float x, float y, float r, unsigned& s) {
+    fillEllipse(c, P{x + r * 0.35f, y + r * 0.45f}, r * 1.25f, r * 0.55f, solid(rgb(80, 50, 28), 0.4f));
+    std::vector<P> pts;
+    for (int i = 0; i < 9; i++) {
+        float t = float(M_PI) * 2 * i / 9, rr = r * (0.8f + 0.3f * rngf(s));
+        pts.push_back(P{x + std::cos(t) * rr * 1.2f, y + std::sin(t) * rr * 0.7f});
+    }
+    outlinedPoly(c, pts, 0.8f, rgb(90, 64, 44), shaded(rgb(178, 150, 122), P{x, y}, r));
+}
+
+void cracks(Canvas& c, float x, float y, unsigned& s) {
+    for (int i = 0; i < 7; i++) {
+        std::vector<P> line = {{x + rngf(s) * 60 - 30, y + rngf(s) * 24 - 12}};
+        for (int k = 0; k < 4; k++) {
+            P last = line.back();
+            line.push_back(P{last.x + rngf(s) * 16 - 8, last.y + rngf(s) * 8 - 4});
         }
-        return scaleCol(dust, k);
-    }));
+        strokeLine(c, line, 0.9f, solid(rgb(120, 80, 50), 0.55f));
+    }
+}
+
+// The road: sunlit dust with shade under the boardwalk, wheel tracks, pebbles, rocks, hoof prints, dry grass.
+void road(Canvas& c) {
+    fillRect(c, 0, GROUND, 800, 600 - GROUND, painter(roadColour));
     unsigned s = 12345;
-    for (int i = 0; i < 170; i++) {  // pebbles
-        float x = rngf(s) * 800, y = GROUND + 8 + rngf(s) * (600 - GROUND - 8), r = 0.8f + rngf(s) * 2.2f;
+    for (int i = 0; i < 150; i++) {  // pebbles
+        float x = rngf(s) * 800, y = GROUND + 8 + rngf(s) * (600 - GROUND - 8), r = 0.7f + rngf(s) * 1.8f;
         fillEllipse(c, P{x + 0.6f, y + 0.8f}, r * 1.3f, r * 0.8f, solid(rgb(90, 60, 36), 0.45f));
         fillEllipse(c, P{x, y}, r * 1.2f, r * 0.75f, shaded(rgb(176, 150, 124), P{x, y}, r));
     }
-    for (int i = 0; i < 26; i++) {  // hoof prints along the ruts
-        float x = 30 + i * 29 + rngf(s) * 8, y = 405 + std::sin(i * 1.3f) * 6 + (i % 2) * 8;
+    for (P at : {P{24, 250}, P{770, 300}, P{40, 585}, P{745, 560}, P{300, 592}, P{560, 212}}) rock(c, at.x, at.y, 4 + rngf(s) * 4, s);
+    cracks(c, 660, 560, s);
+    cracks(c, 120, 290, s);
+    for (int i = 0; i < 18; i++) {  // a horse went down the middle of the road
+        float x = 20 + i * 44 + rngf(s) * 10, y = 404 + std::sin(i * 0.7f) * 10 + (i % 2) * 9;
         std::vector<P> u;
         for (int k = 0; k <= 8; k++) {
             float t = float(M_PI) * (0.1f + 0.8f * k / 8);
-            u.push_back(P{x + std::cos(t) * 3.5f, y + std::sin(t) * 3});
+            u.push_back(P{x + std::cos(t) * 3.2f, y + std::sin(t) * 2.6f});
         }
-        strokeLine(c, u, 1.5f, solid(rgb(120, 80, 48), 0.55f));
+        strokeLine(c, u, 1.4f, solid(rgb(120, 80, 48), 0.35f + 0.25f * rngf(s)));
     }
     for (int i = 0; i < 22; i++) {  // dry grass along the edges of the road
         bool top = i < 12;
