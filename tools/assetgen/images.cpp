@@ -2,6 +2,8 @@
 #include "assetgen.h"
 #include "img_art.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -22,6 +24,9 @@ void writeAll(const std::string& root, const Pictures& all, size_t from, size_t 
 }  // namespace
 
 void makeImages(const std::string& root) {
+    // full-screen canvases come and go by the dozen: keep their memory instead of mapping it afresh each time
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     fontsInit();
     // two painters share the work; each keeps its own pictures in the order they are made
     Pictures mine, theirs;

@@ -28,6 +28,7 @@ Paint woodPaint(Col base, int seed, bool vertical);  // grained boards, grain al
 void drawWoodPlank(Canvas& c, float x, float y, float w, float h, Col wood, int seed);  // one board, dark edges
 void drawPlanks(Canvas& c, float x, float y, float w, float h, float board, bool vertical, Col wood, int seed);
 void drawWhiskeyBottle(Canvas& c, const Xf& place, int glint);  // a 30 x 55 bottle; glint 0..4, or -1 for none
+void drawCactus(Canvas& c, float x, float ground, float height, int seed);  // a saguaro standing at (x, ground)
 void drawStar(Canvas& c, P centre, float r, Col fill, float rim, float degrees = -90);  // a sheriff's star
 
 // ---- the makers: each adds its pictures ----

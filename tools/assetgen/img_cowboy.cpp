@@ -89,8 +89,8 @@ Pose deathPose(int k) {
     p.legB[0] = legs[k][0], p.legB[1] = legs[k][1], p.legF[0] = legs[k][2], p.legF[1] = legs[k][3];
     p.deadEyes = k >= 2;
     p.hatOn = false;
-    static const P hat[4] = {{52, 15}, {56, 24}, {56, 52}, {0, 0}};
-    static const float turn[4] = {20, 50, 150, 0};
+    static const P hat[4] = {{52, 15}, {56, 24}, {60, 30}, {0, 0}};
+    static const float turn[4] = {20, 50, 120, 0};
     p.hatAt = hat[k];
     p.hatTurn = turn[k];
     return p;

@@ -103,3 +103,30 @@ Paint goldPaint(float top, float bottom) {
         return ramp({{0, rgb(255, 246, 196)}, {0.45f, rgb(252, 204, 92)}, {0.55f, rgb(226, 150, 48)}, {1, rgb(170, 92, 30)}}, t);
     });
 }
+
+void drawCactus(Canvas& c, float x, float ground, float h, int seed) {
+    unsigned s = unsigned(seed);
+    float r = h * 0.085f;
+    Col skin = rgb(80, 96, 54);
+    auto limb = [&](P a, P b, float rr) {
+        fillCapsule(c, a, b, rr + 1.5f, rr + 1.5f, solid(kOutline));
+    };
+    P base{x, ground}, top{x, ground - h};
+    float ly = ground - h * (0.45f + 0.15f * rngf(s)), ry = ground - h * (0.55f + 0.15f * rngf(s));
+    P l0{x - r, ly}, l1{x - r * 3.2f, ly}, l2{x - r * 3.2f, ly - h * 0.3f};
+    P r0{x + r, ry}, r1{x + r * 3.f, ry}, r2{x + r * 3.f, ry - h * 0.25f};
+    for (int pass = 0; pass < 2; pass++) {  // the dark rim of every limb, then the limbs
+        if (pass == 0) {
+            limb(base, top, r), limb(l0, l1, r * 0.7f), limb(l1, l2, r * 0.7f), limb(r0, r1, r * 0.7f), limb(r1, r2, r * 0.7f);
+            continue;
+        }
+        Paint p = grad(scaleCol(skin, 1.2f), scaleCol(skin, 0.65f), P{x - r * 3, 0}, P{x + r * 3, 0});
+        fillCapsule(c, base, top, r, r, p);
+        fillCapsule(c, l0, l1, r * 0.7f, r * 0.7f, p);
+        fillCapsule(c, l1, l2, r * 0.7f, r * 0.7f, p);
+        fillCapsule(c, r0, r1, r * 0.7f, r * 0.7f, p);
+        fillCapsule(c, r1, r2, r * 0.7f, r * 0.7f, p);
+    }
+    for (float dx : {-r * 0.45f, r * 0.1f, r * 0.6f})  // ribs
+        strokeLine(c, {{x + dx, ground - 2}, {x + dx, ground - h + r}}, 0.9f, solid(scaleCol(skin, 0.6f), 0.7f));
+}

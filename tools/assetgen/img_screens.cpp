@@ -30,7 +30,10 @@ Image loading() {
     drawDesertBackdrop(c, 400, 31);
     fillRect(c, 0, 0, 800, 600, solid(rgb(30, 10, 30), 0.35f));
     fillRect(c, 0, 400, 800, 200, dustPaint(400, 600, 33));
-    fillRect(c, 0, 400, 800, 200, solid(rgb(20, 8, 4), 0.35f));
+    fillRect(c, 0, 400, 800, 200, fade(rgb(20, 8, 4), P{0, 400}, P{0, 600}, 0.15f, 0.6f));
+    drawCactus(c, 90, 520, 150, 3);
+    drawCactus(c, 700, 470, 110, 4);
+    drawCactus(c, 610, 430, 50, 5);
     cylinder(c, P{400, 250}, 60);
     TextStyle t = boldText(64, goldPaint(330, 380), 3.5f);
     t.spacing = 8;
