@@ -221,14 +221,11 @@ void hatShape(Figure& f) {  // drawn about the middle of the brim
     outlinedPoly(f.c, brim, RIM, kOutline, grad(scaleCol(o.hat, 1.1f), scaleCol(o.hat, 0.7f), P{0, -1}, P{0, 4}));
 }
 
-void head(Figure& f) {
+void face(Figure& f) {
     const Outfit& o = f.o;
-    fillCapsule(f.c, P{35, 32}, P{36, 40}, 3.8f + RIM, 3.8f + RIM, solid(kOutline));
-    fillCapsule(f.c, P{35, 32}, P{36, 40}, 3.8f, 3.8f, solid(scaleCol(o.skin, 0.8f)));
     outlinedEllipse(f.c, P{31.5f, 21.5f}, 5, 6.5f, RIM, kOutline, solid(o.hair));
     outlinedEllipse(f.c, P{37.5f, 24}, 8, 9.6f, RIM, kOutline, shaded(o.skin, P{37, 23}, 9));
-    outlinedPoly(f.c, {{36, 28}, {44.5f, 27}, {43.5f, 31.5f}, {39.5f, 34.2f}, {35, 33.4f}}, 0, kOutline,
-                 solid(scaleCol(o.skin, 0.97f)));
+    fillPoly(f.c, {{36, 28}, {44.5f, 27}, {43.5f, 31.5f}, {39.5f, 34.2f}, {35, 33.4f}}, solid(scaleCol(o.skin, 0.97f)));  // jaw
     outlinedEllipse(f.c, P{45.2f, 25}, 1.9f, 1.9f, RIM * 0.7f, kOutline, shaded(o.skin, P{45, 24}, 2.5f));
     outlinedEllipse(f.c, P{32.6f, 25}, 1.9f, 2.7f, RIM * 0.7f, kOutline, solid(scaleCol(o.skin, 0.85f)));
     Col dark = rgb(40, 24, 16);
@@ -241,11 +238,21 @@ void head(Figure& f) {
     }
     outlinedPoly(f.c, {{39.5f, 28.2f}, {46, 27.6f}, {47.2f, 30.8f}, {45.2f, 29.9f}, {42.5f, 30.2f}, {40.3f, 31.6f}, {39, 30}},
                  0.4f, kOutline, solid(o.hair));
-    // the bandana round his neck, knotted at the back, dotted
+}
+
+void bandana(Figure& f) {  // round his neck, knotted at the back, dotted
+    const Outfit& o = f.o;
     std::vector<P> scarf = {{29.5f, 34.5f}, {41.5f, 34}, {43.5f, 37.5f}, {40, 45}, {36, 41}, {30, 39.5f}};
     outlinedPoly(f.c, scarf, RIM, kOutline, shaded(o.bandana, P{37, 38}, 6));
     for (P d : {P{33, 37}, P{37, 36.5f}, P{40.5f, 37.5f}, P{39, 41.5f}}) fillEllipse(f.c, d, 0.7f, 0.7f, solid(o.dots));
     outlinedPoly(f.c, {{30, 35}, {26.5f, 38}, {27.5f, 41}, {31, 38.5f}}, RIM * 0.7f, kOutline, solid(scaleCol(o.bandana, 0.85f)));
+}
+
+void head(Figure& f) {
+    fillCapsule(f.c, P{35, 32}, P{36, 40}, 3.8f + RIM, 3.8f + RIM, solid(kOutline));
+    fillCapsule(f.c, P{35, 32}, P{36, 40}, 3.8f, 3.8f, solid(scaleCol(f.o.skin, 0.8f)));
+    face(f);
+    bandana(f);
     if (f.p.hatOn) withLocal(f, P{35.5f, 16}, -3, hatShape);
 }
 

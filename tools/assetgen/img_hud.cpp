@@ -1,10 +1,13 @@
 // img_hud.cpp: the pictures of a round: the whiskey bottle, counters, wanted posters, countdown and winner banners.
 #include "img_art.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 namespace {
+
+const unsigned char kKeyBytes[3] = {0, 255, 0};
 
 // ---- the bottle ----
 
@@ -67,8 +70,7 @@ Image counter(int n) {
     return finish(c, true);
 }
 
-Image wantedPoster(Cowboy who) {
-    Canvas c = newCanvas(55, 60, 4);
+void posterPaper(Canvas& c) {  // old paper, singed at the edges
     Col paper = rgb(236, 214, 164);
     fillCanvas(c, painter([=](float x, float y) {
         float edge = std::min(std::min(x, 55 - x), std::min(y, 60 - y));
@@ -76,19 +78,26 @@ Image wantedPoster(Cowboy who) {
         Col p = scaleCol(paper, 0.9f + 0.16f * fbm(x * 0.3f, y * 0.3f, 77, 3));
         return mix(p, rgb(120, 70, 34), burn * 0.8f);
     }));
-    // the face, facing the middle of the screen: blue's poster is on the left, red's on the right
+}
+
+// The cowboy's head and shoulders in a frame, facing the middle of the screen: blue's poster is on the left.
+void posterFace(Canvas& c, Cowboy who) {
     Canvas face = newCanvas(55, 60, 4);
     drawCowboy(face, who, POSE_WALK0, xfMul(xfMove(27.5f, 13), xfMul(xfScale(0.92f, 0.92f, P{0, 0}), xfMove(-37, 0))));
     Image f = finish(face, true);
     if (who == RED_COWBOY) f = mirrorX(f);
+    for (int y = 0; y < f.h; y++)  // only what lies inside the frame shows
+        for (int x = 0; x < f.w; x++)
+            if (x < 6 || x >= 49 || y < 13 || y >= 45) std::copy(&kKeyBytes[0], &kKeyBytes[3], &f.px[(size_t(y) * f.w + x) * 3]);
     fillRect(c, 5, 12, 45, 34, solid(rgb(150, 120, 80)));
     fillRect(c, 6, 13, 43, 32, solid(rgb(214, 190, 140)));
-    for (int y = 13; y < 45; y++)  // the face shows through the frame only
-        for (int x = 6; x < 49; x++)
-            if (!isKey(f, x, y)) {
-                const unsigned char* p = &f.px[(size_t(y) * 55 + x) * 3];
-                fillRect(c, float(x), float(y), 1, 1, solid(rgb(p[0], p[1], p[2])));
-            }
+    drawImage(c, f, 0, 0, 1);
+}
+
+Image wantedPoster(Cowboy who) {
+    Canvas c = newCanvas(55, 60, 4);
+    posterPaper(c);
+    posterFace(c, who);
     TextStyle head = boldText(9.5f, solid(rgb(70, 30, 16)), 0);
     head.face = SERIF_BOLD;
     drawText(c, "WANTED", 27.5f, 7, head);

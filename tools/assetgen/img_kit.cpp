@@ -257,22 +257,28 @@ static void fillSpan(Canvas& c, int j, float xa, float xb, const Paint& p, TexCa
     }
 }
 
-void fillPoly(Canvas& c, const std::vector<P>& pts, const Paint& p) {
-    size_t n = pts.size();
-    if (n < 3) return;
-    std::vector<P> q(n);
-    float ymin = 1e9f, ymax = -1e9f;
-    for (size_t i = 0; i < n; i++) {
+// The polygon's corners in sample coordinates; ymin and ymax get its extent.
+static std::vector<P> toSamples(const Canvas& c, const std::vector<P>& pts, float& ymin, float& ymax) {
+    std::vector<P> q(pts.size());
+    ymin = 1e9f, ymax = -1e9f;
+    for (size_t i = 0; i < pts.size(); i++) {
         P t = xfApply(c.xf, pts[i]);
         q[i] = P{t.x * c.ss, t.y * c.ss};
         ymin = std::min(ymin, q[i].y);
         ymax = std::max(ymax, q[i].y);
     }
+    return q;
+}
+
+// Even-odd scanline fill, sampled at the centres of the samples.
+void fillPoly(Canvas& c, const std::vector<P>& pts, const Paint& p) {
+    size_t n = pts.size();
+    if (n < 3) return;
+    float ymin, ymax;
+    std::vector<P> q = toSamples(c, pts, ymin, ymax);
     TexCache cache, *tc = nullptr;
     if (c.ss > 1 && (p.fn || p.noise != 0)) {
-        cache.col.resize(c.w);
-        cache.alpha.resize(c.w);
-        cache.row.assign(c.w, -1);
+        cache = TexCache{std::vector<Col>(c.w), std::vector<float>(c.w), std::vector<int>(c.w, -1)};
         tc = &cache;
     }
     int H = c.h * c.ss;
@@ -573,13 +579,14 @@ static void fillPinholes(Image& im) {
     }
 }
 
-Image finish(const Canvas& c, bool keyed) {
+// Averages each pixel's samples. Keyed, a pixel less than half covered becomes the key, and solidPx marks the rest.
+static Image downsample(const Canvas& c, bool keyed, std::vector<char>& solidPx) {
     Image im;
     im.w = c.w;
     im.h = c.h;
     im.keyed = keyed;
     im.px.assign(size_t(c.w) * c.h * 3, 0);
-    std::vector<char> solidPx(size_t(c.w) * c.h, 0);
+    solidPx.assign(size_t(c.w) * c.h, 0);
     int W = c.w * c.ss, n = c.ss * c.ss;
     for (int y = 0; y < c.h; y++)
         for (int x = 0; x < c.w; x++) {
@@ -599,6 +606,12 @@ Image finish(const Canvas& c, bool keyed) {
             if (covered) keepOffGreen(o);
             solidPx[size_t(y) * c.w + x] = covered;
         }
+    return im;
+}
+
+Image finish(const Canvas& c, bool keyed) {
+    std::vector<char> solidPx;
+    Image im = downsample(c, keyed, solidPx);
     if (!keyed) return im;
     growRim(im, solidPx);
     fillPinholes(im);

@@ -38,17 +38,20 @@ void ropes(Canvas& c, float x, float y) {
     }
 }
 
-// A sign at its slot, drawn in screen coordinates over its own piece of the board.
-Image sign(const Canvas& board, const Item& it, int slot, bool lit) {
-    float x = 200, y = 150.f + slot * 100;
-    Canvas c = cropCanvas(board, int(x), int(y), 400, 80);
-    if (lit) fillPoly(c, roundRectPts(x + 1, y + 1, 398, 78, 12), solid(rgb(255, 200, 80), 0.9f));
+void signPlank(Canvas& c, float x, float y, int slot, bool lit) {
+    if (lit) fillPoly(c, roundRectPts(x + 1, y + 1, 398, 78, 12), solid(rgb(255, 200, 80), 0.9f));  // a golden glow
     Col wood = lit ? rgb(214, 150, 82) : rgb(150, 98, 56);
-    std::vector<P> plank = roundRectPts(x + 7, y + 6, 386, 68, 9);
-    outlinedPoly(c, plank, 2.2f, kOutline, woodPaint(wood, 600 + slot * 7 + (lit ? 3 : 0), false));
+    outlinedPoly(c, roundRectPts(x + 7, y + 6, 386, 68, 9), 2.2f, kOutline, woodPaint(wood, 600 + slot * 7 + (lit ? 3 : 0), false));
     fillPoly(c, roundRectPts(x + 12, y + 11, 376, 58, 6), solid(rgb(40, 20, 8), 0.16f));
     fillRect(c, x + 16, y + 9, 368, 2, solid(rgb(255, 240, 200), lit ? 0.35f : 0.18f));
     ropes(c, x, y);
+    if (lit) {
+        drawStar(c, P{x + 34, y + 40}, 16, rgb(246, 200, 90), 1.4f);
+        drawStar(c, P{x + 366, y + 40}, 16, rgb(246, 200, 90), 1.4f);
+    }
+}
+
+void signText(Canvas& c, const Item& it, float x, float y, bool lit) {
     bool two = it.line[0] != 0;
     TextStyle t = boldText(two ? 30 : 36, lit ? goldPaint(y + 14, y + 52) : solid(rgb(236, 218, 180)), 2.4f);
     t.spacing = 2;
@@ -62,10 +65,14 @@ Image sign(const Canvas& board, const Item& it, int slot, bool lit) {
         s.face = SLAB_REGULAR;
         drawText(c, it.line, x + 200, y + 58, s);
     }
-    if (lit) {
-        drawStar(c, P{x + 34, y + 40}, 16, rgb(246, 200, 90), 1.4f);
-        drawStar(c, P{x + 366, y + 40}, 16, rgb(246, 200, 90), 1.4f);
-    }
+}
+
+// A sign at its slot, drawn in screen coordinates over its own piece of the board.
+Image sign(const Canvas& board, const Item& it, int slot, bool lit) {
+    float x = 200, y = 150.f + slot * 100;
+    Canvas c = cropCanvas(board, int(x), int(y), 400, 80);
+    signPlank(c, x, y, slot, lit);
+    signText(c, it, x, y, lit);
     return finish(c, false);
 }
 

@@ -35,9 +35,7 @@ void drawPlanks(Canvas& c, float x, float y, float w, float h, float board, bool
     }
 }
 
-// An evening sky over far mesas; everything below the horizon is left for the caller.
-void drawDesertBackdrop(Canvas& c, float horizon, int seed) {
-    float H = horizon;
+static void eveningSky(Canvas& c, float H, int seed) {
     fillRect(c, 0, 0, float(c.w), H + 2, painter([=](float x, float y) {
         Col sky = ramp({{0, rgb(70, 96, 150)}, {0.45f, rgb(196, 130, 118)}, {0.8f, rgb(246, 176, 104)}, {1, rgb(252, 214, 142)}}, y / H);
         float cloud = fbm(x * 0.006f, y * 0.03f, seed, 3);
@@ -46,24 +44,32 @@ void drawDesertBackdrop(Canvas& c, float horizon, int seed) {
     }));
     fillEllipse(c, P{c.w * 0.72f, H - 10}, 40, 40, solid(rgb(255, 230, 160), 0.35f));
     fillEllipse(c, P{c.w * 0.72f, H - 10}, 26, 26, solid(rgb(255, 240, 190)));
-    // two ranges of flat-topped mesas, the far one paler
-    for (int layer = 0; layer < 2; layer++) {
-        unsigned s = unsigned(seed * 7 + layer);
-        std::vector<P> ridge = {{0, H + 2}};
-        float x = -20;
-        while (x < c.w + 40) {
-            float w = 60 + rngf(s) * 140, top = H - (layer ? 18 : 34) - rngf(s) * (layer ? 22 : 30);
-            bool mesa = rngf(s) < 0.6f;
-            ridge.push_back(P{x, H - 4});
-            ridge.push_back(P{x + w * 0.18f, top});
-            ridge.push_back(P{x + (mesa ? w * 0.78f : w * 0.3f), top + (mesa ? 0 : 8)});
-            ridge.push_back(P{x + w, H - 2});
-            x += w * (0.8f + rngf(s) * 0.5f);
-        }
-        ridge.push_back(P{float(c.w), H + 2});
-        Col far = layer ? rgb(150, 96, 96) : rgb(196, 128, 110);
-        fillPoly(c, ridge, grad(far, scaleCol(far, 0.82f), P{0, H - 60}, P{0, H}));
+}
+
+// One range of flat-topped mesas along the horizon; the far range (layer 1) is lower and paler.
+static void mesas(Canvas& c, float H, int seed, int layer) {
+    unsigned s = unsigned(seed * 7 + layer);
+    std::vector<P> ridge = {{0, H + 2}};
+    float x = -20;
+    while (x < c.w + 40) {
+        float w = 60 + rngf(s) * 140, top = H - (layer ? 18 : 34) - rngf(s) * (layer ? 22 : 30);
+        bool mesa = rngf(s) < 0.6f;
+        ridge.push_back(P{x, H - 4});
+        ridge.push_back(P{x + w * 0.18f, top});
+        ridge.push_back(P{x + (mesa ? w * 0.78f : w * 0.3f), top + (mesa ? 0 : 8)});
+        ridge.push_back(P{x + w, H - 2});
+        x += w * (0.8f + rngf(s) * 0.5f);
     }
+    ridge.push_back(P{float(c.w), H + 2});
+    Col far = layer ? rgb(150, 96, 96) : rgb(196, 128, 110);
+    fillPoly(c, ridge, grad(far, scaleCol(far, 0.82f), P{0, H - 60}, P{0, H}));
+}
+
+// An evening sky over far mesas; everything below the horizon is left for the caller.
+void drawDesertBackdrop(Canvas& c, float horizon, int seed) {
+    eveningSky(c, horizon, seed);
+    mesas(c, horizon, seed, 0);
+    mesas(c, horizon, seed, 1);
 }
 
 void drawStar(Canvas& c, P ctr, float r, Col fill, float rim, float degrees) {
@@ -106,27 +112,16 @@ Paint goldPaint(float top, float bottom) {
 
 void drawCactus(Canvas& c, float x, float ground, float h, int seed) {
     unsigned s = unsigned(seed);
-    float r = h * 0.085f;
+    float r = h * 0.085f, arm = r * 0.7f;
     Col skin = rgb(80, 96, 54);
-    auto limb = [&](P a, P b, float rr) {
-        fillCapsule(c, a, b, rr + 1.5f, rr + 1.5f, solid(kOutline));
-    };
-    P base{x, ground}, top{x, ground - h};
     float ly = ground - h * (0.45f + 0.15f * rngf(s)), ry = ground - h * (0.55f + 0.15f * rngf(s));
-    P l0{x - r, ly}, l1{x - r * 3.2f, ly}, l2{x - r * 3.2f, ly - h * 0.3f};
-    P r0{x + r, ry}, r1{x + r * 3.f, ry}, r2{x + r * 3.f, ry - h * 0.25f};
-    for (int pass = 0; pass < 2; pass++) {  // the dark rim of every limb, then the limbs
-        if (pass == 0) {
-            limb(base, top, r), limb(l0, l1, r * 0.7f), limb(l1, l2, r * 0.7f), limb(r0, r1, r * 0.7f), limb(r1, r2, r * 0.7f);
-            continue;
-        }
-        Paint p = grad(scaleCol(skin, 1.2f), scaleCol(skin, 0.65f), P{x - r * 3, 0}, P{x + r * 3, 0});
-        fillCapsule(c, base, top, r, r, p);
-        fillCapsule(c, l0, l1, r * 0.7f, r * 0.7f, p);
-        fillCapsule(c, l1, l2, r * 0.7f, r * 0.7f, p);
-        fillCapsule(c, r0, r1, r * 0.7f, r * 0.7f, p);
-        fillCapsule(c, r1, r2, r * 0.7f, r * 0.7f, p);
-    }
+    // the trunk and two bent arms, each a run of joints
+    std::vector<std::vector<P>> limbs = {{{x, ground}, {x, ground - h}},
+                                         {{x - r, ly}, {x - r * 3.2f, ly}, {x - r * 3.2f, ly - h * 0.3f}},
+                                         {{x + r, ry}, {x + r * 3.f, ry}, {x + r * 3.f, ry - h * 0.25f}}};
+    for (size_t i = 0; i < limbs.size(); i++) strokeLine(c, limbs[i], 2 * ((i ? arm : r) + 1.5f), solid(kOutline));
+    Paint p = grad(scaleCol(skin, 1.2f), scaleCol(skin, 0.65f), P{x - r * 3, 0}, P{x + r * 3, 0});
+    for (size_t i = 0; i < limbs.size(); i++) strokeLine(c, limbs[i], 2 * (i ? arm : r), p);
     for (float dx : {-r * 0.45f, r * 0.1f, r * 0.6f})  // ribs
         strokeLine(c, {{x + dx, ground - 2}, {x + dx, ground - h + r}}, 0.9f, solid(scaleCol(skin, 0.6f), 0.7f));
 }

@@ -167,28 +167,31 @@ float keyRow(Canvas& c, std::initializer_list<const char*> keys, float x, float 
     return x;
 }
 
-Image instructions(const Canvas& paper) {
-    Canvas c = paper;
-    Col ink = rgb(54, 34, 20), red = rgb(150, 34, 24), blue = rgb(34, 70, 150);
+const Col INK = rgb(54, 34, 20), RED_INK = rgb(150, 34, 24), BLUE_INK = rgb(34, 70, 150);
+
+// One cowboy's keys: his name, the walking keys and the fire key.
+void cowboyKeys(Canvas& c, const char* name, Col col, std::initializer_list<const char*> walk, const char* fire, float y) {
+    line(c, name, 80, y, 20, col, SLAB_BOLD);
+    float x = keyRow(c, walk, 250, y);
+    line(c, "walk", x + 4, y, 16, INK);
+    x = keyRow(c, {fire}, 560, y);
+    line(c, "fire", x + 4, y, 16, INK);
+}
+
+void instructionKeys(Canvas& c) {
     drawText(c, "HOW TO PLAY", 400, 64, heading(36));
-    // the red cowboy's keys, then the blue cowboy's
-    line(c, "RED COWBOY", 80, 112, 20, red, SLAB_BOLD);
-    float x = keyRow(c, {"UP", "DOWN", "LEFT", "RIGHT"}, 250, 112);
-    line(c, "walk", x + 4, 112, 16, ink);
-    x = keyRow(c, {"RIGHT CTRL"}, 560, 112);
-    line(c, "fire", x + 4, 112, 16, ink);
-    line(c, "BLUE COWBOY", 80, 150, 20, blue, SLAB_BOLD);
-    x = keyRow(c, {"W", "A", "S", "D"}, 250, 150);
-    line(c, "walk", x + 4, 150, 16, ink);
-    x = keyRow(c, {"Q"}, 560, 150);
-    line(c, "fire", x + 4, 150, 16, ink);
-    line(c, "In the two-player game the blue cowboy is the second player; alone, you face the computer.", 80, 180, 14, ink);
-    x = keyRow(c, {"ESC"}, 80, 214);
-    line(c, "back to the menu (the round waits)", x + 4, 214, 15, ink);
+    cowboyKeys(c, "RED COWBOY", RED_INK, {"UP", "DOWN", "LEFT", "RIGHT"}, "RIGHT CTRL", 112);
+    cowboyKeys(c, "BLUE COWBOY", BLUE_INK, {"W", "A", "S", "D"}, "Q", 150);
+    line(c, "In the two-player game the blue cowboy is the second player; alone, you face the computer.", 80, 180, 14, INK);
+    float x = keyRow(c, {"ESC"}, 80, 214);
+    line(c, "back to the menu (the round waits)", x + 4, 214, 15, INK);
     x = keyRow(c, {"K"}, 440, 214);
-    line(c, "quits the two-player game", x + 4, 214, 15, ink);
-    line(c, "Shoot along the street: a cowboy level with you, a few steps ahead, goes down.", 80, 248, 14, ink);
-    line(c, "The six-gun needs two seconds to reload after every shot.", 80, 270, 14, ink);
+    line(c, "quits the two-player game", x + 4, 214, 15, INK);
+    line(c, "Shoot along the street: a cowboy level with you, a few steps ahead, goes down.", 80, 248, 14, INK);
+    line(c, "The six-gun needs two seconds to reload after every shot.", 80, 270, 14, INK);
+}
+
+void gameTypes(Canvas& c) {
     fillRect(c, 100, 296, 600, 1.5f, solid(rgb(140, 100, 60)));
     drawText(c, "GAME TYPES", 400, 324, heading(26));
     struct Type {
@@ -201,11 +204,17 @@ Image instructions(const Canvas& paper) {
     for (int i = 0; i < 3; i++) {
         float y = 368 + i * 62;
         drawWhiskeyBottle(c, xfMul(xfMove(84, y - 20), xfScale(0.72f, 0.72f, P{0, 0})), i == 2 ? -1 : 1);
-        if (i == 2) strokeLine(c, {{82, y - 20}, {110, y + 20}}, 3, solid(red));
-        line(c, types[i].name, 124, y - 11, 19, red, SLAB_BOLD);
-        line(c, types[i].a, 124, y + 12, 15, ink);
-        line(c, types[i].b, 124 + 0, y + 30, 15, ink);
+        if (i == 2) strokeLine(c, {{82, y - 20}, {110, y + 20}}, 3, solid(RED_INK));  // no whiskey in a showdown
+        line(c, types[i].name, 124, y - 11, 19, RED_INK, SLAB_BOLD);
+        line(c, types[i].a, 124, y + 12, 15, INK);
+        line(c, types[i].b, 124, y + 30, 15, INK);
     }
+}
+
+Image instructions(const Canvas& paper) {
+    Canvas c = paper;
+    instructionKeys(c);
+    gameTypes(c);
     line(c, "UP / DOWN choose, ENTER selects, ESC returns", 400, 560, 14, rgb(110, 80, 54), SLAB_BOLD, 0);
     return finish(c, false);
 }

@@ -65,9 +65,10 @@ void stable(Canvas& c) {  // low barn on the left, under the heads-up display's 
     fillRect(c, 48, 88, 16, 10, solid(rgb(200, 150, 70)));
 }
 
-void saloon(Canvas& c) {
-    float x0 = 114, x1 = 334;
-    // a tall false front with a raised middle
+const float SALOON_X0 = 114, SALOON_X1 = 334;
+
+void saloonFront(Canvas& c) {  // a tall false front with a raised middle, and its sign
+    float x0 = SALOON_X0, x1 = SALOON_X1;
     std::vector<P> front = {{x0, 26}, {180, 26}, {186, 12}, {262, 12}, {268, 26}, {x1, 26}, {x1, WALK}, {x0, WALK}};
     fillPoly(c, front, solid(rgb(54, 30, 18)));
     std::vector<P> inner = {{x0 + 2, 28}, {182, 28}, {188, 14}, {260, 14}, {266, 28}, {x1 - 2, 28}, {x1 - 2, WALK}, {x0 + 2, WALK}};
@@ -78,12 +79,15 @@ void saloon(Canvas& c) {
     // the sign
     fillRect(c, 150, 34, 148, 34, solid(rgb(40, 20, 12)));
     fillRect(c, 153, 37, 142, 28, grad(rgb(140, 36, 28), rgb(96, 22, 18), P{0, 37}, P{0, 65}));
-    fillRect(c, 156, 40, 136, 22, solid(rgb(0, 0, 0), 0));
     drawText(c, "SALOON", 224, 51.5f, signStyle(22, rgb(250, 214, 120)));
+}
+
+void saloon(Canvas& c) {
+    saloonFront(c);
     windowPane(c, 138, 80, 30, 24, true);
     windowPane(c, 280, 80, 30, 24, true);
     windowPane(c, 209, 80, 30, 24, false);
-    porchRoof(c, x0, x1, 110, {x0 + 6, 224, x1 - 6});
+    porchRoof(c, SALOON_X0, SALOON_X1, 110, {SALOON_X0 + 6, 224, SALOON_X1 - 6});
     // batwing doors in a dark doorway, lit windows either side
     fillRect(c, 204, 120, 40, WALK - 120, solid(rgb(30, 16, 10)));
     fillRect(c, 204, 120, 40, 8, solid(rgb(250, 190, 100), 0.25f));
@@ -114,8 +118,10 @@ void sheriff(Canvas& c) {
     drawStar(c, P{411, 104}, 9, rgb(230, 186, 70), 1);
 }
 
-void bank(Canvas& c) {
-    float x0 = 490, x1 = 684;
+const float BANK_X0 = 490, BANK_X1 = 684;
+
+void bankWall(Canvas& c) {  // sandstone blocks under a cornice, and the sign
+    float x0 = BANK_X0, x1 = BANK_X1;
     fillRect(c, x0, 30, x1 - x0, WALK - 30, painter([](float x, float y) {  // sandstone blocks
         float row = std::floor(y / 11), off = std::fmod(row, 2) * 13;
         float bx = std::fmod(x + off + 520, 26), by = std::fmod(y, 11);
@@ -128,6 +134,10 @@ void bank(Canvas& c) {
     fillRect(c, 536, 42, 102, 30, solid(rgb(60, 36, 24)));
     fillRect(c, 539, 45, 96, 24, grad(rgb(70, 56, 48), rgb(44, 34, 30), P{0, 45}, P{0, 69}));
     drawText(c, "BANK", 587, 57, signStyle(21, rgb(250, 210, 110)));
+}
+
+void bank(Canvas& c) {
+    bankWall(c);
     for (float wx : {506.f, 648.f}) {  // arched windows
         fillPoly(c, ellipsePts(P{wx + 11, 94}, 14, 14, 0, 40), solid(rgb(130, 96, 70)));
         fillRect(c, wx - 3, 94, 28, 50, solid(rgb(130, 96, 70)));
@@ -227,19 +237,16 @@ void cracks(Canvas& c, float x, float y, unsigned& s) {
     }
 }
 
-// The road: sunlit dust with shade under the boardwalk, wheel tracks, pebbles, rocks, hoof prints, dry grass.
-void road(Canvas& c) {
-    fillRect(c, 0, GROUND, 800, 600 - GROUND, painter(roadColour));
-    unsigned s = 12345;
-    for (int i = 0; i < 150; i++) {  // pebbles
+void pebbles(Canvas& c, unsigned& s) {
+    for (int i = 0; i < 150; i++) {
         float x = rngf(s) * 800, y = GROUND + 8 + rngf(s) * (600 - GROUND - 8), r = 0.7f + rngf(s) * 1.8f;
         fillEllipse(c, P{x + 0.6f, y + 0.8f}, r * 1.3f, r * 0.8f, solid(rgb(90, 60, 36), 0.45f));
         fillEllipse(c, P{x, y}, r * 1.2f, r * 0.75f, shaded(rgb(176, 150, 124), P{x, y}, r));
     }
-    for (P at : {P{24, 250}, P{770, 300}, P{40, 585}, P{745, 560}, P{300, 592}, P{560, 212}}) rock(c, at.x, at.y, 4 + rngf(s) * 4, s);
-    cracks(c, 660, 560, s);
-    cracks(c, 120, 290, s);
-    for (int i = 0; i < 18; i++) {  // a horse went down the middle of the road
+}
+
+void hoofPrints(Canvas& c, unsigned& s) {  // a horse went down the middle of the road
+    for (int i = 0; i < 18; i++) {
         float x = 20 + i * 44 + rngf(s) * 10, y = 404 + std::sin(i * 0.7f) * 10 + (i % 2) * 9;
         std::vector<P> u;
         for (int k = 0; k <= 8; k++) {
@@ -248,7 +255,10 @@ void road(Canvas& c) {
         }
         strokeLine(c, u, 1.4f, solid(rgb(120, 80, 48), 0.35f + 0.25f * rngf(s)));
     }
-    for (int i = 0; i < 22; i++) {  // dry grass along the edges of the road
+}
+
+void dryGrass(Canvas& c, unsigned& s) {  // tufts along the edges of the road
+    for (int i = 0; i < 22; i++) {
         bool top = i < 12;
         float x = rngf(s) * 790 + 5, y = top ? GROUND + 6 + rngf(s) * 10 : 560 + rngf(s) * 36;
         for (int b = 0; b < 6; b++) {
@@ -257,6 +267,18 @@ void road(Canvas& c) {
                        solid(mix(rgb(150, 132, 60), rgb(196, 170, 90), rngf(s))));
         }
     }
+}
+
+// The road: sunlit dust with shade under the boardwalk, wheel tracks, pebbles, rocks, hoof prints, dry grass.
+void road(Canvas& c) {
+    fillRect(c, 0, GROUND, 800, 600 - GROUND, painter(roadColour));
+    unsigned s = 12345;
+    pebbles(c, s);
+    for (P at : {P{24, 250}, P{770, 300}, P{40, 585}, P{745, 560}, P{300, 592}, P{560, 212}}) rock(c, at.x, at.y, 4 + rngf(s) * 4, s);
+    cracks(c, 660, 560, s);
+    cracks(c, 120, 290, s);
+    hoofPrints(c, s);
+    dryGrass(c, s);
     // the buildings' shade falls on the first stretch of road
     fillRect(c, 0, GROUND, 800, 22, fade(rgb(60, 30, 10), P{0, GROUND}, P{0, GROUND + 22}, 0.45f, 0));
 }
