@@ -1,7 +1,294 @@
-// startup.cpp: (being written) start-up, frame loop, shutdown.
+// startup.cpp: the life of the program: start-up and asset loading, the frame loop, shutdown.
 #include "game.h"
-int SDL_main(int, char*[]) { return 0; }
-int startUp(int, char*[]) { return 0; }
-void frameTime() {}
-void framePass() {}
-void shutDown() {}
+
+#include <SDL_image.h>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unistd.h>
+
+#ifdef KORVADO_SP
+static const char CAPTION[] = "KORVADO (SP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+static const char MENU_BACKGROUND[] = "../images/menu/bgrsp.png";
+#else
+static const char CAPTION[] = "KORVADO (MP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+static const char MENU_BACKGROUND[] = "../images/menu/bgr.png";
+#endif
+
+static const char LOADING_PICTURE[] = "../images/menu/loading.png";
+
+// A missing or broken asset would leave holes in every screen: say which one and stop.
+static void missingAsset(const char* path, const char* reason) {
+    fprintf(stderr, "korvado: cannot load %s: %s\n", path, reason);
+    SDL_Quit();
+    exit(1);
+}
+
+static SDL_Surface* loadPicture(const char* path) {
+    SDL_Surface* s = IMG_Load(path);
+    if (!s) missingAsset(path, IMG_GetError());
+    return s;
+}
+
+// Converts a picture to the display's format once, so every blit of it is a plain copy.
+static void toDisplay(SDL_Surface*& s) {
+    SDL_Surface* converted = SDL_DisplayFormat(s);
+    if (!converted) return;  // keep the loader's surface: slower, looks the same
+    SDL_FreeSurface(s);
+    s = converted;
+}
+
+// Pure green is transparent in every keyed picture.
+static void colourKey(SDL_Surface*& s) {
+    toDisplay(s);
+    SDL_SetColorKey(s, SDL_SRCCOLORKEY | SDL_RLEACCEL, SDL_MapRGB(s->format, 0, 255, 0));
+}
+
+static SDL_Surface* loadOpaque(const char* path) {
+    SDL_Surface* s = loadPicture(path);
+    toDisplay(s);
+    return s;
+}
+
+// The game is meant to start in bin/ beside images/; from anywhere else, look beside the program.
+static void findAssets() {
+    if (access(LOADING_PICTURE, R_OK) == 0) return;
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return;
+    exe[n] = 0;
+    char* slash = strrchr(exe, '/');
+    if (!slash) return;
+    *slash = 0;
+    if (chdir(exe) != 0) return;  // the loads below then report the missing files
+}
+
+// Start values of the game state (start-up steps 1 to 3).
+static void initState() {
+    volbamenu = 0;
+    done = false;
+    menuBezi = true;
+    gameBezi = false;
+    gameOver = true;
+    mCanMove = true;
+    gameMode = 0;
+    r = 0;
+    srand((unsigned)time(nullptr));
+    p2justdied = false;
+    pozicemenu = 0;
+    hud1.x = 10, hud1.y = 10;
+    hud2.x = 710, hud2.y = 12;
+    rmng.x = 200, rmng.y = 150;
+    rmop.x = 200, rmop.y = 250;
+    rmex.x = 200, rmex.y = 450;
+    rmcr.x = 200, rmcr.y = 350;
+}
+
+static void showLoading() {
+    loading = loadOpaque(LOADING_PICTURE);
+    SDL_BlitSurface(loading, nullptr, screen, nullptr);
+    SDL_Flip(screen);
+}
+
+static FSOUND_SAMPLE* loadSample(const char* path) {
+    FSOUND_SAMPLE* s = FSOUND_Sample_Load(FSOUND_FREE, path, FSOUND_STEREO, 0, 0);
+    if (!s) missingAsset(path, SDL_GetError());
+    return s;
+}
+
+// The music and the six samples; without a sound device every handle stays null.
+static void loadSounds() {
+    music = FMUSIC_LoadSong("../music/wildwest.it");
+    if (!music) missingAsset("../music/wildwest.it", SDL_GetError());
+    sgfire = loadSample("../sfx/gfire.wav");
+    sy1 = loadSample("../sfx/ouch.wav");
+    sy2 = loadSample("../sfx/yaahooo.wav");
+    sy3 = loadSample("../sfx/yeehaaa.wav");
+    swhis = loadSample("../sfx/yipee.wav");
+    winS = loadSample("../sfx/evil_laugh.wav");
+}
+
+struct PictureFile {
+    SDL_Surface** global;
+    const char* path;
+};
+
+// The opaque pictures of the menu, the HUD portraits, the backgrounds and the logos, in load order.
+static const PictureFile OPAQUE_PICTURES[] = {
+    {&credits, "../images/menu/cred.png"}, {&instruc, "../images/menu/ins.png"},
+    {&mng, "../images/menu/ng.png"},       {&mnga, "../images/menu/nga.png"},
+    {&mop, "../images/menu/op.png"},       {&mopa, "../images/menu/opa.png"},
+    {&mcr, "../images/menu/cr.png"},       {&mcra, "../images/menu/cra.png"},
+    {&mex, "../images/menu/ex.png"},       {&mexa, "../images/menu/exa.png"},
+    {&wh, "../images/menu/wh.png"},        {&wha, "../images/menu/wha.png"},
+    {&dop, "../images/menu/do.png"},       {&dopa, "../images/menu/doa.png"},
+    {&su, "../images/menu/su.png"},        {&sua, "../images/menu/sua.png"},
+    {&rpi, "../images/hud/rp.png"},        {&bpi, "../images/hud/bp.png"},
+    {&mbgr, MENU_BACKGROUND},              {&bgr, "../images/bgsml.png"},
+    {&teamLogo, "../images/tolvlogo.png"}, {&gameLogo, "../images/kvdlogo.png"},
+};
+
+// Menu pages, portraits, backgrounds, logos, winner pictures, counters and countdown digits.
+static void loadScreens() {
+    for (const PictureFile& p : OPAQUE_PICTURES) *p.global = loadOpaque(p.path);
+    rpwins = loadPicture("../images/menu/rpwins.png");
+    bpwins = loadPicture("../images/menu/bpwins.png");
+    colourKey(rpwins);
+    colourKey(bpwins);
+    for (int i = 0; i < 11; i++) {
+        char path[64];
+        snprintf(path, sizeof path, "../images/Hud/wc%02d.png", i);
+        wc[i] = loadPicture(path);
+    }
+    n1 = loadPicture("../images/Hud/1.png");
+    n2 = loadPicture("../images/Hud/2.png");
+    n3 = loadPicture("../images/Hud/3.png");
+    n0 = loadPicture("../images/Hud/0.png");
+    colourKey(n1), colourKey(n2), colourKey(n3), colourKey(n0);
+}
+
+// The file behind each slot of a cowboy's picture set; slots 2 and 11 stay empty.
+static const char* const SLOT_FILES[20] = {
+    "hrac_right.png",     "hrac_right2.png",     nullptr,              "hrac_right_cs.png",
+    "hrac_right2_cs.png", "hrac_left_cs.png",    "hrac_left2_cs.png",  "hrac_right_shoot.png",
+    "hrac_left_shoot.png", "hrac_left.png",      "hrac_left2.png",     nullptr,
+    "hrac_right_d01.png", "hrac_right_d02.png",  "hrac_right_d03.png", "hrac_right_d04.png",
+    "hrac_left_d01.png",  "hrac_left_d02.png",   "hrac_left_d03.png",  "hrac_left_d04.png",
+};
+
+static void loadSlots(imgbase& set, const char* folder, const int* slots, int n) {
+    for (int i = 0; i < n; i++) {
+        std::string path = std::string(folder) + SLOT_FILES[slots[i]];
+        set[slots[i]] = loadPicture(path.c_str());
+    }
+}
+
+static void keySlots(const int* slots, int n) {
+    for (int i = 0; i < n; i++) colourKey(imgbas[slots[i]]);
+    for (int i = 0; i < n; i++) colourKey(imgbas2[slots[i]]);
+}
+
+// Both cowboys' pictures, then the colour keys of the counters and of both picture sets.
+static void loadCowboys() {
+    static const int RED_WALK[] = {0, 1, 9, 10, 7, 8, 5, 6, 3, 4};
+    static const int BLUE_WALK[] = {0, 1, 7, 8, 9, 10, 5, 6, 3, 4};
+    static const int DYING[] = {12, 13, 14, 15, 16, 17, 18, 19};
+    static const int SHOOTING[] = {7, 8};
+    static const int STANDING[] = {0, 1, 9, 10, 3, 4, 5, 6};
+    loadSlots(imgbas, "../images/P1/", RED_WALK, 10);
+    loadSlots(imgbas2, "../images/P2/", BLUE_WALK, 10);
+    loadSlots(imgbas, "../images/P1/", DYING, 8);
+    loadSlots(imgbas2, "../images/P2/", DYING, 8);
+    for (int i = 0; i < 11; i++) colourKey(wc[i]);
+    keySlots(DYING, 8);
+    keySlots(SHOOTING, 2);
+    keySlots(STANDING, 8);
+}
+
+static void loadWhiskey() {
+    static const char* const FRAMES[5] = {
+        "../images/Obs/whiskey.png",  "../images/Obs/whiskey2.png", "../images/Obs/whiskey3.png",
+        "../images/Obs/whiskey4.png", "../images/Obs/whiskey5.png",
+    };
+    for (int i = 0; i < 5; i++) {
+        whiskey.img[i] = loadPicture(FRAMES[i]);
+        colourKey(whiskey.img[i]);
+    }
+}
+
+// The cowboys are built from the display and a copy of their picture sets, then everyone takes his place.
+static void placeActors() {
+    Hrac1 = new Player(screen, imgbas);
+    Hrac2 = new Player(screen, imgbas2);
+    loadWhiskey();
+    whiskey.frame = 0;
+    whiskey.hidden = false;
+    whiskey.x = 360;
+    whiskey.y = 300;
+    Hrac1->x = 700.0f;
+    Hrac1->y = 120.0f;
+    Hrac1->smer = 'l';
+    Hrac2->x = 20.0f;
+    Hrac2->y = 430.0f;
+}
+
+// Opens the window or the full screen; returns the exit status, or -1 when the display is up.
+static int openDisplay(int argc, char* argv[]) {
+    bool full = argc > 1 && strcmp(argv[1], "fullscreen") == 0;
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
+        return 1;
+    }
+    if (argc > 1 && !full) {
+        fprintf(stderr, "usage: %s [fullscreen]\n", argv[0]);
+        SDL_Quit();
+        return 0;
+    }
+    Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (full ? SDL_FULLSCREEN : 0);
+    screen = SDL_SetVideoMode(800, 600, 32, flags);
+    if (!screen) {
+        fprintf(stderr, "korvado: cannot open the display: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
+    return -1;
+}
+
+int startUp(int argc, char* argv[]) {
+    initState();
+    int status = openDisplay(argc, argv);
+    if (status >= 0) return status;
+    findAssets();
+    showLoading();
+    if (!FSOUND_Init(44100, 32, FSOUND_NONBLOCKING_FOCUS))
+        fprintf(stderr, "korvado: no sound device (%s); playing without sound\n", SDL_GetError());
+    else
+        loadSounds();
+    SDL_ShowCursor(0);
+    loadScreens();
+    loadCowboys();
+    placeActors();
+    SDL_WM_SetCaption(CAPTION, "kvd.ico");
+    return -1;
+}
+
+void frameTime() {
+    deltaNew = (float)SDL_GetTicks();
+    delta = deltaNew - deltaOld;
+    deltaOld = deltaNew;
+}
+
+// One pass of the frame loop: time, one event, the keyboard, the running screens, the flip.
+void framePass() {
+    frameTime();
+    SDL_PollEvent(&event);
+    if (event.type == SDL_QUIT) done = true;
+    keys = SDL_GetKeyState(nullptr);
+    if (gameBezi) game();
+    if (menuBezi) menu();
+    SDL_Flip(screen);
+}
+
+void shutDown() {
+    if (Hrac1) delete Hrac1;
+    Hrac1 = nullptr;
+    if (Hrac2) delete Hrac2;
+    Hrac2 = nullptr;
+    FSOUND_StopSound(schannel);
+    FSOUND_Close();
+    SDL_FreeSurface(screen);
+    screen = nullptr;
+    SDL_Quit();
+}
+
+int SDL_main(int argc, char* argv[]) {
+    int status = startUp(argc, argv);
+    if (status >= 0) return status;
+    playIntro();
+    while (!done) framePass();
+    shutDown();
+    return 0;
+}

@@ -12,11 +12,6 @@ static int headless = [] {
     return 0;
 }();
 
-// Allocations that SDL's own libraries keep until the process ends are not ours to report.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libX11.so\nleak:libmikmod.so\nleak:libSDL-1.2.so\nleak:libSDL_mixer\n";
-}
-
 void bootGame() {
     (void)headless;
     char prog[] = "korvado_test";

@@ -1,0 +1,127 @@
+# lib.sh: the end-to-end kit: a private X server, the real game, keys through xdotool, screenshots and pixels.
+# Sourced by tests/e2e/test_*.sh; CTest sets KORVADO_BUILD_DIR.
+set -u
+
+: "${KORVADO_BUILD_DIR:?KORVADO_BUILD_DIR must name the build tree}"
+SHOTS="$KORVADO_BUILD_DIR/e2e-shots"
+mkdir -p "$SHOTS"
+XVFB_PID=""
+GAME_PID=""
+WID=""
+
+e2e_fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+e2e_cleanup() {
+    [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null
+    return 0
+}
+trap e2e_cleanup EXIT
+
+# A private X server on a display number that the server itself picks as free.
+e2e_start_x() {
+    local numfile i
+    numfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for i in $(seq 1 100); do
+        if [ -s "$numfile" ]; then
+            export DISPLAY=":$(head -n 1 "$numfile" | tr -d '[:space:]')"
+            rm -f "$numfile"
+            xdpyinfo >/dev/null 2>&1 && return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    rm -f "$numfile"
+    e2e_fail "no X server could be started"
+}
+
+# Starts the real program in bin/, so that it finds ../images as a player's copy does.
+e2e_launch() {
+    local prog="$1"
+    shift
+    (cd "$KORVADO_BUILD_DIR/bin" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" "./$prog" "$@") \
+        >"$SHOTS/$prog.out" 2>&1 &
+    GAME_PID=$!
+}
+
+e2e_wait_window() {
+    local i
+    for i in $(seq 1 100); do
+        WID=$(xdotool search --name "KORVADO" 2>/dev/null | head -n 1)
+        if [ -n "$WID" ]; then
+            xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
+            sleep 0.5
+            return 0
+        fi
+        kill -0 "$GAME_PID" 2>/dev/null || e2e_fail "the game ended before its window showed: $(cat "$SHOTS"/*.out 2>/dev/null)"
+        sleep 0.1
+    done
+    e2e_fail "no game window within 10 s"
+}
+
+e2e_key() {
+    local k
+    for k in "$@"; do
+        xdotool keydown "$k"
+        sleep 0.08
+        xdotool keyup "$k"
+        sleep 0.35
+    done
+}
+
+e2e_keydown() { xdotool keydown "$1"; }
+e2e_keyup() { xdotool keyup "$1"; }
+
+e2e_shot() {
+    local f="$SHOTS/$1.png"
+    sleep 0.2
+    import -window root "$f" 2>/dev/null || e2e_fail "screenshot $1 failed"
+    echo "$f"
+}
+
+e2e_pixel() {
+    convert "$SHOTS/$1.png" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:
+}
+
+e2e_expect_near() {
+    local name=$1 x=$2 y=$3 er=$4 eg=$5 eb=$6 tol=${7:-8}
+    read -r pr pg pb < <(e2e_pixel "$name" "$x" "$y")
+    local dr=$((pr - er)) dg=$((pg - eg)) db=$((pb - eb))
+    if [ ${dr#-} -gt "$tol" ] || [ ${dg#-} -gt "$tol" ] || [ ${db#-} -gt "$tol" ]; then
+        e2e_fail "$name at ($x,$y) is ($pr,$pg,$pb), expected ($er,$eg,$eb) within $tol"
+    fi
+}
+
+e2e_expect_same() {
+    [ "$(e2e_pixel "$1" "$3" "$4")" = "$(e2e_pixel "$2" "$3" "$4")" ] || e2e_fail "$1 and $2 differ at ($3,$4)"
+}
+
+e2e_expect_differ() {
+    [ "$(e2e_pixel "$1" "$3" "$4")" != "$(e2e_pixel "$2" "$3" "$4")" ] || e2e_fail "$1 and $2 are the same at ($3,$4)"
+}
+
+# The close button of a window manager: a WM_DELETE_WINDOW client message.
+e2e_close() {
+    "$KORVADO_BUILD_DIR/tools/xclose" "$WID" || e2e_fail "could not send the close request"
+}
+
+e2e_wait_exit() {
+    local limit=${1:-5} i status
+    for i in $(seq 1 $((limit * 10))); do
+        if ! kill -0 "$GAME_PID" 2>/dev/null; then
+            wait "$GAME_PID"
+            status=$?
+            GAME_PID=""
+            [ "$status" -eq 0 ] || e2e_fail "the game ended with status $status"
+            return 0
+        fi
+        sleep 0.1
+    done
+    e2e_fail "the game did not end within $limit s"
+}

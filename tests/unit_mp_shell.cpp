@@ -1,0 +1,259 @@
+// unit_mp_shell.cpp: start-up, the frame loop's timing, shutdown, the command line and missing assets.
+#include <gtest/gtest.h>
+#include "game.h"
+#include "harness.h"
+
+#include <SDL_mixer.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+static Uint32 green(SDL_Surface* s) { return SDL_MapRGB(s->format, 0, 255, 0); }
+
+TEST(StartUp, GivesEveryGlobalItsStartValue) {
+    bootGame();
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(menuBezi);
+    EXPECT_FALSE(gameBezi);
+    EXPECT_TRUE(gameOver);
+    EXPECT_FALSE(canEsc);
+    EXPECT_FALSE(canGEsc);
+    EXPECT_TRUE(mCanMove);
+    EXPECT_FALSE(doCount);
+    EXPECT_FALSE(p2justdied);
+    EXPECT_EQ(gameMode, 0);
+    EXPECT_EQ(wLimit, 0);
+    EXPECT_EQ(volbamenu, 0);
+    EXPECT_EQ(pozicemenu, 0);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(schannel, 0);
+    EXPECT_EQ(delta, 0.0f);
+    EXPECT_EQ(deltaOld, 0.0f);
+    EXPECT_EQ(cPause, 0.0f);
+    EXPECT_EQ(mPause, 0.0f);
+    endGame();
+}
+
+TEST(StartUp, PlacesTheScreenPositions) {
+    bootGame();
+    const SDL_Rect* rects[] = {&hud1, &hud2, &rmng, &rmop, &rmcr, &rmex};
+    const int want[][2] = {{10, 10}, {710, 12}, {200, 150}, {200, 250}, {200, 350}, {200, 450}};
+    for (int i = 0; i < 6; i++) {
+        EXPECT_EQ(rects[i]->x, want[i][0]) << "rect " << i;
+        EXPECT_EQ(rects[i]->y, want[i][1]) << "rect " << i;
+    }
+    endGame();
+}
+
+TEST(StartUp, PlacesBothCowboysAndTheBottle) {
+    bootGame();
+    EXPECT_FLOAT_EQ(Hrac1->x, 700.0f);
+    EXPECT_FLOAT_EQ(Hrac1->y, 120.0f);
+    EXPECT_EQ(Hrac1->smer, 'l');
+    EXPECT_FLOAT_EQ(Hrac2->x, 20.0f);
+    EXPECT_FLOAT_EQ(Hrac2->y, 430.0f);
+    EXPECT_EQ(Hrac2->smer, 'r');
+    for (Player* p : {Hrac1, Hrac2}) {
+        EXPECT_EQ(p->whiskeyCount, 0);
+        EXPECT_FALSE(p->dead);
+        EXPECT_TRUE(p->canShoot);
+        EXPECT_EQ(p->motion, 's');
+        EXPECT_FLOAT_EQ(p->speed, 0.2f);
+        EXPECT_EQ(p->screen, screen);
+    }
+    EXPECT_EQ(whiskey.x, 360);
+    EXPECT_EQ(whiskey.y, 300);
+    EXPECT_EQ(whiskey.frame, 0);
+    EXPECT_FALSE(whiskey.hidden);
+    EXPECT_FALSE(whiskey.drawn);
+    EXPECT_EQ(whiskey.timer, 0.0f);
+    endGame();
+}
+
+TEST(StartUp, FillsEverySlotButTwoAndElevenAndSharesThePictures) {
+    bootGame();
+    for (int slot = 0; slot < 20; slot++) {
+        bool empty = slot == 2 || slot == 11;
+        EXPECT_EQ(imgbas[slot] == nullptr, empty) << "red slot " << slot;
+        EXPECT_EQ(imgbas2[slot] == nullptr, empty) << "blue slot " << slot;
+        EXPECT_EQ(Hrac1->img[slot], imgbas[slot]) << "slot " << slot;
+        EXPECT_EQ(Hrac2->img[slot], imgbas2[slot]) << "slot " << slot;
+        if (!empty) {
+            EXPECT_NE(imgbas[slot], imgbas2[slot]) << "the cowboys share slot " << slot;
+        }
+    }
+    for (int i = 0; i < 5; i++) EXPECT_NE(whiskey.img[i], nullptr) << "bottle frame " << i;
+    endGame();
+}
+
+TEST(StartUp, KeysTheSpritesWithPureGreenInTheDisplayFormat) {
+    bootGame();
+    std::vector<SDL_Surface*> keyed = {rpwins, bpwins, n0, n1, n2, n3};
+    for (SDL_Surface* s : wc) keyed.push_back(s);
+    for (int slot = 0; slot < 20; slot++) {
+        if (slot == 2 || slot == 11) continue;
+        keyed.push_back(imgbas[slot]);
+        keyed.push_back(imgbas2[slot]);
+    }
+    for (SDL_Surface* s : whiskey.img) keyed.push_back(s);
+    for (SDL_Surface* s : keyed) {
+        ASSERT_NE(s, nullptr);
+        EXPECT_TRUE(s->flags & SDL_SRCCOLORKEY);
+        EXPECT_EQ(s->format->colorkey, green(s));
+        EXPECT_EQ(s->format->BitsPerPixel, screen->format->BitsPerPixel);
+    }
+    SDL_Surface* opaque[] = {loading, credits, instruc, mng, mnga, mop, mopa, mcr, mcra, mex, mexa, wh, wha,
+                             dop, dopa, su, sua, rpi, bpi, mbgr, bgr, teamLogo, gameLogo};
+    for (SDL_Surface* s : opaque) {
+        ASSERT_NE(s, nullptr);
+        EXPECT_FALSE(s->flags & SDL_SRCCOLORKEY);
+        EXPECT_EQ(s->format->BitsPerPixel, screen->format->BitsPerPixel);
+    }
+    endGame();
+}
+
+TEST(StartUp, NamesTheWindowAndHidesTheCursor) {
+    bootGame();
+    char* title = nullptr;
+    char* icon = nullptr;
+    SDL_WM_GetCaption(&title, &icon);
+    EXPECT_STREQ(title, "KORVADO (MP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example");
+    EXPECT_STREQ(icon, "kvd.ico");
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    EXPECT_EQ(screen->w, 800);
+    EXPECT_EQ(screen->h, 600);
+    EXPECT_EQ(screen->format->BitsPerPixel, 32);
+    endGame();
+}
+
+TEST(StartUp, PlaysOnWithoutSoundWhenThereIsNoDevice) {
+    setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
+    bootGame();
+    EXPECT_EQ(music, nullptr);
+    FSOUND_SAMPLE* handles[] = {sgfire, sy1, sy2, sy3, swhis, winS};
+    for (FSOUND_SAMPLE* s : handles) EXPECT_EQ(s, nullptr);
+    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sgfire), -1);
+    EXPECT_EQ(FMUSIC_PlaySong(music), 0);
+    EXPECT_NE(bgr, nullptr);
+    endGame();
+}
+
+TEST(StartUp, LoadsEverySoundWhenTheDeviceOpens) {
+    bootGame();
+    EXPECT_NE(music, nullptr);
+    FSOUND_SAMPLE* handles[] = {sgfire, sy1, sy2, sy3, swhis, winS};
+    for (FSOUND_SAMPLE* s : handles) EXPECT_NE(s, nullptr);
+    endGame();
+}
+
+TEST(Shutdown, DeletesTheCowboysButKeepsEveryPicture) {
+    bootGame();
+    SDL_Surface* street = bgr;
+    SDL_Surface* redRight = imgbas[0];
+    Player* extra = new Player(screen, imgbas);
+    delete extra;  // a deleted cowboy must not free the shared pictures
+    EXPECT_EQ(SDL_BlitSurface(redRight, nullptr, street, nullptr), 0);
+    shutDown();
+    EXPECT_EQ(Hrac1, nullptr);
+    EXPECT_EQ(Hrac2, nullptr);
+    EXPECT_EQ(schannel, 0);
+    EXPECT_EQ(imgbas[0]->w, 80);  // still a live surface after shutdown
+}
+
+TEST(FrameLoop, DeltaIsTheTimeSinceThePreviousPass) {
+    bootGame();
+    frameTime();
+    float first = delta;
+    EXPECT_FLOAT_EQ(first, deltaNew);  // the first pass measures from SDL's start
+    EXPECT_EQ(deltaOld, deltaNew);
+    SDL_Delay(30);
+    frameTime();
+    EXPECT_GE(delta, 30.0f);
+    EXPECT_LT(delta, 200.0f);
+    EXPECT_FLOAT_EQ(delta, deltaNew - (deltaNew - delta));
+    frameTime();
+    EXPECT_LT(delta, 30.0f);
+    endGame();
+}
+
+TEST(FrameLoop, ACloseRequestEndsTheLoopAfterTheFrameIsDrawn) {
+    bootGame();
+    SDL_FillRect(screen, nullptr, 0);
+    SDL_Event quit = {};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    framePass();
+    EXPECT_TRUE(done);
+    // the menu ran in that same pass: its background is on the screen
+    EXPECT_EQ(pixelRGB(screen, 5, 595), pixelRGB(mbgr, 5, 595));
+    EXPECT_EQ(keys, SDL_GetKeyState(nullptr));
+    endGame();
+}
+
+TEST(FrameLoop, RunsTheRoundBeforeTheMenu) {
+    bootGame();
+    newGame(2);
+    menuBezi = true;
+    framePass();
+    // both ran; the menu drew last, over the street
+    EXPECT_TRUE(sameArea(screen, 0, 0, mbgr, 0, 0, 40, 40));
+    endGame();
+}
+
+// ---- the real program, started as a player starts it ----
+
+static std::string program() { return buildPath("bin/korvado_mp"); }
+
+// Runs a shell command; returns its exit status, or -1 if it was still running after `seconds`.
+static int runFor(const std::string& cmd, int seconds, std::string* err = nullptr) {
+    std::string errFile = std::string(testing::TempDir()) + "korvado_err.txt";
+    std::string full = "cd " + buildPath("bin") + " && timeout " + std::to_string(seconds) + " sh -c '" + cmd +
+                       "' 2>" + errFile;
+    int status = std::system(full.c_str());
+    if (err) {
+        FILE* f = fopen(errFile.c_str(), "r");
+        char buf[512] = {0};
+        if (f) {
+            size_t n = fread(buf, 1, sizeof buf - 1, f);
+            buf[n] = 0;
+            fclose(f);
+        }
+        *err = buf;
+    }
+    int code = WEXITSTATUS(status);
+    return code == 124 ? -1 : code;
+}
+
+TEST(CommandLine, OnlyNothingOrExactlyFullscreenOpensTheGame) {
+    std::string err;
+    EXPECT_EQ(runFor(program(), 2), -1) << "no argument: waits in the intro";
+    EXPECT_EQ(runFor(program() + " fullscreen", 2), -1) << "fullscreen: waits in the intro";
+    EXPECT_EQ(runFor(program() + " fullscreen extra words", 2), -1) << "further arguments are ignored";
+    for (const char* arg : {"Fullscreen", "-fullscreen", "FULLSCREEN", "window", "fullscreen2"}) {
+        EXPECT_EQ(runFor(program() + " " + arg, 5, &err), 0) << arg;
+        EXPECT_NE(err.find("usage"), std::string::npos) << arg << ": " << err;
+    }
+}
+
+TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {
+    std::string tmp = std::string(testing::TempDir()) + "korvado_missing";
+    std::string setup = "rm -rf " + tmp + " && mkdir -p " + tmp + "/bin && cp -r " + buildPath("images") + " " +
+                        buildPath("sfx") + " " + buildPath("music") + " " + tmp + "/ && cp " + program() + " " +
+                        tmp + "/bin/ && rm " + tmp + "/images/P2/hrac_left_d03.png";
+    ASSERT_EQ(std::system(setup.c_str()), 0);
+    std::string err;
+    EXPECT_EQ(runFor("cd " + tmp + "/bin && ./korvado_mp", 10, &err), 1);
+    EXPECT_NE(err.find("../images/P2/hrac_left_d03.png"), std::string::npos) << err;
+    std::system(("rm -rf " + tmp).c_str());
+}
+
+TEST(CommandLine, FindsItsAssetsFromAnyWorkingDirectory) {
+    EXPECT_EQ(runFor("cd / && " + program(), 2), -1) << "started from / it still reaches the intro";
+}
+
+TEST(CommandLine, ADisplayThatCannotOpenIsAnErrorNotSuccess) {
+    std::string err;
+    EXPECT_EQ(runFor("SDL_VIDEODRIVER=no_such_driver " + program(), 5, &err), 1);
+    EXPECT_NE(err.find("korvado:"), std::string::npos) << err;
+}

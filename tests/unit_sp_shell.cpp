@@ -1,0 +1,30 @@
+// unit_sp_shell.cpp: what start-up does differently in the single-player edition.
+#include <gtest/gtest.h>
+#include "game.h"
+#include "harness.h"
+
+#include <SDL_image.h>
+
+TEST(SinglePlayerStartUp, HasItsOwnCaptionAndMenuBackground) {
+    bootGame();
+    char* title = nullptr;
+    char* icon = nullptr;
+    SDL_WM_GetCaption(&title, &icon);
+    EXPECT_STREQ(title, "KORVADO (SP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example");
+    EXPECT_STREQ(icon, "kvd.ico");
+    SDL_Surface* sp = IMG_Load("../images/menu/bgrsp.png");
+    SDL_Surface* mp = IMG_Load("../images/menu/bgr.png");
+    ASSERT_NE(sp, nullptr);
+    ASSERT_NE(mp, nullptr);
+    bool likeSp = true, likeMp = true;
+    for (int y = 0; y < 600; y += 7)
+        for (int x = 0; x < 800; x += 7) {
+            likeSp = likeSp && pixelRGB(mbgr, x, y) == pixelRGB(sp, x, y);
+            likeMp = likeMp && pixelRGB(mbgr, x, y) == pixelRGB(mp, x, y);
+        }
+    EXPECT_TRUE(likeSp);
+    EXPECT_FALSE(likeMp) << "the two menu backgrounds should tell the editions apart";
+    SDL_FreeSurface(sp);
+    SDL_FreeSurface(mp);
+    endGame();
+}
