@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -517,7 +518,7 @@ void drawText(Canvas& c, const std::string& s, float x, float y, const TextStyle
 
 // ---- finished pictures ----
 
-static unsigned char toByte(float v) { return (unsigned char)std::lround(std::min(1.f, std::max(0.f, v)) * 255); }
+static unsigned char toByte(float v) { return (unsigned char)(std::min(1.f, std::max(0.f, v)) * 255 + 0.5f); }
 
 // Nothing but the key may be pure green, and nothing may come close to it.
 static void keepOffGreen(unsigned char* p) {
@@ -667,6 +668,7 @@ bool writePng(const std::string& path, const Image& im) {
     png_init_io(png, f);
     png_set_compression_level(png, 1);
     png_set_filter(png, 0, PNG_FILTER_SUB);
+    png_set_compression_strategy(png, Z_RLE);
     png_set_IHDR(png, info, im.w, im.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
