@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include <SDL_mixer.h>
+
 #include "game.h"
 #include "harness.h"
 
@@ -134,6 +136,7 @@ static void roundRunning() {
 
 TEST(WinnerScreen, EachWinnerShowsHisPictureAndWaitsForAKey) {
     boot();
+    ASSERT_NE(winS, nullptr);
     ASSERT_FALSE(sameArea(rpwins, 0, 0, bpwins, 0, 0, std::min(rpwins->w, bpwins->w), 40));
     SDL_Surface* pics[3] = {rpwins, bpwins, NULL};
     int winners[3] = {1, 2, 7};
@@ -141,11 +144,13 @@ TEST(WinnerScreen, EachWinnerShowsHisPictureAndWaitsForAKey) {
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(winners[i]);
         roundRunning();
+        Mix_HaltChannel(-1);
         K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
         std::thread key = pressLater(150, closeWith[i]);
         Uint32 t0 = SDL_GetTicks();
-        gameOverAn(winners[i]);  // winS plays for 1 and 2 through the sound adapter
+        gameOverAn(winners[i]);
         EXPECT_GE(msSince(t0), 140u) << "the screen waits for the key";
+        EXPECT_EQ(Mix_Playing(-1), pics[i] ? 1 : 0) << "the laugh, for a real winner only";
         key.join();
         EXPECT_TRUE(shows(pics[i], 200, 250));
         expectMenuHandOver();
@@ -160,6 +165,8 @@ TEST(WinnerScreen, EachWinnerShowsHisPictureAndWaitsForAKey) {
 TEST(WinnerScreen, TwoInOneFrameReturnNeedsAFreshPressEscapeDoesNot) {
     boot();
     roundRunning();
+    ASSERT_NE(winS, nullptr);
+    Mix_HaltChannel(-1);
     K[SDLK_RETURN] = 1;  // the first closed with Return
     gameOverAn(1);
     EXPECT_EQ(K[SDLK_RETURN], 0);
@@ -168,6 +175,7 @@ TEST(WinnerScreen, TwoInOneFrameReturnNeedsAFreshPressEscapeDoesNot) {
     Uint32 t0 = SDL_GetTicks();
     gameOverAn(2);
     EXPECT_GE(msSince(t0), 140u) << "the second screen waits for a new press";
+    EXPECT_EQ(Mix_Playing(-1), 2) << "the laugh plays again over the first";
     key.join();
     EXPECT_TRUE(shows(bpwins, 200, 250));
     expectMenuHandOver();
@@ -238,10 +246,12 @@ TEST(Intro, StudioThenTitleEachNeedsItsOwnPress) {
     boot();
     K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
     ASSERT_FALSE(sameArea(teamLogo, 0, 0, gameLogo, 0, 0, 100, 100));
-    std::atomic<bool> studioShown{false}, titleShown{false}, returnEaten{false};
+    ASSERT_NE(music, nullptr);
+    std::atomic<bool> studioShown{false}, titleShown{false}, returnEaten{false}, silentFirst{false};
     std::thread player([&] {
         sleepMs(150);
         studioShown = showsAtCorner(teamLogo);
+        silentFirst = !Mix_PlayingMusic();
         K[SDLK_RETURN] = 1;  // and keeps holding it
         sleepMs(150);
         titleShown = showsAtCorner(gameLogo);
@@ -253,6 +263,8 @@ TEST(Intro, StudioThenTitleEachNeedsItsOwnPress) {
     player.join();
     EXPECT_GE(msSince(t0), 290u);
     EXPECT_TRUE(studioShown) << "the studio picture waits for the first key";
+    EXPECT_TRUE(silentFirst) << "the music starts when the studio picture is dismissed";
+    EXPECT_TRUE(Mix_PlayingMusic());
     EXPECT_TRUE(titleShown) << "the title waits for a fresh press";
     EXPECT_TRUE(returnEaten);
     EXPECT_EQ(K[SDLK_RETURN], 0);
@@ -264,9 +276,11 @@ TEST(Intro, StudioThenTitleEachNeedsItsOwnPress) {
 TEST(Intro, WindowCloseOnTheStudioPictureEndsTheIntroAtOnce) {
     boot();
     K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
+    ASSERT_NE(music, nullptr);
     pushQuit();
     playIntro();
     EXPECT_TRUE(done);
+    EXPECT_FALSE(Mix_PlayingMusic()) << "no music after a close request";
     EXPECT_TRUE(showsAtCorner(teamLogo)) << "no title after a close request";
     endGame();
 }
