@@ -252,6 +252,75 @@ TEST(ImageAssets, CounterNumbersStayVisibleBesideThePortraits) {
     }
 }
 
+TEST(ImageAssets, ShootingArmsPointTheWayTheCowboyFaces) {
+    for (const char* dir : {"P1/", "P2/"}) {
+        Pixels right = load(std::string(dir) + "hrac_right_shoot.png"), left = load(std::string(dir) + "hrac_left_shoot.png");
+        int reachRight = 0, reachLeft = 80;  // the farthest opaque pixel at chest height, y 35 to 65
+        for (int y = 35; y < 65; y++)
+            for (int x = 0; x < 80; x++) {
+                if (!right.key(x, y)) reachRight = std::max(reachRight, x);
+                if (!left.key(x, y)) reachLeft = std::min(reachLeft, x);
+            }
+        EXPECT_GE(reachRight, 72) << dir << " the right-facing shot reaches out to the right";
+        EXPECT_LE(reachLeft, 7) << dir << " the left-facing shot reaches out to the left";
+    }
+}
+
+TEST(ImageAssets, TheBottlesGlintTravelsAcrossIt) {
+    std::vector<Pixels> frames;
+    for (const char* f : {"whiskey", "whiskey2", "whiskey3", "whiskey4", "whiskey5"}) frames.push_back(load(std::string("Obs/") + f + ".png"));
+    float last = -1;
+    for (size_t k = 0; k < frames.size(); k++) {
+        float sum = 0, n = 0;  // the middle of the pixels this frame lights up beyond the frames' average
+        for (int y = 0; y < frames[k].h; y++)
+            for (int x = 0; x < frames[k].w; x++) {
+                int mean = 0;
+                for (const Pixels& f : frames) mean += red(f.at(x, y)) + green(f.at(x, y)) + blue(f.at(x, y));
+                Uint32 v = frames[k].at(x, y);
+                if (v != KEY && (red(v) + green(v) + blue(v)) * int(frames.size()) > mean + 60 * int(frames.size())) sum += x, n++;
+            }
+        ASSERT_GT(n, 3) << "frame " << k << " shows no glint of its own";
+        EXPECT_GT(sum / n, last + 2) << "frame " << k << ": the glint should move on to the right";
+        last = sum / n;
+    }
+}
+
+TEST(ImageAssets, MenuSignsSitOnTheBoardAndLightUpClearly) {
+    const char* items[4][2] = {{"ng", "wh"}, {"op", "do"}, {"cr", "su"}, {"ex", nullptr}};
+    for (const char* bg : {"menu/bgr.png", "menu/bgrsp.png"}) {
+        Pixels back = load(bg);
+        for (int slot = 0; slot < 4; slot++)
+            for (const char* item : items[slot]) {
+                if (!item) continue;
+                Pixels plain = load(std::string("menu/") + item + ".png"), lit = load(std::string("menu/") + item + "a.png");
+                int x0 = 200, y0 = 150 + slot * 100, seams = 0, changed = 0;
+                for (int y : {0, 1, plain.h - 2, plain.h - 1})  // the plain sign's corners show the board behind it
+                    for (int x : {0, 1, plain.w - 2, plain.w - 1}) seams += std::abs(int(red(plain.at(x, y))) - int(red(back.at(x0 + x, y0 + y)))) > 3;
+                EXPECT_EQ(seams, 0) << item << " does not blend into " << bg;
+                for (size_t i = 0; i < plain.px.size(); i++) changed += plain.px[i] != lit.px[i];
+                EXPECT_GT(changed, int(plain.px.size()) / 3) << item << "a is hardly lit up";
+            }
+    }
+}
+
+// The heads-up display sits in the street's top corners: they stay calm (gentle sky or plain wall).
+TEST(ImageAssets, TheStreetKeepsItsTopCornersCalm) {
+    Pixels street = load("bgsml.png");
+    auto roughness = [&](int x0, int y0, int w, int h) {
+        long sum = 0;
+        for (int y = y0; y < y0 + h; y++)
+            for (int x = x0; x < x0 + w - 1; x++) {
+                Uint32 a = street.at(x, y), b = street.at(x + 1, y), c = street.at(x, y + 1);
+                sum += std::abs(red(a) - red(b)) + std::abs(green(a) - green(b)) + std::abs(red(a) - red(c)) + std::abs(green(a) - green(c));
+            }
+        return double(sum) / (w * h);
+    };
+    double left = roughness(0, 0, 120, 60), right = roughness(680, 0, 120, 60), shops = roughness(120, 20, 560, 140);
+    EXPECT_LT(left, 8) << "top-left corner";
+    EXPECT_LT(right, 8) << "top-right corner";
+    EXPECT_GT(shops, 3 * std::max(left, right)) << "the shop fronts should carry the detail, roughness " << shops;
+}
+
 TEST(ImageAssets, GeneratorWritesTheSameBytesOnEveryRun) {
     namespace fs = std::filesystem;
     char tmpl[] = "/tmp/korvado-assets-XXXXXX";

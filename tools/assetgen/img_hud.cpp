@@ -12,7 +12,7 @@ const unsigned char kKeyBytes[3] = {0, 255, 0};
 // ---- the bottle ----
 
 // The glint's band slides from left to right over the five frames.
-float glintX(int glint) { return glint < 0 ? -100 : 6 + glint * 4.5f; }
+float glintX(int glint) { return glint < 0 ? -100 : 7 + glint * 3.8f; }
 
 void bottleGlass(Canvas& c, int glint) {
     float gx = glintX(glint);
@@ -20,8 +20,8 @@ void bottleGlass(Canvas& c, int glint) {
         float across = (x - 6) / 18;
         Col amber = ramp({{0, rgb(96, 40, 14)}, {0.25f, rgb(190, 104, 36)}, {0.55f, rgb(160, 78, 24)}, {1, rgb(80, 32, 12)}}, across);
         if (y < 20) amber = scaleCol(amber, 0.85f);  // the empty neck is darker
-        float band = std::fabs(x + (y - 30) * 0.35f - gx);
-        if (band < 2.2f) amber = mix(amber, rgb(255, 244, 210), (2.2f - band) / 2.2f * 0.85f);
+        float band = std::fabs(x + (y - 30) * 0.2f - gx);
+        if (band < 2.6f) amber = mix(amber, rgb(255, 248, 222), std::min(1.f, (2.6f - band) / 1.6f) * 0.92f);
         return amber;
     });
     std::vector<P> body = {{12, 8}, {18, 8}, {18.5f, 17}, {23, 22}, {24.5f, 27}, {24.5f, 50}, {22.5f, 53}, {7.5f, 53}, {5.5f, 50}, {5.5f, 27}, {7, 22}, {11.5f, 17}};
@@ -180,7 +180,7 @@ void drawWhiskeyBottle(Canvas& c, const Xf& place, int glint) {
     bottleGlass(c, glint);
     bottleLabel(c);
     bottleCork(c);
-    if (glint >= 0) sparkle(c, P{glintX(glint) + 0.35f, 29}, 3.5f);
+    if (glint >= 0) sparkle(c, P{glintX(glint) + 0.6f, 26}, 4.5f);
     setXf(c, keep);
 }
 
