@@ -99,10 +99,8 @@ Image wantedPoster(Cowboy who) {
     posterPaper(c);
     posterFace(c, who);
     TextStyle head = boldText(9.5f, solid(rgb(70, 30, 16)), 0);
-    head.face = SERIF_BOLD;
     drawText(c, "WANTED", 27.5f, 7, head);
     TextStyle reward = boldText(8, solid(rgb(150, 36, 24)), 0);
-    reward.face = SERIF_BOLD;
     drawText(c, "$500", 27.5f, 52, reward);
     return finish(c, false);
 }

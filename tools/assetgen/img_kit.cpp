@@ -399,8 +399,7 @@ static TTF_Font* font(Face face, int px) {
     static const char* files[] = {
         "/usr/share/fonts/opentype/roboto/slab/RobotoSlab-Bold.otf",
         "/usr/share/fonts/opentype/roboto/slab/RobotoSlab-Regular.otf",
-        "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
-        "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf",
+        "/usr/share/fonts/opentype/roboto/slab/RobotoSlab-Light.otf",
     };
     std::lock_guard<std::mutex> hold(fontLock);
     TTF_Font* f = TTF_OpenFont(files[face], px);

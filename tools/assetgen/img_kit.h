@@ -81,7 +81,7 @@ std::vector<P> ellipsePts(P centre, float rx, float ry, float degrees, int n);
 std::vector<P> roundRectPts(float x, float y, float w, float h, float r);
 
 // ---- lettering: the anchor follows the canvas transform, the letters stay upright and unscaled ----
-enum Face { SLAB_BOLD, SLAB_REGULAR, SANS_BOLD, SERIF_BOLD };
+enum Face { SLAB_BOLD, SLAB_REGULAR, SLAB_LIGHT };  // Roboto Slab, the one typeface of the game
 struct TextStyle {
     Face face = SLAB_BOLD;
     float size = 20;  // font size in picture pixels

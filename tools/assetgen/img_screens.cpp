@@ -58,11 +58,9 @@ Image studio() {
     outlinedEllipse(c, P{400, 220}, 80, 80, 2, kOutline, solid(rgb(70, 36, 20)));
     drawStar(c, P{400, 222}, 70, rgb(236, 190, 84), 2.5f);
     TextStyle t = boldText(66, solid(rgb(80, 40, 20)), 0);
-    t.face = SERIF_BOLD;
     drawText(c, "T", 400, 224, t);
     TextStyle name = boldText(46, goldPaint(360, 400), 2.5f);
     name.spacing = 7;
-    name.face = SERIF_BOLD;
     name.shadowDx = 3;
     name.shadowDy = 3;
     name.shadowAlpha = 0.6f;
@@ -146,13 +144,13 @@ Image credits(const Canvas& paper) {
     line(c, "Built with", 400, 396, 17, ink, SLAB_REGULAR, 0);
     line(c, "SDL 1.2   SDL_image   SDL_mixer   SDL_ttf", 400, 428, 20, red, SLAB_BOLD, 0);
     line(c, "libpng   zlib   espeak-ng   libmikmod", 400, 458, 20, red, SLAB_BOLD, 0);
-    line(c, "lettering in Roboto Slab and DejaVu", 400, 490, 17, ink, SLAB_REGULAR, 0);
+    line(c, "lettering in Roboto Slab", 400, 490, 17, ink, SLAB_REGULAR, 0);
     line(c, "ESC returns to the menu", 400, 546, 16, rgb(110, 80, 54), SLAB_BOLD, 0);
     return finish(c, false);
 }
 
 void keyCap(Canvas& c, const std::string& k, float x, float y) {  // (x, y): left middle
-    TextStyle t = plain(15, rgb(250, 240, 220), SANS_BOLD);
+    TextStyle t = plain(14, rgb(250, 240, 220), SLAB_BOLD);
     float w = std::max(26.f, textWidth(k, t) + 14);
     outlinedPoly(c, roundRectPts(x, y - 13, w, 26, 5), 1.2f, kOutline, grad(rgb(120, 84, 56), rgb(70, 44, 28), P{0, y - 13}, P{0, y + 13}));
     drawText(c, k, x + w / 2, y, t);
@@ -160,7 +158,7 @@ void keyCap(Canvas& c, const std::string& k, float x, float y) {  // (x, y): lef
 
 float keyRow(Canvas& c, std::initializer_list<const char*> keys, float x, float y) {
     for (const char* k : keys) {
-        TextStyle t = plain(15, rgb(250, 240, 220), SANS_BOLD);
+        TextStyle t = plain(14, rgb(250, 240, 220), SLAB_BOLD);
         keyCap(c, k, x, y);
         x += std::max(26.f, textWidth(k, t) + 14) + 5;
     }

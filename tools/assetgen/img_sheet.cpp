@@ -15,7 +15,7 @@ float fitScale(const Image& im) {
 
 TextStyle labelStyle() {
     TextStyle t;
-    t.face = SANS_BOLD;
+    t.face = SLAB_BOLD;
     t.size = 9;
     t.fill = solid(rgb(236, 226, 206));
     return t;
