@@ -375,8 +375,8 @@ std::vector<P> roundRectPts(float x, float y, float w, float h, float r) {
 
 // ---- lettering ----
 
-static std::mutex fontLock;  // FreeType opens faces one at a time
-static std::mutex ttfLock;   // and shares its library between the painting threads
+// FreeType's library is shared by the painting threads: one of them at a time opens, renders or closes.
+static std::mutex ttfLock;
 static thread_local std::map<std::pair<int, int>, TTF_Font*> fonts;
 
 void fontsInit() {
@@ -387,7 +387,7 @@ void fontsInit() {
 }
 
 void fontsDone() {
-    std::lock_guard<std::mutex> hold(fontLock);
+    std::lock_guard<std::mutex> hold(ttfLock);
     for (auto& f : fonts) TTF_CloseFont(f.second);
     fonts.clear();
 }
@@ -401,7 +401,7 @@ static TTF_Font* font(Face face, int px) {
         "/usr/share/fonts/opentype/roboto/slab/RobotoSlab-Regular.otf",
         "/usr/share/fonts/opentype/roboto/slab/RobotoSlab-Light.otf",
     };
-    std::lock_guard<std::mutex> hold(fontLock);
+    std::lock_guard<std::mutex> hold(ttfLock);
     TTF_Font* f = TTF_OpenFont(files[face], px);
     if (!f) {
         fprintf(stderr, "assetgen: cannot open font %s: %s\n", files[face], TTF_GetError());
