@@ -216,6 +216,12 @@ Canvas cropCanvas(const Canvas& src, int x, int y, int w, int h) {
     return c;
 }
 
+void setClip(Canvas& c, int x0, int y0, int x1, int y1) {
+    c.clip[0] = x0, c.clip[1] = y0, c.clip[2] = x1, c.clip[3] = y1;
+}
+
+void clearClip(Canvas& c) { setClip(c, 0, 0, 1 << 20, 1 << 20); }
+
 void setXf(Canvas& c, const Xf& m) {
     c.xf = m;
     c.inv = xfInverse(m);
@@ -231,9 +237,10 @@ struct TexCache {
 
 // Fills the samples whose centres lie within [xa, xb) on sample row j.
 static void fillSpan(Canvas& c, int j, float xa, float xb, const Paint& p, TexCache* tc) {
-    int W = c.w * c.ss;
-    int ia = std::max(0, int(std::ceil(xa - 0.5f))), ib = std::min(W, int(std::ceil(xb - 0.5f)));
+    int W = std::min(c.w, c.clip[2]) * c.ss;
+    int ia = std::max(c.clip[0] * c.ss, int(std::ceil(xa - 0.5f))), ib = std::min(W, int(std::ceil(xb - 0.5f)));
     if (ia >= ib) return;
+    W = c.w * c.ss;
     float s = 1.f / c.ss, py = (j + 0.5f) * s;
     float* row = &c.px[(size_t(j) * W + ia) * 4];
     float a;
@@ -271,28 +278,76 @@ static std::vector<P> toSamples(const Canvas& c, const std::vector<P>& pts, floa
     return q;
 }
 
-// Even-odd scanline fill, sampled at the centres of the samples.
+// Where the polygon's edges cross the line y, sorted: spans run between pairs (even-odd rule).
+static void crossings(const std::vector<P>& q, float y, std::vector<float>& xs) {
+    xs.clear();
+    for (size_t i = 0; i < q.size(); i++) {
+        P a = q[i], b = q[(i + 1) % q.size()];
+        if ((a.y <= y) != (b.y <= y)) xs.push_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y));
+    }
+    std::sort(xs.begin(), xs.end());
+}
+
+// Adds the part of each pixel that [xa, xb) covers, times w, to a row of coverage.
+static void addSpan(std::vector<float>& cov, float xa, float xb, float w, int& lo, int& hi) {
+    int W = int(cov.size());
+    xa = std::max(0.f, xa), xb = std::min(float(W), xb);
+    if (xb <= xa) return;
+    int ia = int(xa), ib = std::min(W - 1, int(xb));
+    lo = std::min(lo, ia), hi = std::max(hi, ib);
+    if (ia == ib) {
+        cov[ia] += (xb - xa) * w;
+        return;
+    }
+    cov[ia] += (ia + 1 - xa) * w;
+    for (int i = ia + 1; i < ib; i++) cov[i] += w;
+    if (ib < W) cov[ib] += (xb - ib) * w;
+}
+
+// At one sample per pixel the edges are smoothed by coverage: four sub-rows per row of pixels, each span
+// counted with its exact width, and every pixel blended once with the paint looked up at its centre.
+static void fillCovered(Canvas& c, const std::vector<P>& q, float ymin, float ymax, const Paint& p) {
+    const int SUB = 4;
+    std::vector<float> cov(c.w, 0.f), xs;
+    int j0 = std::max(c.clip[1], int(std::floor(ymin))), j1 = std::min(std::min(c.h, c.clip[3]) - 1, int(std::ceil(ymax)));
+    float cx0 = float(c.clip[0]), cx1 = float(c.clip[2]);
+    for (int j = j0; j <= j1; j++) {
+        int lo = c.w, hi = -1;
+        for (int k = 0; k < SUB; k++) {
+            crossings(q, j + (k + 0.5f) / SUB, xs);
+            for (size_t i = 0; i + 1 < xs.size(); i += 2) addSpan(cov, std::max(cx0, xs[i]), std::min(cx1, xs[i + 1]), 1.f / SUB, lo, hi);
+        }
+        for (int i = lo; i <= hi; i++) {
+            if (cov[i] <= 0) continue;
+            float a;
+            P d = xfApply(c.inv, P{i + 0.5f, j + 0.5f});
+            Col col = paintAt(p, d.x, d.y, a);
+            blendPx(&c.px[(size_t(j) * c.w + i) * 4], col, a * std::min(1.f, cov[i]));
+            cov[i] = 0;
+        }
+    }
+}
+
+// Even-odd scanline fill: with coverage at one sample per pixel, else sampled at the centres of the samples.
 void fillPoly(Canvas& c, const std::vector<P>& pts, const Paint& p) {
     size_t n = pts.size();
     if (n < 3) return;
     float ymin, ymax;
     std::vector<P> q = toSamples(c, pts, ymin, ymax);
+    if (c.ss == 1) {
+        fillCovered(c, q, ymin, ymax, p);
+        return;
+    }
     TexCache cache, *tc = nullptr;
-    if (c.ss > 1 && (p.fn || p.noise != 0)) {
+    if (p.fn || p.noise != 0) {
         cache = TexCache{std::vector<Col>(c.w), std::vector<float>(c.w), std::vector<int>(c.w, -1)};
         tc = &cache;
     }
-    int H = c.h * c.ss;
-    int j0 = std::max(0, int(std::floor(ymin))), j1 = std::min(H - 1, int(std::ceil(ymax)));
+    int H = std::min(c.h, c.clip[3]) * c.ss;
+    int j0 = std::max(c.clip[1] * c.ss, int(std::floor(ymin))), j1 = std::min(H - 1, int(std::ceil(ymax)));
     std::vector<float> xs;
     for (int j = j0; j <= j1; j++) {
-        float yc = j + 0.5f;
-        xs.clear();
-        for (size_t i = 0; i < n; i++) {
-            P a = q[i], b = q[(i + 1) % n];
-            if ((a.y <= yc) != (b.y <= yc)) xs.push_back(a.x + (yc - a.y) * (b.x - a.x) / (b.y - a.y));
-        }
-        std::sort(xs.begin(), xs.end());
+        crossings(q, j + 0.5f, xs);
         for (size_t k = 0; k + 1 < xs.size(); k += 2) fillSpan(c, j, xs[k], xs[k + 1], p, tc);
     }
 }

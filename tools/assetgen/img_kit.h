@@ -62,10 +62,13 @@ struct Canvas {
     int w = 0, h = 0, ss = 1;  // w, h in pixels of the finished picture
     std::vector<float> px;     // (w ss) x (h ss) x 4
     Xf xf, inv;                // design coordinates to picture pixels
+    int clip[4] = {0, 0, 1 << 20, 1 << 20};  // shapes fill only pixels x0 <= x < x1, y0 <= y < y1
 };
 Canvas newCanvas(int w, int h, int ss);
 Canvas cropCanvas(const Canvas& src, int x, int y, int w, int h);  // a copy of part of a canvas, same samples
 void setXf(Canvas& c, const Xf& m);
+void setClip(Canvas& c, int x0, int y0, int x1, int y1);  // in picture pixels; the whole picture again with clearClip
+void clearClip(Canvas& c);
 
 void fillPoly(Canvas& c, const std::vector<P>& pts, const Paint& p);
 void fillRect(Canvas& c, float x, float y, float w, float h, const Paint& p);

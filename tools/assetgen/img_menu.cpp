@@ -10,7 +10,7 @@ namespace {
 const float BOARD_X0 = 184, BOARD_X1 = 616, BOARD_Y0 = 138, BOARD_Y1 = 548;
 
 void drawBoard(Canvas& c) {
-    fillRect(c, BOARD_X0 - 4, BOARD_Y0 - 4, BOARD_X1 - BOARD_X0 + 8, BOARD_Y1 - BOARD_Y0 + 8, solid(rgb(40, 22, 12)));
+    fillRect(c, BOARD_X0 - 4, BOARD_Y0 - 12, BOARD_X1 - BOARD_X0 + 8, BOARD_Y1 - BOARD_Y0 + 16, solid(rgb(40, 22, 12)));
     drawPlanks(c, BOARD_X0, BOARD_Y0, BOARD_X1 - BOARD_X0, BOARD_Y1 - BOARD_Y0, 24, true, rgb(92, 58, 34), 501);
     fillRect(c, BOARD_X0, BOARD_Y0, BOARD_X1 - BOARD_X0, BOARD_Y1 - BOARD_Y0,
              fade(rgb(20, 10, 4), P{400, BOARD_Y0}, P{400, BOARD_Y0 + 60}, 0.35f, 0));
@@ -88,7 +88,7 @@ void caption(Canvas& c, const std::string& s, float x, float y, Col fill) {
 
 // The scene behind every page of the menu: the desert at evening and the notice board.
 Canvas boardScene() {
-    Canvas c = newCanvas(800, 600, 2);
+    Canvas c = newCanvas(800, 600, 1);
     drawDesertBackdrop(c, 330, 21);
     fillRect(c, 0, 330, 800, 270, dustPaint(330, 600, 23));
     fillRect(c, 0, 330, 800, 30, fade(rgb(80, 40, 20), P{0, 330}, P{0, 360}, 0.35f, 0));

@@ -6,7 +6,7 @@
 Paint woodPaint(Col base, int seed, bool vertical) {
     return painter([=](float x, float y) {
         float u = vertical ? y : x, v = vertical ? x : y;
-        float g = fbm(u * 0.012f, v * 0.3f, seed, 3);
+        float g = fbm(u * 0.012f, v * 0.3f, seed, 2);
         float streak = 0.5f + 0.5f * std::sin(v * 1.9f + g * 10.f + u * 0.004f);
         float knot = valueNoise(u * 0.05f, v * 0.2f, seed + 7);
         float k = 0.8f + 0.26f * g + 0.07f * streak - (knot > 0.86f ? (knot - 0.86f) * 2.5f : 0);
@@ -38,7 +38,7 @@ void drawPlanks(Canvas& c, float x, float y, float w, float h, float board, bool
 static void eveningSky(Canvas& c, float H, int seed) {
     fillRect(c, 0, 0, float(c.w), H + 2, painter([=](float x, float y) {
         Col sky = ramp({{0, rgb(70, 96, 150)}, {0.45f, rgb(196, 130, 118)}, {0.8f, rgb(246, 176, 104)}, {1, rgb(252, 214, 142)}}, y / H);
-        float cloud = fbm(x * 0.006f, y * 0.03f, seed, 3);
+        float cloud = fbm(x * 0.006f, y * 0.03f, seed, 2);
         float k = std::max(0.f, cloud - 0.55f) * 2.2f * (1 - y / H);
         return mix(sky, rgb(255, 214, 180), std::min(0.55f, k));
     }));

@@ -26,7 +26,7 @@ void cylinder(Canvas& c, P at, float r) {
 }
 
 Image loading() {
-    Canvas c = newCanvas(800, 600, 2);
+    Canvas c = newCanvas(800, 600, 1);
     drawDesertBackdrop(c, 400, 31);
     fillRect(c, 0, 0, 800, 600, solid(rgb(30, 10, 30), 0.35f));
     fillRect(c, 0, 400, 800, 200, dustPaint(400, 600, 33));
@@ -48,7 +48,7 @@ Image loading() {
 }
 
 Image studio() {
-    Canvas c = newCanvas(800, 600, 2);
+    Canvas c = newCanvas(800, 600, 1);
     fillCanvas(c, painter([](float x, float y) {
         float d = std::hypot((x - 400) / 400, (y - 280) / 300);
         return scaleCol(ramp({{0, rgb(70, 40, 26)}, {0.7f, rgb(36, 20, 14)}, {1.2f, rgb(14, 8, 6)}}, d), 0.95f + 0.1f * valueNoise(x * 0.01f, y * 0.01f, 41));
@@ -78,7 +78,7 @@ void standing(Canvas& c, Cowboy who, float mid, float k, bool flip) {
 }
 
 Image title() {
-    Canvas c = newCanvas(800, 600, 2);
+    Canvas c = newCanvas(800, 600, 1);
     drawDesertBackdrop(c, 440, 51);
     fillRect(c, 0, 440, 800, 160, dustPaint(440, 600, 53));
     fillRect(c, 0, 440, 800, 24, fade(rgb(80, 40, 20), P{0, 440}, P{0, 464}, 0.35f, 0));
@@ -104,7 +104,12 @@ Image title() {
 
 // A sheet of old paper on a wooden wall, for the credits and the instructions.
 void paperOnWall(Canvas& c) {
-    drawPlanks(c, 0, 0, 800, 600, 40, true, rgb(110, 70, 40), 701);
+    const int strips[4][4] = {{0, 0, 800, 40}, {0, 574, 800, 600}, {0, 40, 70, 574}, {730, 40, 800, 574}};
+    for (const auto& s : strips) {  // the wall shows only round the paper
+        setClip(c, s[0], s[1], s[2], s[3]);
+        drawPlanks(c, 0, 0, 800, 600, 40, true, rgb(110, 70, 40), 701);
+    }
+    clearClip(c);
     std::vector<P> sheet = {{46, 26}, {756, 20}, {760, 578}, {40, 582}};
     fillPoly(c, {{54, 36}, {766, 30}, {770, 590}, {50, 594}}, solid(rgb(20, 10, 4), 0.45f));
     outlinedPoly(c, sheet, 2, rgb(90, 60, 30), painter([](float x, float y) {
@@ -223,7 +228,7 @@ void makeScreenPictures(Pictures& out) {
     out.push_back({"menu/loading.png", loading()});
     out.push_back({"tolvlogo.png", studio()});
     out.push_back({"kvdlogo.png", title()});
-    Canvas paper = newCanvas(800, 600, 2);
+    Canvas paper = newCanvas(800, 600, 1);
     paperOnWall(paper);
     out.push_back({"menu/cred.png", credits(paper)});
     out.push_back({"menu/ins.png", instructions(paper)});

@@ -286,7 +286,7 @@ void road(Canvas& c) {
 }  // namespace
 
 void makeStreetPicture(Pictures& out) {
-    Canvas c = newCanvas(800, 600, 2);
+    Canvas c = newCanvas(800, 600, 1);
     drawDesertBackdrop(c, 150, 11);
     stable(c);
     saloon(c);
