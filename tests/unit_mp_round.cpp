@@ -67,11 +67,20 @@ std::vector<Uint32> frameWithWinners(float ms) {
     return seen;
 }
 
+// The loaded pictures that a test swaps for blocks of colour, put back before shutdown.
+struct Loaded {
+    SDL_Surface *rpwins, *bpwins, *rpi, *bpi, *wc[11], *bottle[5];
+};
+
 class Round : public ::testing::Test {
 protected:
+    Loaded loaded;
     // A round of `mode` past its countdown, nothing held.
     void start(int mode) {
         bootGame();
+        loaded = Loaded{rpwins, bpwins, rpi, bpi, {}, {}};
+        memcpy(loaded.wc, wc, sizeof wc);
+        memcpy(loaded.bottle, whiskey.img, sizeof whiskey.img);
         K = SDL_GetKeyState(NULL);
         memset(K, 0, SDLK_LAST);
         newGame(mode);
@@ -86,6 +95,9 @@ protected:
         place(Hrac2, blueX, 300, 'r');
     }
     void TearDown() override {
+        rpwins = loaded.rpwins, bpwins = loaded.bpwins, rpi = loaded.rpi, bpi = loaded.bpi;
+        memcpy(wc, loaded.wc, sizeof wc);
+        memcpy(whiskey.img, loaded.bottle, sizeof whiskey.img);
         endGame();
         for (SDL_Surface* s : made) SDL_FreeSurface(s);
         made.clear();
