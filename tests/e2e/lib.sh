@@ -45,14 +45,14 @@ e2e_start_x() {
 e2e_launch() {
     local prog="$1"
     shift
-    (cd "$KORVADO_BUILD_DIR/bin" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" "./$prog" "$@") \
+    (cd "$KORVADO_BUILD_DIR/bin" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" "./$prog" "$@") \
         >"$SHOTS/$prog.out" 2>&1 &
     GAME_PID=$!
 }
 
 e2e_wait_window() {
     local i
-    for i in $(seq 1 100); do
+    for i in $(seq 1 600); do
         WID=$(xdotool search --name "KORVADO" 2>/dev/null | head -n 1)
         if [ -n "$WID" ]; then
             xdotool windowfocus --sync "$WID" 2>/dev/null || xdotool windowfocus "$WID"
@@ -62,7 +62,7 @@ e2e_wait_window() {
         kill -0 "$GAME_PID" 2>/dev/null || e2e_fail "the game ended before its window showed: $(cat "$SHOTS"/*.out 2>/dev/null)"
         sleep 0.1
     done
-    e2e_fail "no game window within 10 s"
+    e2e_fail "no game window within 60 s"
 }
 
 e2e_key() {
