@@ -127,11 +127,15 @@ start_type() {
 # the target (TARGET_SIDE walks him off the shooter's side, TARGET_UP walks him up) comes back level with
 # the shooter at the top edge of the street.
 duel_until() {
-    local name=$1 fire=$2 winpic=$3 side=$4 up=$5 tries=$6 i
+    local name=$1 fire=$2 winpic=$3 side=$4 up=$5 tries=$6 i quick
+    quick=$(echo $WINPOINTS | cut -d' ' -f1-2)
     for ((i = 1; i <= tries; i++)); do
         e2e_key "$fire"
         e2e_shot "$name-shot$i" >/dev/null
-        shows "$name-shot$i" "$winpic" 200 250 $WINPOINTS && return 0
+        if shows "$name-shot$i" "$winpic" 200 250 $quick; then
+            expect_pic "$name-shot$i" "$winpic" 200 250 $WINPOINTS
+            return 0
+        fi
         sleep 1.6                   # the target's death, and his return at a random place
         hold 0.7 "$side"            # far enough from the shooter's side
         hold 2.2 "$up"              # up against the top edge: level with the shooter
