@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 static Uint32 green(SDL_Surface* s) { return SDL_MapRGB(s->format, 0, 255, 0); }
 
@@ -205,9 +206,14 @@ TEST(FrameLoop, RunsTheRoundBeforeTheMenu) {
 
 static std::string program() { return buildPath("bin/korvado_mp"); }
 
+// A scratch folder of this test process's own, so that parallel runs never share one.
+static std::string scratch(const char* name) {
+    return std::string(testing::TempDir()) + name + "_" + std::to_string(getpid());
+}
+
 // Runs a shell command; returns its exit status, or -1 if it was still running after `seconds`.
 static int runFor(const std::string& cmd, int seconds, std::string* err = nullptr) {
-    std::string errFile = std::string(testing::TempDir()) + "korvado_err.txt";
+    std::string errFile = scratch("korvado_err") + ".txt";
     std::string full = "cd " + buildPath("bin") + " && timeout " + std::to_string(seconds) + " sh -c '" + cmd +
                        "' 2>" + errFile;
     int status = std::system(full.c_str());
@@ -221,6 +227,7 @@ static int runFor(const std::string& cmd, int seconds, std::string* err = nullpt
         }
         *err = buf;
     }
+    remove(errFile.c_str());
     int code = WEXITSTATUS(status);
     return code == 124 ? -1 : code;
 }
@@ -237,7 +244,7 @@ TEST(CommandLine, OnlyNothingOrExactlyFullscreenOpensTheGame) {
 }
 
 TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {
-    std::string tmp = std::string(testing::TempDir()) + "korvado_missing";
+    std::string tmp = scratch("korvado_missing");
     std::string setup = "rm -rf " + tmp + " && mkdir -p " + tmp + "/bin && cp -r " + buildPath("images") + " " +
                         buildPath("sfx") + " " + buildPath("music") + " " + tmp + "/ && cp " + program() + " " +
                         tmp + "/bin/ && rm " + tmp + "/images/P2/hrac_left_d03.png";
