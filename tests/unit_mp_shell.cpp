@@ -211,11 +211,11 @@ static std::string scratch(const char* name) {
     return std::string(testing::TempDir()) + name + "_" + std::to_string(getpid());
 }
 
-// Runs a shell command; returns its exit status, or -1 if it was still running after `seconds`.
-static int runFor(const std::string& cmd, int seconds, std::string* err = nullptr) {
+// Runs a program from `dir`; returns its exit status, or -1 if it was still running after `seconds`
+// (then it is stopped, as a player's close would stop it).
+static int runIn(const std::string& dir, const std::string& cmd, int seconds, std::string* err = nullptr) {
     std::string errFile = scratch("korvado_err") + ".txt";
-    std::string full = "cd " + buildPath("bin") + " && timeout " + std::to_string(seconds) + " sh -c '" + cmd +
-                       "' 2>" + errFile;
+    std::string full = "cd " + dir + " && exec timeout -k 3 " + std::to_string(seconds) + " " + cmd + " 2>" + errFile;
     int status = std::system(full.c_str());
     if (err) {
         FILE* f = fopen(errFile.c_str(), "r");
@@ -230,6 +230,10 @@ static int runFor(const std::string& cmd, int seconds, std::string* err = nullpt
     remove(errFile.c_str());
     int code = WEXITSTATUS(status);
     return code == 124 ? -1 : code;
+}
+
+static int runFor(const std::string& cmd, int seconds, std::string* err = nullptr) {
+    return runIn(buildPath("bin"), cmd, seconds, err);
 }
 
 TEST(CommandLine, OnlyNothingOrExactlyFullscreenOpensTheGame) {
@@ -250,17 +254,17 @@ TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {
                         tmp + "/bin/ && rm " + tmp + "/images/P2/hrac_left_d03.png";
     ASSERT_EQ(std::system(setup.c_str()), 0);
     std::string err;
-    EXPECT_EQ(runFor("cd " + tmp + "/bin && ./korvado_mp", 10, &err), 1);
+    EXPECT_EQ(runIn(tmp + "/bin", "./korvado_mp", 10, &err), 1);
     EXPECT_NE(err.find("../images/P2/hrac_left_d03.png"), std::string::npos) << err;
     std::system(("rm -rf " + tmp).c_str());
 }
 
 TEST(CommandLine, FindsItsAssetsFromAnyWorkingDirectory) {
-    EXPECT_EQ(runFor("cd / && " + program(), 2), -1) << "started from / it still reaches the intro";
+    EXPECT_EQ(runIn("/", program(), 2), -1) << "started from / it still reaches the intro";
 }
 
 TEST(CommandLine, ADisplayThatCannotOpenIsAnErrorNotSuccess) {
     std::string err;
-    EXPECT_EQ(runFor("SDL_VIDEODRIVER=no_such_driver " + program(), 5, &err), 1);
+    EXPECT_EQ(runFor("env SDL_VIDEODRIVER=no_such_driver " + program(), 5, &err), 1);
     EXPECT_NE(err.find("korvado:"), std::string::npos) << err;
 }

@@ -26,13 +26,18 @@ trap e2e_cleanup EXIT
 e2e_start_x() {
     local numfile i
     numfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$numfile" >/dev/null 2>&1 &
+    # -noreset: the server must not restart when its last client (our xdpyinfo probe) leaves,
+    # or the game, connecting just then, finds no display.
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
     XVFB_PID=$!
     for i in $(seq 1 100); do
-        if [ -s "$numfile" ]; then
-            export DISPLAY=":$(head -n 1 "$numfile" | tr -d '[:space:]')"
+        if [ -z "${DISPLAY_NUM:-}" ] && [ -s "$numfile" ]; then
+            DISPLAY_NUM=$(head -n 1 "$numfile" | tr -d '[:space:]')
+            export DISPLAY=":$DISPLAY_NUM"
+        fi
+        if [ -n "${DISPLAY_NUM:-}" ] && xdpyinfo >/dev/null 2>&1; then
             rm -f "$numfile"
-            xdpyinfo >/dev/null 2>&1 && return 0
+            return 0
         fi
         kill -0 "$XVFB_PID" 2>/dev/null || break
         sleep 0.1
