@@ -26,6 +26,7 @@ trap e2e_cleanup EXIT
 e2e_start_x() {
     local numfile i
     numfile=$(mktemp)
+    DISPLAY_NUM=""
     # -noreset: the server must not restart when its last client (our xdpyinfo probe) leaves,
     # or the game, connecting just then, finds no display.
     Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
