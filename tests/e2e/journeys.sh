@@ -4,6 +4,12 @@
 IMG="$KORVADO_BUILD_DIR/images"
 WX=0
 WY=0
+# The scripts may run side by side and share the screenshot folder: each keeps its working files apart,
+# and names its screenshots after itself.
+JOURNEY=$(basename "$0" .sh)
+SCRATCH="$SHOTS/.$JOURNEY"
+rm -rf "$SCRATCH"
+mkdir -p "$SCRATCH"
 
 # pixels FILE X,Y...: the colours of those pixels of a picture file, "r g b" each, in one pass over the file.
 pixels() {
@@ -60,6 +66,29 @@ expect_pic() {
 # shows: pic_check without a word.
 shows() {
     pic_check "$@"
+}
+
+# mismatches WANT GOT: sets MISMATCHES to how many points of two lists of "r g b" colours differ by more than
+# 8 in a channel.
+mismatches() {
+    local want=($1) got=($2) i c d
+    MISMATCHES=0
+    for ((i = 0; i < ${#want[@]}; i += 3)); do
+        for c in 0 1 2; do
+            d=$((got[i + c] - want[i + c]))
+            if [ ${d#-} -gt 8 ]; then
+                MISMATCHES=$((MISMATCHES + 1))
+                break
+            fi
+        done
+    done
+}
+
+# slots_at OX OY PX,PY...: the points moved by (OX, OY) and by the window's corner, as "x,y ...".
+slots_at() {
+    local ox=$1 oy=$2 pt
+    shift 2
+    for pt in "$@"; do printf '%s ' "$((WX + ox + ${pt%,*})),$((WY + oy + ${pt#*,}))"; done
 }
 
 # wait_pic SHOT SECONDS PICTURE X Y PX,PY...: screenshots until the picture shows; fails after SECONDS.
@@ -149,20 +178,44 @@ hold() {
 
 # Points that tell the full-screen pictures apart from each other (the same as the menu test uses).
 FULL="600,100 620,120 660,120 360,140 40,40 760,560 400,300"
-MENU_BACKDROP="40,40 760,560 100,300"
+# The menu's backdrop: a few points beside the items, and points where the two editions' backgrounds differ
+# (outside the item slots, x 200 to 600 from y 150 down).
+MENU_BACKDROP="40,40 760,560 100,300 $(differing_points menu/bgr.png menu/bgrsp.png 12 |
+    tr ' ' '\n' | awk -F, 'NF == 2 && ($1 < 200 || $1 >= 600 || $2 < 150) { printf "%s ", $0 }')"
+NB=$(($(wc -w <<<"$MENU_BACKDROP") * 3))
 ITEM="395,40 200,40 10,10 20,20"
 
-# The main page with item LIT highlighted over background BG (menu/bgr.png or menu/bgrsp.png).
-main_page_shows() {
-    local shot=$1 lit=$2 bg=$3 plain=(ng op cr ex) y=(150 250 350 450) i
-    shows "$shot" "$bg" 0 0 $MENU_BACKDROP || return 1
+# main_lit SHOT BG: sets LIT to the highlighted item of the main page over background BG (menu/bgr.png or
+# menu/bgrsp.png), or to -1 when the screenshot does not show the main page with exactly one item highlighted.
+# The screenshot is read once, at the backdrop's points and at the points of the four item slots.
+MAIN_ITEMS=(ng op cr ex)
+main_lit() {
+    local shot=$1 bg=$2 y=(150 250 350 450) i lit=-1 got
+    got=($(pixels "$SHOTS/$shot.png" $(slots_at 0 0 $MENU_BACKDROP) $(slots_at 200 150 $ITEM) \
+        $(slots_at 200 250 $ITEM) $(slots_at 200 350 $ITEM) $(slots_at 200 450 $ITEM)))
+    LIT=-1
+    ref_pixels "$bg" $MENU_BACKDROP
+    mismatches "$REF" "${got[*]:0:NB}"
+    [ $MISMATCHES = 0 ] || return 0
     for i in 0 1 2 3; do
-        if [ "$i" = "$lit" ]; then
-            shows "$shot" "menu/${plain[$i]}a.png" 200 "${y[$i]}" $ITEM || return 1
-        else
-            shows "$shot" "menu/${plain[$i]}.png" 200 "${y[$i]}" $ITEM || return 1
+        ref_pixels "menu/${MAIN_ITEMS[$i]}a.png" $ITEM
+        mismatches "$REF" "${got[*]:NB+12*i:12}"
+        if [ $MISMATCHES = 0 ]; then
+            [ $lit = -1 ] || return 0
+            lit=$i
+            continue
         fi
+        ref_pixels "menu/${MAIN_ITEMS[$i]}.png" $ITEM
+        mismatches "$REF" "${got[*]:NB+12*i:12}"
+        [ $MISMATCHES = 0 ] || return 0
     done
+    LIT=$lit
+}
+
+# main_page_shows SHOT LIT BG: the main page with item LIT highlighted.
+main_page_shows() {
+    main_lit "$1" "$3"
+    [ "$LIT" = "$2" ] && [ "$LIT" != -1 ]
 }
 
 # wait_main_page SHOT LIT BG [SECONDS]: screenshots until the main page shows with item LIT highlighted.
@@ -202,26 +255,25 @@ play_intro() {
 }
 shows_title() { shows "$1" kvdlogo.png 0 0 $FULL; }
 
-# main_lit SHOT BG: sets LIT to the highlighted item of the main page over background BG, or to -1 when
-# the screenshot shows no main page with one item highlighted.
-main_lit() {
-    local i
-    LIT=-1
-    for i in 0 1 2 3; do
-        main_page_shows "$1" "$i" "$2" && { LIT=$i; return 0; }
-    done
-}
-
 # The highlighted item of the game-type page in a screenshot; -1 when that page does not show. Sets LIT.
 TYPE_LIT=(wha doa sua)
 TYPE_POINTS=("$(differing_points menu/wh.png menu/wha.png)" "$(differing_points menu/do.png menu/doa.png)"
     "$(differing_points menu/su.png menu/sua.png)")
 lit_type() {
-    local y=(150 250 350) i
+    local y=(150 250 350) i got bg
+    got=($(pixels "$SHOTS/$1.png" $(slots_at 0 0 $MENU_BACKDROP) $(slots_at 200 150 ${TYPE_POINTS[0]}) \
+        $(slots_at 200 250 ${TYPE_POINTS[1]}) $(slots_at 200 350 ${TYPE_POINTS[2]})))
     LIT=-1
-    shows "$1" menu/bgr.png 0 0 $MENU_BACKDROP || shows "$1" menu/bgrsp.png 0 0 $MENU_BACKDROP || return 0
+    for bg in menu/bgr.png menu/bgrsp.png; do
+        ref_pixels "$bg" $MENU_BACKDROP
+        mismatches "$REF" "${got[*]:0:NB}"
+        [ $MISMATCHES = 0 ] && break
+    done
+    [ $MISMATCHES = 0 ] || return 0
     for i in 0 1 2; do
-        shows "$1" "menu/${TYPE_LIT[$i]}.png" 200 "${y[$i]}" ${TYPE_POINTS[$i]} && { LIT=$i; return 0; }
+        ref_pixels "menu/${TYPE_LIT[$i]}.png" ${TYPE_POINTS[$i]}
+        mismatches "$REF" "${got[*]:NB+9*i:9}"
+        [ $MISMATCHES = 0 ] && { LIT=$i; return 0; }
     done
 }
 
@@ -251,9 +303,9 @@ off_types_page() { lit_type "$1"; [ "$LIT" = -1 ]; }
 
 # Starts game type 0, 1 or 2 from the main page with item 0 highlighted.
 start_type() {
-    press_until Return types on_types_page
-    step_to types "$1" 3 lit_type
-    press_until Return types-started off_types_page
+    press_until Return "${JOURNEY#test_}-types" on_types_page
+    step_to "${JOURNEY#test_}-types" "$1" 3 lit_type
+    press_until Return "${JOURNEY#test_}-types-started" off_types_page
 }
 
 # The round's street: shown when most of these points match it (a cowboy may stand on one or two).
@@ -289,7 +341,7 @@ wait_round_play() {
 
 # The heads-up display: blue's count at (10, 10) under his portrait at (5, 0), red's at (710, 12) under his at
 # (695, 0). The corners of the street with each count drawn as the round draws them, made once.
-HUD_REFS="$SHOTS/.hud-refs"
+HUD_REFS="$SCRATCH/hud-refs"
 make_hud_refs() {
     local n
     mkdir -p "$HUD_REFS"
@@ -303,7 +355,7 @@ make_hud_refs() {
 
 # hud_count SHOT blue|red: sets COUNT to the count that cowboy's corner of the screenshot shows, or -1.
 hud_count() {
-    local shot=$1 side=$2 crop="$SHOTS/.hud-$2.png" n diff
+    local shot=$1 side=$2 crop="$SCRATCH/hud-$2.png" n diff
     [ -f "$HUD_REFS/red10.png" ] || make_hud_refs
     if [ "$side" = blue ]; then
         convert "$SHOTS/$shot.png" -crop "100x60+$WX+$WY" +repage "$crop"

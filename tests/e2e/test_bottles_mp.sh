@@ -11,13 +11,13 @@ unique_colours() {
     convert "$@" -background '#00ff00' -append -unique-colors -depth 8 txt:- |
         awk 'NR > 1 { gsub(/[()]/, "", $2); print $2 }' | sort -u
 }
-BOTTLE_ONLY="$SHOTS/.bottle-colours"
-RED_ONLY="$SHOTS/.red-colours"
-unique_colours "$IMG"/Obs/*.png >"$SHOTS/.bottle-all"
-unique_colours "$IMG"/P1/*.png >"$SHOTS/.red-all"
-unique_colours "$IMG"/P2/*.png "$IMG"/Hud/*.png "$IMG"/hud/*.png >"$SHOTS/.others"
-comm -23 "$SHOTS/.bottle-all" <(sort -u "$SHOTS/.red-all" "$SHOTS/.others") >"$BOTTLE_ONLY"
-comm -23 "$SHOTS/.red-all" <(sort -u "$SHOTS/.bottle-all" "$SHOTS/.others") >"$RED_ONLY"
+BOTTLE_ONLY="$SCRATCH/bottle-colours"
+RED_ONLY="$SCRATCH/red-colours"
+unique_colours "$IMG"/Obs/*.png >"$SCRATCH/bottle-all"
+unique_colours "$IMG"/P1/*.png >"$SCRATCH/red-all"
+unique_colours "$IMG"/P2/*.png "$IMG"/Hud/*.png "$IMG"/hud/*.png >"$SCRATCH/others"
+comm -23 "$SCRATCH/bottle-all" <(sort -u "$SCRATCH/red-all" "$SCRATCH/others") >"$BOTTLE_ONLY"
+comm -23 "$SCRATCH/red-all" <(sort -u "$SCRATCH/bottle-all" "$SCRATCH/others") >"$RED_ONLY"
 
 # locate SHOT: finds the bottle and the red cowboy among the pixels where the screenshot differs from the
 # street. The bottle's own colours start 5 pixels right of and 1 below the corner of its picture; red's start
