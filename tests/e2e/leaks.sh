@@ -9,6 +9,7 @@ IMAGES="$KORVADO_BUILD_DIR/images"
 leak_launch() {
     local prog="$1"
     VG_LOG="$SHOTS/valgrind_$prog.log"
+    MENU_SHOT="leak_menu_$prog"  # both leak checks may run at once and share the screenshot folder
     (cd "$KORVADO_BUILD_DIR/bin" && exec env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy \
         valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
         --errors-for-leak-kinds=definite,indirect --error-exitcode=99 --num-callers=40 \
@@ -60,8 +61,8 @@ leak_to_menu() {
     lit=$(picture_pixel "$IMAGES/menu/nga.png" 35 40)
     for tries in 1 2 3 4 5 6; do
         leak_press Escape 0.15
-        e2e_shot leak_menu >/dev/null
-        [ "$(e2e_pixel leak_menu 235 190)" = "$lit" ] && return 0
+        e2e_shot "$MENU_SHOT" >/dev/null
+        [ "$(e2e_pixel "$MENU_SHOT" 235 190)" = "$lit" ] && return 0
     done
     e2e_fail "Escape did not bring the menu"
 }
@@ -72,8 +73,8 @@ leak_choose_exit() {
     lit=$(picture_pixel "$IMAGES/menu/exa.png" 35 40)
     for tries in 1 2 3 4 5 6 7 8; do
         leak_press Up 0.1
-        e2e_shot leak_menu >/dev/null
-        [ "$(e2e_pixel leak_menu 235 490)" = "$lit" ] && return 0
+        e2e_shot "$MENU_SHOT" >/dev/null
+        [ "$(e2e_pixel "$MENU_SHOT" 235 490)" = "$lit" ] && return 0
     done
     e2e_fail "the exit item never lit up"
 }

@@ -4,4 +4,4 @@
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/leaks.sh"
 
-leak_session korvado_sp_plain 2 8 Control_R
+leak_session korvado_sp_plain 2 6 Control_R
