@@ -4,6 +4,7 @@
 # bottle come back somewhere else; the fifth ends the round with red's winner picture, closed with the window.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
+fresh_shots bottles
 
 # Colours that only the bottle has, and colours that only the red cowboy has (against the blue cowboy, the
 # heads-up display and each other), one "r,g,b" a line.
@@ -133,7 +134,12 @@ expect_counts bottles-00-round 0 0
 # more from the left edge) and where every bottle is drawn in front of him; red goes up to the far edge,
 # where every bottle is drawn in front of him too.
 hold 0.3 a
-hold 2.2 Up w
+for try in 1 2 3; do
+    hold 2.2 Up w
+    e2e_shot bottles-00-parked >/dev/null
+    shows bottles-00-parked P2/hrac_left.png 0 60 $(solid_points P2/hrac_left.png) && break
+    [ $try -lt 3 ] || e2e_fail "the blue cowboy did not reach the top-left corner"
+done
 
 PICKED_AT=""
 OLD_PLACE=""

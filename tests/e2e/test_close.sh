@@ -5,6 +5,7 @@
 # plays a round to its winner anyway.)
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
+fresh_shots close
 
 e2e_start_x
 

@@ -3,6 +3,7 @@
 # the game opens a plain window; any other argument opens nothing and ends the program at once with status 0.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
+fresh_shots fs
 
 # The full-screen window: a mapped override-redirect window directly under the root, at (0, 0) and of the
 # screen's size, on top of every other top-level window. Sets FS_WIN, or fails.

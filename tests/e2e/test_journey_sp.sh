@@ -4,6 +4,7 @@
 # and one of type 1, each played by the computer to its winner screen while the red cowboy stands idle.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
+fresh_shots jsp
 BG=menu/bgrsp.png
 BLUE_WINS=$(solid_points menu/bpwins.png)
 

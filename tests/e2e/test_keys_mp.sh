@@ -4,6 +4,10 @@
 # shot it does nothing.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
+fresh_shots keys
+
+RED_STANDS=$(solid_points P1/hrac_left.png)
+BLUE_STANDS=$(solid_points P2/hrac_right.png)
 
 still_running() {
     sleep 0.3
@@ -40,7 +44,12 @@ still_running "when the countdown ended (a K pressed during it must not be kept)
 
 # Both up against the street's far edge, level; red (right, facing left) shoots blue, and K comes while
 # blue is down: red's shot comes first in the frame, so blue takes no K in it nor for his two seconds.
-hold 2.3 Up w
+for try in 1 2 3; do
+    hold 2.3 Up w
+    e2e_shot keys-06-level >/dev/null
+    shows keys-06-level P1/hrac_left.png 700 60 $RED_STANDS && shows keys-06-level P2/hrac_right.png 20 60 $BLUE_STANDS && break
+    [ $try -lt 3 ] || e2e_fail "the cowboys did not get level at the street's far edge"
+done
 e2e_keydown Control_R
 sleep 0.15
 e2e_keydown k
@@ -50,7 +59,7 @@ e2e_keyup k
 still_running "while the blue cowboy was down"
 e2e_shot keys-06-blue-down >/dev/null
 expect_pic keys-06-blue-down Hud/wc09.png 10 10 $(solid_points Hud/wc09.png 10 10 hud/bp.png 5 0)
-shows keys-06-blue-down P2/hrac_right.png 20 60 $(solid_points P2/hrac_right.png) &&
+shows keys-06-blue-down P2/hrac_right.png 20 60 $BLUE_STANDS &&
     e2e_fail "the blue cowboy still stands after red's shot"
 
 # Blue is back on his feet two seconds after the shot: now K ends the program.
