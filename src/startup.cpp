@@ -218,14 +218,13 @@ static void placeActors() {
 // Opens the window or the full screen; returns the exit status, or -1 when the display is up.
 static int openDisplay(int argc, char* argv[]) {
     bool full = argc > 1 && strcmp(argv[1], "fullscreen") == 0;
+    if (argc > 1 && !full) {  // only "fullscreen", exactly, opens the game
+        fprintf(stderr, "usage: %s [fullscreen]\n", argv[0]);
+        return 0;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
         return 1;
-    }
-    if (argc > 1 && !full) {
-        fprintf(stderr, "usage: %s [fullscreen]\n", argv[0]);
-        SDL_Quit();
-        return 0;
     }
     Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (full ? SDL_FULLSCREEN : 0);
     screen = SDL_SetVideoMode(800, 600, 32, flags);

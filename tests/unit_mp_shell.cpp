@@ -245,6 +245,8 @@ TEST(CommandLine, OnlyNothingOrExactlyFullscreenOpensTheGame) {
         EXPECT_EQ(runFor(program() + " " + arg, 5, &err), 0) << arg;
         EXPECT_NE(err.find("usage"), std::string::npos) << arg << ": " << err;
     }
+    // a wrong argument is answered before any display is looked for
+    EXPECT_EQ(runFor("env SDL_VIDEODRIVER=no_such_driver " + program() + " -fullscreen", 5), 0);
 }
 
 TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {
