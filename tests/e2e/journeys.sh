@@ -411,7 +411,7 @@ close_timed() {
     ms_gone=$(((gone - t0) / 1000000))
     ms_end=$(((now - t0) / 1000000))
     echo "$label: window gone $ms_gone ms, program ended $ms_end ms after the close request, status $status"
-    [ "$status" -eq 0 ] || e2e_fail "$label: the game ended with status $status: $(tail -n 20 "$SHOTS"/korvado_*.out)"
+    [ "$status" -eq 0 ] || e2e_fail "$label: the game ended with status $status: $(tail -n 20 "$GAME_OUT")"
     [ "$ms_gone" -le 1000 ] || e2e_fail "$label: the window stayed $ms_gone ms after the close request"
     [ "$ms_end" -le 3000 ] || e2e_fail "$label: the game took $ms_end ms to end after the close request"
     [ "$ms_end" -le 1000 ] || echo "note: $label: more than a second to end, on a busy machine" >&2

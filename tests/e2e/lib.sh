@@ -8,6 +8,7 @@ mkdir -p "$SHOTS"
 XVFB_PID=""
 GAME_PID=""
 WID=""
+GAME_OUT=""  # what the running game printed; one file per test script, as tests run side by side
 
 e2e_fail() {
     echo "FAIL: $*" >&2
@@ -51,8 +52,9 @@ e2e_start_x() {
 e2e_launch() {
     local prog="$1"
     shift
+    GAME_OUT="$SHOTS/$(basename "$0" .sh).$prog.out"
     (cd "$KORVADO_BUILD_DIR/bin" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" "./$prog" "$@") \
-        >"$SHOTS/$prog.out" 2>&1 &
+        >"$GAME_OUT" 2>&1 &
     GAME_PID=$!
 }
 
@@ -65,7 +67,7 @@ e2e_wait_window() {
             sleep 0.5
             return 0
         fi
-        kill -0 "$GAME_PID" 2>/dev/null || e2e_fail "the game ended before its window showed: $(cat "$SHOTS"/*.out 2>/dev/null)"
+        kill -0 "$GAME_PID" 2>/dev/null || e2e_fail "the game ended before its window showed: $(cat "$GAME_OUT" 2>/dev/null)"
         sleep 0.1
     done
     e2e_fail "no game window within 60 s"
