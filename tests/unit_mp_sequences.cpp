@@ -253,6 +253,7 @@ TEST(Intro, StudioThenTitleEachNeedsItsOwnPress) {
         studioShown = showsAtCorner(teamLogo);
         silentFirst = !Mix_PlayingMusic();
         K[SDLK_RETURN] = 1;  // and keeps holding it
+        for (int i = 0; i < 500 && K[SDLK_RETURN]; i++) sleepMs(10);  // until the title has eaten it
         sleepMs(150);
         titleShown = showsAtCorner(gameLogo);
         returnEaten = K[SDLK_RETURN] == 0;

@@ -50,7 +50,7 @@ step_to jsp-09-new-game-lit 0 4 main_lit $BG
 start_type 2
 expect_fresh_round jsp-10-type2-countdown 10
 red_before=10
-for try in 1 2 3; do
+for try in 1 2 3 4 5 6; do
     end=$((SECONDS + 60))
     while :; do
         e2e_shot jsp-11-type2-hit >/dev/null
