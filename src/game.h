@@ -118,6 +118,7 @@ int startUp(int argc, char* argv[]);   // everything before the intro; -1 to go 
 void frameTime();                      // measures delta for this pass
 void framePass();                      // one pass of the frame loop
 void shutDown();                       // releases the cowboys, the sound and SDL
+void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of the screen
 
 // ---- sequences.cpp ----
 bool keyWait();  // blocks until Return or Escape (true) or a window-close request (false, sets done)

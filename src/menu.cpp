@@ -13,7 +13,7 @@ static void drawItem(int item, SDL_Surface* plain, SDL_Surface* lit, SDL_Rect* a
 
 // The background and the current page over it.
 static void drawPage() {
-    showPic(mbgr, NULL);
+    drawBackground(mbgr);
     if (pozicemenu == 0) {
         drawItem(0, mng, mnga, &rmng);
         drawItem(1, mop, mopa, &rmop);

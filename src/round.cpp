@@ -158,7 +158,7 @@ static void endOfRound() {
 }
 
 void game() {
-    SDL_UpperBlit(bgr, NULL, screen, NULL);
+    drawBackground(bgr);
 
     Hrac1->setDelta(delta);
     Hrac1->motion = 's';

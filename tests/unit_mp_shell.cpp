@@ -270,3 +270,19 @@ TEST(CommandLine, ADisplayThatCannotOpenIsAnErrorNotSuccess) {
     EXPECT_EQ(runFor("env SDL_VIDEODRIVER=no_such_driver " + program(), 5, &err), 1);
     EXPECT_NE(err.find("korvado:"), std::string::npos) << err;
 }
+
+TEST(FrameLoop, TheFastBackgroundCopyDrawsWhatTheBlitWould) {
+    bootGame();
+    SDL_Surface* blitted = SDL_DisplayFormat(screen);
+    ASSERT_NE(blitted, nullptr);
+    SDL_BlitSurface(bgr, nullptr, blitted, nullptr);
+    SDL_FillRect(screen, nullptr, 0);
+    drawBackground(bgr);
+    EXPECT_TRUE(sameArea(screen, 0, 0, blitted, 0, 0, 800, 600));
+    // a keyed picture is no background: it still goes through the blit and keeps its holes
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 1, 2, 3));
+    drawBackground(n3);
+    EXPECT_EQ(pixelRGB(screen, 0, 0), 0x010203u);
+    SDL_FreeSurface(blitted);
+    endGame();
+}
