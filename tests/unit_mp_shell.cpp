@@ -228,6 +228,7 @@ static int runIn(const std::string& dir, const std::string& cmd, int seconds, st
         *err = buf;
     }
     remove(errFile.c_str());
+    if (!WIFEXITED(status)) return -100 - WTERMSIG(status);  // the runner itself was killed: say how
     int code = WEXITSTATUS(status);
     return code == 124 ? -1 : code;
 }
