@@ -4,6 +4,7 @@
 #include "harness.h"
 
 #include <SDL_mixer.h>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -212,10 +213,10 @@ static std::string scratch(const char* name) {
 }
 
 // Runs a program from `dir`; returns its exit status, or -1 if it was still running after `seconds`
-// (then it is stopped, as a player's close would stop it).
+// (then it is killed outright: a polite SIGTERM can be lost while the intro polls SDL's event queue).
 static int runIn(const std::string& dir, const std::string& cmd, int seconds, std::string* err = nullptr) {
     std::string errFile = scratch("korvado_err") + ".txt";
-    std::string full = "cd " + dir + " && exec timeout -k 3 " + std::to_string(seconds) + " " + cmd + " 2>" + errFile;
+    std::string full = "cd " + dir + " && exec timeout -s KILL " + std::to_string(seconds) + " " + cmd + " 2>" + errFile;
     int status = std::system(full.c_str());
     if (err) {
         FILE* f = fopen(errFile.c_str(), "r");
@@ -228,9 +229,10 @@ static int runIn(const std::string& dir, const std::string& cmd, int seconds, st
         *err = buf;
     }
     remove(errFile.c_str());
-    if (!WIFEXITED(status)) return -100 - WTERMSIG(status);  // the runner itself was killed: say how
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return -1;  // stopped by the time limit
+    if (!WIFEXITED(status)) return -100 - WTERMSIG(status);
     int code = WEXITSTATUS(status);
-    return code == 124 ? -1 : code;
+    return code == 124 || code == 137 ? -1 : code;
 }
 
 static int runFor(const std::string& cmd, int seconds, std::string* err = nullptr) {
