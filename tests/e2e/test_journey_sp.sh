@@ -9,10 +9,18 @@ BG=menu/bgrsp.png
 BLUE_WINS=$(solid_points menu/bpwins.png)
 
 # wait_blue_wins NAME SECONDS: screenshots until the blue cowboy's winner picture shows over the round.
+# While it hunts a bottle the computer may stand in a standoff, facing a red cowboy level with it but
+# firing the way it last walked, for as long as red stands still; so every 15 s red takes one short step
+# up or down, out of its sights, and the hunt goes on.
 wait_blue_wins() {
-    local name=$1 end=$((SECONDS + $2)) start=$SECONDS
+    local name=$1 end=$((SECONDS + $2)) start=$SECONDS nudge=$((SECONDS + 15)) step=Down
     while :; do
         sleep 1.5
+        if [ $SECONDS -ge $nudge ]; then
+            press "$step" 0.3
+            if [ $step = Down ]; then step=Up; else step=Down; fi
+            nudge=$((SECONDS + 15))
+        fi
         e2e_shot "$name" >/dev/null
         shows "$name" menu/bpwins.png 200 250 $BLUE_WINS && break
         [ $SECONDS -lt $end ] || e2e_fail "$name: no winner within $2 s"
