@@ -45,7 +45,7 @@ static void keepOffEdgesAndFace(Player* blue, Player* red) {
         decided = true;
     }
     if (!decided && blue->x > at(red->x, 40)) blue->smer = 'l';
-    if (!decided && at(red->x, 40) >= at(blue->x, 40)) blue->smer = 'r';
+    if (!decided && red->x >= at(blue->x, 40)) blue->smer = 'r';
 }
 
 // Back away when nearly level and close, close in when far, and follow red up or down

@@ -130,9 +130,15 @@ TEST_F(Opponent, FacingTurnsAtFortyPixelsAcross) {
     Hrac1->x = 259.5f;
     decide();
     EXPECT_EQ(Hrac2->smer, 'l');
-    Hrac1->x = 300;  // same x: faces right
-    decide();
-    EXPECT_EQ(Hrac2->smer, 'r');
+    // Less than 40 pixels to the right leaves the facing alone, whichever way it points.
+    for (char was : {'l', 'r'}) {
+        for (float ahead : {0.0f, 20.0f, 39.5f}) {
+            Hrac2->smer = was;
+            Hrac1->x = 300 + ahead;
+            decide();
+            EXPECT_EQ(Hrac2->smer, was) << "red " << ahead << " px to the right";
+        }
+    }
 }
 
 TEST_F(Opponent, EdgeRulesComeBeforeEverythingElse) {
