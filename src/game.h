@@ -112,9 +112,14 @@ extern float reflex;         // trigger clock: ms with red in blue's sights sinc
 extern float wReflex;        // vertical-follow clock: ms since red last dodged up or down in blue's sights
 BlueInput opponentDecide();  // the computer's decisions for this frame
 
+// ---- command line (cmdline.cpp) ----
+extern bool fullScreen;                        // the player asked for the full screen
+int readCommandLine(int argc, char* argv[]);  // -1 to start the game, else the exit status
+
 // ---- shell (startup.cpp) ----
 int SDL_main(int argc, char* argv[]);  // the whole life of the program
 int startUp(int argc, char* argv[]);   // everything before the intro; -1 to go on, else the exit status
+extern Uint32 (*tickSource)();         // the clock frameTime reads: SDL_GetTicks (tests set their own)
 void frameTime();                      // measures delta for this pass
 void framePass();                      // one pass of the frame loop
 void shutDown();                       // releases the cowboys, the sound and SDL

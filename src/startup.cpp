@@ -216,17 +216,12 @@ static void placeActors() {
 }
 
 // Opens the window or the full screen; returns the exit status, or -1 when the display is up.
-static int openDisplay(int argc, char* argv[]) {
-    bool full = argc > 1 && strcmp(argv[1], "fullscreen") == 0;
-    if (argc > 1 && !full) {  // only "fullscreen", exactly, opens the game
-        fprintf(stderr, "usage: %s [fullscreen]\n", argv[0]);
-        return 0;
-    }
+static int openDisplay() {
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
-    Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (full ? SDL_FULLSCREEN : 0);
+    Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (fullScreen ? SDL_FULLSCREEN : 0);
     screen = SDL_SetVideoMode(800, 600, 32, flags);
     if (!screen) {
         fprintf(stderr, "korvado: cannot open the display: %s\n", SDL_GetError());
@@ -238,7 +233,9 @@ static int openDisplay(int argc, char* argv[]) {
 
 int startUp(int argc, char* argv[]) {
     initState();
-    int status = openDisplay(argc, argv);
+    int status = readCommandLine(argc, argv);  // answered before SDL starts, display or not
+    if (status >= 0) return status;
+    status = openDisplay();
     if (status >= 0) return status;
     findAssets();
     showLoading();
@@ -275,9 +272,17 @@ void drawBackground(SDL_Surface* pic) {
                size_t(pic->w) * p->BytesPerPixel);
 }
 
+Uint32 (*tickSource)() = SDL_GetTicks;
+
+// The difference is taken in SDL's own unsigned 32-bit ticks, so it stays exact however long the game
+// runs and across the wrap after 49.7 days; only the result is a float.
+static Uint32 lastTicks;  // the previous pass's tick value; 0 before the first pass, as deltaOld
+
 void frameTime() {
-    deltaNew = (float)SDL_GetTicks();
-    delta = deltaNew - deltaOld;
+    Uint32 now = tickSource();
+    deltaNew = (float)now;
+    delta = (float)(Uint32)(now - lastTicks);
+    lastTicks = now;
     deltaOld = deltaNew;
 }
 

@@ -173,10 +173,33 @@ TEST(FrameLoop, DeltaIsTheTimeSinceThePreviousPass) {
     frameTime();
     EXPECT_GE(delta, 30.0f);
     EXPECT_LT(delta, 200.0f);
-    EXPECT_FLOAT_EQ(delta, deltaNew - (deltaNew - delta));
     frameTime();
     EXPECT_LT(delta, 30.0f);
     endGame();
+}
+
+static Uint32 fakeTicks;
+static Uint32 fakeClock() { return fakeTicks; }
+
+// delta for a pass at `ticks`, the previous pass having been at `before`.
+static float deltaBetween(Uint32 before, Uint32 ticks) {
+    fakeTicks = before;
+    frameTime();
+    fakeTicks = ticks;
+    frameTime();
+    return delta;
+}
+
+TEST(FrameLoop, DeltaStaysExactAfterHoursAndAcrossTheClocksWrap) {
+    tickSource = fakeClock;
+    const Uint32 fiveHours = 5u * 3600 * 1000;  // past 2^24 ms, where a float tick loses the last ms
+    EXPECT_EQ(deltaBetween(fiveHours, fiveHours + 1), 1.0f);
+    EXPECT_EQ(deltaBetween(fiveHours + 1, fiveHours + 18), 17.0f);
+    EXPECT_EQ(deltaBetween(0xFFFFFFFFu - 9, 6), 16.0f) << "49.7 days: SDL's tick counter wraps";
+    EXPECT_EQ(deltaBetween(0xFFFFFFFFu, 0), 1.0f);
+    EXPECT_EQ(deltaNew, 0.0f);
+    EXPECT_EQ(deltaOld, deltaNew);
+    tickSource = SDL_GetTicks;
 }
 
 TEST(FrameLoop, ACloseRequestEndsTheLoopAfterTheFrameIsDrawn) {
@@ -239,17 +262,44 @@ static int runFor(const std::string& cmd, int seconds, std::string* err = nullpt
     return runIn(buildPath("bin"), cmd, seconds, err);
 }
 
+// Runs the program with `args`, without any display; its status, and what it wrote to stdout and stderr.
+static int answer(const std::string& args, std::string* out, std::string* err) {
+    std::string outFile = scratch("korvado_out") + ".txt";
+    int status = runFor("env SDL_VIDEODRIVER=no_such_driver " + program() + " " + args + " >" + outFile, 5, err);
+    FILE* f = fopen(outFile.c_str(), "r");
+    char buf[4096] = {0};
+    if (f) {
+        buf[fread(buf, 1, sizeof buf - 1, f)] = 0;
+        fclose(f);
+    }
+    remove(outFile.c_str());
+    *out = buf;
+    return status;
+}
+
 TEST(CommandLine, OnlyNothingOrExactlyFullscreenOpensTheGame) {
-    std::string err;
     EXPECT_EQ(runFor(program(), 2), -1) << "no argument: waits in the intro";
     EXPECT_EQ(runFor(program() + " fullscreen", 2), -1) << "fullscreen: waits in the intro";
     EXPECT_EQ(runFor(program() + " fullscreen extra words", 2), -1) << "further arguments are ignored";
-    for (const char* arg : {"Fullscreen", "-fullscreen", "FULLSCREEN", "window", "fullscreen2"}) {
-        EXPECT_EQ(runFor(program() + " " + arg, 5, &err), 0) << arg;
-        EXPECT_NE(err.find("usage"), std::string::npos) << arg << ": " << err;
+}
+
+// Every answer comes before SDL looks for a display: none is reachable here.
+TEST(CommandLine, HelpVersionAndWrongArgumentsAnswerWithoutAWindow) {
+    std::string out, err;
+    for (const char* arg : {"--help", "-h"}) {
+        EXPECT_EQ(answer(arg, &out, &err), 0) << arg;
+        for (const char* word : {"usage: korvado_mp [fullscreen]", "Right Ctrl", "Q fires", "SHOWDOWN"})
+            EXPECT_NE(out.find(word), std::string::npos) << arg << " lacks " << word << ": " << out;
+        EXPECT_EQ(err, "") << arg;
     }
-    // a wrong argument is answered before any display is looked for
-    EXPECT_EQ(runFor("env SDL_VIDEODRIVER=no_such_driver " + program() + " -fullscreen", 5), 0);
+    EXPECT_EQ(answer("--version", &out, &err), 0);
+    EXPECT_EQ(out.rfind("KORVADO 2.2\n", 0), 0u) << out;
+    EXPECT_NE(out.find("two-player edition (MP)"), std::string::npos) << out;
+    for (const char* arg : {"Fullscreen", "-fullscreen", "FULLSCREEN", "window", "fullscreen2", "--helpme", "''"}) {
+        EXPECT_EQ(answer(arg, &out, &err), 2) << arg;
+        EXPECT_EQ(err.rfind("usage: korvado_mp [fullscreen]\n", 0), 0u) << arg << ": " << err;
+        EXPECT_EQ(out, "") << arg;
+    }
 }
 
 TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {

@@ -119,14 +119,15 @@ e2e_close() {
     "$KORVADO_BUILD_DIR/tools/xclose" "$WID" || e2e_fail "could not send the close request"
 }
 
+# e2e_wait_exit [SECONDS] [STATUS]: the game ends within SECONDS (5) with STATUS (0).
 e2e_wait_exit() {
-    local limit=${1:-5} i status
+    local limit=${1:-5} want=${2:-0} i status
     for i in $(seq 1 $((limit * 10))); do
         if ! kill -0 "$GAME_PID" 2>/dev/null; then
             wait "$GAME_PID"
             status=$?
             GAME_PID=""
-            [ "$status" -eq 0 ] || e2e_fail "the game ended with status $status"
+            [ "$status" -eq "$want" ] || e2e_fail "the game ended with status $status, expected $want"
             return 0
         fi
         sleep 0.1

@@ -1,6 +1,6 @@
 #!/bin/bash
 # test_fullscreen.sh: "fullscreen" opens an 800 x 600 full screen that the game draws and plays in; without it
-# the game opens a plain window; any other argument opens nothing and ends the program at once with status 0.
+# the game opens a plain window; any other argument opens nothing and ends the program at once with status 2.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
 fresh_shots fs
@@ -42,23 +42,22 @@ top_level_count() {
     xwininfo -root -children | awk '/ child(ren)?[:.]/ { print $1; found = 1 } END { if (!found) print 0 }'
 }
 
-# no_window_for ARG PROGRAM: started with ARG the program shows no window (the root window reports every
-# window mapped under it; SDL may create its helper windows unmapped while it starts and stops) and ends
-# with status 0, leaving no window behind.
+# no_window_for ARG PROGRAM STATUS: started with ARG the program shows no window (the root window reports every
+# window mapped under it) and ends with STATUS, leaving no window behind.
 no_window_for() {
-    local arg=$1 prog=$2 log="$SHOTS/fullscreen-xev-$2$1.log" xev_pid before
+    local arg=$1 prog=$2 want=$3 log="$SHOTS/fullscreen-xev-$2$1.log" xev_pid before
     before=$(top_level_count)
     xev -root -event substructure >"$log" 2>&1 &
     xev_pid=$!
     sleep 0.3
     e2e_launch "$prog" "$arg"
-    e2e_wait_exit 15
+    e2e_wait_exit 15 "$want"
     sleep 0.3
     kill "$xev_pid"
     wait "$xev_pid" 2>/dev/null
     ! grep -q "MapNotify" "$log" || e2e_fail "$prog $arg showed a window: $(grep -A1 MapNotify "$log" | head -n 4)"
     [ "$(top_level_count)" = "$before" ] || e2e_fail "$prog $arg left a window behind: $(xwininfo -root -children)"
-    echo "$prog $arg: no window shown, none left, status 0"
+    echo "$prog $arg: no window shown, none left, status $want"
 }
 
 e2e_start_x
@@ -88,8 +87,8 @@ find_fullscreen_window
 e2e_close
 e2e_wait_exit 5
 
-# ---- wrong arguments: no window, status 0 ----
-no_window_for Fullscreen korvado_mp
-no_window_for -fullscreen korvado_mp
-no_window_for -fullscreen korvado_sp
+# ---- wrong arguments: no window, status 2; --help: no window, status 0 ----
+no_window_for Fullscreen korvado_mp 2
+no_window_for -fullscreen korvado_sp 2
+no_window_for --help korvado_sp 0
 echo "PASS: full screen with \"fullscreen\", a window without, nothing with a wrong argument"
