@@ -61,10 +61,23 @@ void count() {
     }
 }
 
+// After a winner screen: the main page, with no round left to resume.
+static void handOverToMenu() {
+    keys[SDLK_RETURN] = 0;  // so that the menu does not start a game at once
+    pozicemenu = 0;
+    volbamenu = 0;
+    gameOver = true;
+    menuBezi = true;
+}
+
 // The winner's picture and laugh over the round's last frame, then back to the main menu.
 void gameOverAn(int winner) {
     SDL_Rect at = {200, 250, 0, 0};
     gameBezi = false;
+    if (done) {  // the window was closed on the first of two winner screens of one frame
+        handOverToMenu();
+        return;
+    }
     if (winner == 1) {
         showPic(rpwins, &at);
         FSOUND_PlaySound(FSOUND_FREE, winS);
@@ -74,9 +87,5 @@ void gameOverAn(int winner) {
     }
     SDL_Flip(screen);
     keyWait();  // a close request ends it too; the hand-over still happens
-    keys[SDLK_RETURN] = 0;  // so that the menu does not start a game at once
-    pozicemenu = 0;
-    volbamenu = 0;
-    gameOver = true;
-    menuBezi = true;
+    handOverToMenu();
 }

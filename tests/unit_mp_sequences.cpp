@@ -208,6 +208,16 @@ TEST(WinnerScreen, WindowCloseEndsTheWaitAndTheGameWithTheHandOverDone) {
     EXPECT_TRUE(done);
     EXPECT_EQ(event.type, SDL_QUIT);
     expectMenuHandOver();
+    // both cowboys fell in that frame: the second winner screen must not wait for Return
+    gameBezi = true;
+    menuBezi = false;
+    std::thread late = pressLater(1500, SDLK_RETURN);  // frees the wait only if it wrongly waits
+    Uint32 t0 = SDL_GetTicks();
+    gameOverAn(2);
+    EXPECT_LT(msSince(t0), 1000u) << "the second screen of the frame returns at once";
+    late.join();
+    expectMenuHandOver();
+    K[SDLK_RETURN] = 0;
     endGame();
 }
 
