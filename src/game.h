@@ -122,6 +122,10 @@ int startUp(int argc, char* argv[]);   // everything before the intro; -1 to go 
 extern Uint32 (*tickSource)();         // the clock frameTime reads: SDL_GetTicks (tests set their own)
 void frameTime();                      // measures delta for this pass
 void framePass();                      // one pass of the frame loop
+extern const Uint32 FRAME_BUDGET_MS;   // the shortest pass when nothing waits for the display
+extern bool pacing;                    // passes wait for the display's refresh or the frame budget
+void setUpPacing();                    // pacing on unless KORVADO_NO_PACING is set; asks sdl12-compat for vsync
+void paceFrame();                      // waits out the rest of this pass's frame budget
 void shutDown();                       // releases the cowboys, the sound and SDL
 void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of the screen
 

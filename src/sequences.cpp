@@ -13,7 +13,7 @@ static void eatReturnEscape() {
     keys[SDLK_ESCAPE] = 0;
 }
 
-// Waits, polling without a pause, until Return or Escape is down. A window-close request
+// Waits until Return or Escape is down, looking once a paced frame. A window-close request
 // taken here ends the wait too and ends the game; a close request polled earlier is not news.
 bool keyWait() {
     for (;;) {
@@ -24,6 +24,7 @@ bool keyWait() {
             return false;
         }
         if (keys[SDLK_RETURN] || keys[SDLK_ESCAPE]) return true;
+        if (pacing) SDL_Delay(FRAME_BUDGET_MS);
     }
 }
 

@@ -217,6 +217,7 @@ static void placeActors() {
 
 // Opens the window or the full screen; returns the exit status, or -1 when the display is up.
 static int openDisplay() {
+    setUpPacing();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
         return 1;
@@ -286,6 +287,25 @@ void frameTime() {
     deltaOld = deltaNew;
 }
 
+// Pacing. Neither SDL 1.2 waits for the display's refresh in SDL_Flip unless asked, so an unpaced loop
+// draws a thousand frames a second and burns a core. sdl12-compat is asked to wait for the refresh; where
+// nothing waits, each pass is given at least FRAME_BUDGET_MS from its start: 125 frames a second at most,
+// twice the usual 60 Hz display, so pacing never shows. KORVADO_NO_PACING=1 turns both off (for measuring).
+const Uint32 FRAME_BUDGET_MS = 8;
+bool pacing = true;
+
+void setUpPacing() {
+    const char* off = getenv("KORVADO_NO_PACING");
+    pacing = !(off && *off && strcmp(off, "0") != 0);
+    if (pacing) setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 0);  // the player's own setting wins
+}
+
+void paceFrame() {
+    if (!pacing) return;
+    Uint32 spent = tickSource() - lastTicks;
+    if (spent < FRAME_BUDGET_MS) SDL_Delay(FRAME_BUDGET_MS - spent);
+}
+
 // One pass of the frame loop: time, one event, the keyboard, the running screens, the flip.
 void framePass() {
     frameTime();
@@ -295,6 +315,7 @@ void framePass() {
     if (gameBezi) game();
     if (menuBezi) menu();
     SDL_Flip(screen);
+    paceFrame();
 }
 
 void shutDown() {
