@@ -1,5 +1,8 @@
 # Shortcuts over CMake: `make play` builds and starts the game, `make test` builds and runs every test.
 JOBS ?= 2
+# The end-to-end journeys mostly wait on a paced game, so more of them run at once than there are cores.
+TEST_JOBS ?= 4
+SDL12COMPAT ?= /usr/lib/$(shell gcc -print-multiarch)/sdl12-compat
 BUILD ?= build
 TEST_BUILD ?= build-test
 BENCH_BUILD ?= build-bench
@@ -25,7 +28,9 @@ play-mp: build
 test: deps
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
-	cd $(TEST_BUILD) && ctest -j $(JOBS) --output-on-failure
+	@echo "test pass 'classic':      $$($(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
+	@echo "test pass 'sdl12-compat': $$(LD_LIBRARY_PATH=$(SDL12COMPAT) $(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
+	cd $(TEST_BUILD) && ctest -j $(TEST_JOBS) --output-on-failure
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON

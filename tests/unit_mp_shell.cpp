@@ -339,3 +339,13 @@ TEST(FrameLoop, TheFastBackgroundCopyDrawsWhatTheBlitWould) {
     SDL_FreeSurface(blitted);
     endGame();
 }
+
+// Each pass of the tests names the SDL 1.2 it means to run on; this proves the pass got that one.
+TEST(Platform, RunsOnTheSdlImplementationItsPassNames) {
+    const SDL_version* v = SDL_Linked_Version();
+    bool compat = v->major == 1 && v->minor == 2 && v->patch >= 50;  // sdl12-compat counts from 1.2.50
+    printf("SDL %d.%d.%d (%s)\n", v->major, v->minor, v->patch, compat ? "sdl12-compat" : "classic");
+    const char* pass = getenv("KORVADO_SDL");
+    if (!pass) GTEST_SKIP() << "not run from a named test pass";
+    EXPECT_STREQ(pass, compat ? "sdl12-compat" : "classic");
+}

@@ -10,7 +10,8 @@ PACKAGES=(
   libpng-dev zlib1g-dev
   libespeak-ng-dev espeak-ng-data
   libgtest-dev googletest libbenchmark-dev
-  libx11-dev xvfb xdotool x11-utils imagemagick
+  libx11-dev xvfb xdotool x11-utils imagemagick openbox
+  libsdl1.2-compat
   sox openmpt123 valgrind
 )
 

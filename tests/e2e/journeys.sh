@@ -153,7 +153,20 @@ launch() {
         sleep 0.1
     done
     e2e_wait_window
-    eval "$(xdotool getwindowgeometry --shell "$WID")"
+    window_corner
+}
+
+# Sets WX, WY to where the game's picture is on the screen: the window's corner, once it has stopped moving
+# (a window manager may place it, or frame it, just after it shows).
+window_corner() {
+    local i was=""
+    for i in $(seq 1 20); do
+        # xwininfo's absolute corner is the picture's; xdotool counts a window manager's frame in twice
+        read -r X Y < <(xwininfo -id "$WID" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }')
+        [ "$X,$Y" = "$was" ] && break
+        was="$X,$Y"
+        sleep 0.2
+    done
     WX=$X
     WY=$Y
 }

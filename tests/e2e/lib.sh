@@ -6,6 +6,7 @@ set -u
 SHOTS="$KORVADO_BUILD_DIR/e2e-shots"
 mkdir -p "$SHOTS"
 XVFB_PID=""
+WM_PID=""
 GAME_PID=""
 WID=""
 GAME_OUT=""  # what the running game printed; one file per test script, as tests run side by side
@@ -17,20 +18,22 @@ e2e_fail() {
 
 e2e_cleanup() {
     [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null
+    [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null
     return 0
 }
 trap e2e_cleanup EXIT
 
-# A private X server on a display number that the server itself picks as free.
+# e2e_start_x [WxH]: a private X server (800x600 unless told) on a display number that the server itself
+# picks as free.
 e2e_start_x() {
     local numfile i
     numfile=$(mktemp)
     DISPLAY_NUM=""
     # -noreset: the server must not restart when its last client (our xdpyinfo probe) leaves,
     # or the game, connecting just then, finds no display.
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-800x600}x24" -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
     XVFB_PID=$!
     for i in $(seq 1 100); do
         if [ -z "${DISPLAY_NUM:-}" ] && [ -s "$numfile" ]; then
@@ -46,6 +49,18 @@ e2e_start_x() {
     done
     rm -f "$numfile"
     e2e_fail "no X server could be started"
+}
+
+# A window manager on the private X server, for what only a window manager does (a desktop full screen).
+e2e_start_wm() {
+    local i
+    openbox >/dev/null 2>&1 &
+    WM_PID=$!
+    for i in $(seq 1 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+        sleep 0.1
+    done
+    e2e_fail "the window manager did not start"
 }
 
 # Starts the real program in bin/, so that it finds ../images as a player's copy does.

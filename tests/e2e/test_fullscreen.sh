@@ -1,38 +1,83 @@
 #!/bin/bash
-# test_fullscreen.sh: "fullscreen" opens an 800 x 600 full screen that the game draws and plays in; without it
-# the game opens a plain window; any other argument opens nothing and ends the program at once with status 2.
+# test_fullscreen.sh: "fullscreen" gives the game the whole screen, as either SDL 1.2 does it; without it the
+# game opens a plain window; a wrong argument opens nothing and ends the program at once with status 2.
+# The screen is 1024x768 with a window manager, so that a full screen shows for what it is.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
 fresh_shots fs
+SW=1024
+SH=768
 
-# The full-screen window: a mapped override-redirect window directly under the root, at (0, 0) and of the
-# screen's size, on top of every other top-level window. Sets FS_WIN, or fails.
-FS_WIN=""
+# The full screen, as either SDL 1.2 makes it: classic SDL maps an override-redirect window over the whole
+# screen and shows the picture at its middle (or switches the display to 800x600, where it can); sdl12-compat
+# asks the window manager for its desktop full screen and scales the picture to the screen. Waits up to 10 s
+# for a window that covers the screen; sets FS_WIN and FS_KIND (override-redirect or desktop).
 find_fullscreen_window() {
-    local w info top
-    FS_WIN=""
-    for w in $(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }'); do
-        info=$(xwininfo -id "$w" -all 2>/dev/null)
-        grep -q "Override Redirect State: yes" <<<"$info" || continue
-        grep -q "Map State: IsViewable" <<<"$info" || continue
-        FS_WIN=$w
-        grep -q -- "-geometry 800x600+0+0" <<<"$info" || e2e_fail "the full-screen window is not 800x600 at 0,0: $(grep geometry <<<"$info")"
+    local w info end=$((SECONDS + 10))
+    while :; do
+        FS_WIN=""
+        for w in $(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }'); do
+            info=$(xwininfo -id "$w" -all 2>/dev/null)
+            grep -q "Override Redirect State: yes" <<<"$info" || continue
+            grep -q "Map State: IsViewable" <<<"$info" || continue
+            grep -q -- "-geometry ${SW}x$SH+0+0" <<<"$info" && { FS_WIN=$w; FS_KIND=override-redirect; return 0; }
+        done
+        eval "$(xdotool getwindowgeometry --shell "$WID")"
+        if [ "$X,$Y,$WIDTH,$HEIGHT" = "0,0,$SW,$SH" ] && xprop -id "$WID" _NET_WM_STATE | grep -q FULLSCREEN; then
+            FS_WIN=$WID
+            FS_KIND=desktop
+            return 0
+        fi
+        [ $SECONDS -lt $end ] || e2e_fail "no window covers the screen (the game's is ${WIDTH}x$HEIGHT at $X,$Y)"
+        sleep 0.3
     done
-    [ -n "$FS_WIN" ] || e2e_fail "no mapped override-redirect window covers the screen"
-    eval "$(xdotool getwindowgeometry --shell "$FS_WIN")"
-    [ "$X,$Y,$WIDTH,$HEIGHT" = "0,0,800,600" ] || e2e_fail "xdotool sees the full-screen window at $X,$Y, ${WIDTH}x$HEIGHT"
-    # xwininfo lists the root's children from the top of the stack down
-    top=$(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1; exit }')
-    [ "$top" = "$FS_WIN" ] || e2e_fail "the full-screen window $FS_WIN is not on top ($top is)"
 }
 
-# No top-level window is mapped with override-redirect: the game runs in an ordinary window.
+# shows_fitted SHOT PICTURE: the screenshot shows the whole 800x600 PICTURE scaled to the whole screen
+# (compared as a whole, back at 800x600: scaling blurs edges, so single pixels would not do).
+shows_fitted() {
+    local err
+    convert "$SHOTS/$1.png" -resize 800x600! "$SCRATCH/fitted.png"
+    err=$(compare -metric RMSE "$SCRATCH/fitted.png" "$IMG/$2" null: 2>&1 | sed 's/.*(\(.*\)).*/\1/')
+    awk -v e="$err" 'BEGIN { exit !(e < 0.04) }'
+}
+
+# wait_fitted SHOT PICTURE: screenshots until the scaled picture shows; fails after 20 s.
+wait_fitted() {
+    local end=$((SECONDS + 20))
+    until e2e_shot "$1" >/dev/null && shows_fitted "$1" "$2"; do
+        [ $SECONDS -lt $end ] || e2e_fail "$1: $2 does not fill the screen"
+        sleep 0.3
+    done
+}
+
+# A full screen of either kind, with the studio picture on it. Where the picture is not scaled, WX and WY
+# become its corner, so the journey's pixel checks find it.
+expect_fullscreen_studio() {
+    local shot=$1
+    find_fullscreen_window
+    if [ "$FS_KIND" = desktop ]; then
+        wait_fitted "$shot" tolvlogo.png
+        echo "full screen: desktop full screen, window $FS_WIN covers the ${SW}x$SH screen, picture scaled"
+    else
+        WX=$(((SW - 800) / 2))
+        WY=$(((SH - 600) / 2))
+        wait_pic "$shot" 20 tolvlogo.png 0 0 $FULL
+        local top
+        top=$(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1; exit }')  # the top of the stack
+        [ "$top" = "$FS_WIN" ] || e2e_fail "the full-screen window $FS_WIN is not on top ($top is)"
+        echo "full screen: override-redirect window $FS_WIN over the ${SW}x$SH screen, on top, picture at $WX,$WY"
+    fi
+}
+
+# No window covers the screen: the game runs in an ordinary window.
 expect_no_fullscreen_window() {
     local w info
     for w in $(xwininfo -root -children | awk '$1 ~ /^0x/ { print $1 }'); do
         info=$(xwininfo -id "$w" -all 2>/dev/null)
-        if grep -q "Override Redirect State: yes" <<<"$info" && grep -q "Map State: IsViewable" <<<"$info"; then
-            e2e_fail "the windowed game shows an override-redirect window $w"
+        grep -q "Map State: IsViewable" <<<"$info" || continue
+        if grep -q -- "-geometry ${SW}x$SH+0+0" <<<"$info"; then
+            e2e_fail "the windowed game shows a window $w over the whole screen"
         fi
     done
 }
@@ -60,16 +105,22 @@ no_window_for() {
     echo "$prog $arg: no window shown, none left, status $want"
 }
 
-e2e_start_x
+e2e_start_x ${SW}x$SH
+e2e_start_wm
 
-# ---- the two-player game in full screen, played from the intro to the exit item ----
+# ---- the two-player game in full screen: played from the intro to the exit item, or, where the picture is
+# scaled (and single pixels cannot be compared), through the intro to a close request ----
 launch korvado_mp fullscreen
-wait_pic fs-mp-01-studio 20 tolvlogo.png 0 0 $FULL
-find_fullscreen_window
-echo "full screen: window $FS_WIN, 800x600 at 0,0, override-redirect, on top"
-press_until Return fs-mp-02-title shows_title
-press_until Return fs-mp-03-menu main_page_shows 0 menu/bgr.png
-choose_exit fs-mp-04-exit-lit menu/bgr.png
+expect_fullscreen_studio fs-mp-01-studio
+if [ "$FS_KIND" = desktop ]; then
+    press Return
+    wait_fitted fs-mp-02-title kvdlogo.png
+    close_timed "title in full screen (MP)"
+else
+    press_until Return fs-mp-02-title shows_title
+    press_until Return fs-mp-03-menu main_page_shows 0 menu/bgr.png
+    choose_exit fs-mp-04-exit-lit menu/bgr.png
+fi
 
 # ---- the same without the argument: an ordinary window ----
 launch korvado_mp
@@ -82,8 +133,7 @@ e2e_wait_exit 5
 
 # ---- the one-player game in full screen ----
 launch korvado_sp fullscreen
-wait_pic fs-sp-01-studio 20 tolvlogo.png 0 0 $FULL
-find_fullscreen_window
+expect_fullscreen_studio fs-sp-01-studio
 e2e_close
 e2e_wait_exit 5
 
