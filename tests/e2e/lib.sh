@@ -63,12 +63,15 @@ e2e_start_wm() {
     e2e_fail "the window manager did not start"
 }
 
-# Starts the real program in bin/, so that it finds ../images as a player's copy does.
+# Starts the real program in bin/, so that it finds ../images as a player's copy does. E2E_GAME_ENV may add
+# variables (NAME=value, split at spaces) for the game alone.
 e2e_launch() {
     local prog="$1"
     shift
     GAME_OUT="$SHOTS/$(basename "$0" .sh).$prog.out"
-    (cd "$KORVADO_BUILD_DIR/bin" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" "./$prog" "$@") \
+    # shellcheck disable=SC2086
+    (cd "$KORVADO_BUILD_DIR/bin" &&
+        exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" ${E2E_GAME_ENV:-} "./$prog" "$@") \
         >"$GAME_OUT" 2>&1 &
     GAME_PID=$!
 }
