@@ -6,8 +6,9 @@ SDL12COMPAT ?= /usr/lib/$(shell gcc -print-multiarch)/sdl12-compat
 BUILD ?= build
 TEST_BUILD ?= build-test
 BENCH_BUILD ?= build-bench
+PACKAGE_BUILD ?= build-package
 
-.PHONY: all deps build play play-mp test bench clean
+.PHONY: all deps build play play-mp test bench package clean
 
 all: build
 
@@ -38,5 +39,16 @@ bench: deps
 	cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench
 	bash bench/pacing.sh $(BENCH_BUILD)
 
+# The Debian package: a release build with Debian's hardening flags, programs in /usr/games.
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+package: deps
+	CPPFLAGS="$$(dpkg-buildflags --get CPPFLAGS)" CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF \
+	    -DCMAKE_INSTALL_PREFIX=/usr -DKORVADO_INSTALL_BINDIR=games
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack
+	@echo "package: $$(ls $(PACKAGE_BUILD)/korvado_*.deb)"
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)

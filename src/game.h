@@ -3,6 +3,7 @@
 #define KORVADO_GAME_H
 
 #include <SDL.h>
+#include <string>
 #include "sprite.h"
 #include "audio/audio.h"
 
@@ -115,6 +116,10 @@ BlueInput opponentDecide();  // the computer's decisions for this frame
 // ---- command line (cmdline.cpp) ----
 extern bool fullScreen;                        // the player asked for the full screen
 int readCommandLine(int argc, char* argv[]);  // -1 to start the game, else the exit status
+
+// ---- where the assets are (datadir.cpp) ----
+void findAssets();                         // looks for the data beside the working directory, the program, the install
+std::string assetPath(const char* path);   // a "../images/..."-style path as the file to open
 
 // ---- shell (startup.cpp) ----
 int SDL_main(int argc, char* argv[]);  // the whole life of the program

@@ -2,13 +2,11 @@
 #include "game.h"
 
 #include <SDL_image.h>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <unistd.h>
 
 #ifdef KORVADO_SP
 static const char CAPTION[] = "KORVADO (SP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
@@ -28,8 +26,9 @@ static void missingAsset(const char* path, const char* reason) {
 }
 
 static SDL_Surface* loadPicture(const char* path) {
-    SDL_Surface* s = IMG_Load(path);
-    if (!s) missingAsset(path, IMG_GetError());
+    std::string file = assetPath(path);
+    SDL_Surface* s = IMG_Load(file.c_str());
+    if (!s) missingAsset(file.c_str(), IMG_GetError());
     return s;
 }
 
@@ -51,19 +50,6 @@ static SDL_Surface* loadOpaque(const char* path) {
     SDL_Surface* s = loadPicture(path);
     toDisplay(s);
     return s;
-}
-
-// The game is meant to start in bin/ beside images/; from anywhere else, look beside the program.
-static void findAssets() {
-    if (access(LOADING_PICTURE, R_OK) == 0) return;
-    char exe[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return;
-    exe[n] = 0;
-    char* slash = strrchr(exe, '/');
-    if (!slash) return;
-    *slash = 0;
-    if (chdir(exe) != 0) return;  // the loads below then report the missing files
 }
 
 // Start values of the game state (start-up steps 1 to 3).
@@ -94,15 +80,17 @@ static void showLoading() {
 }
 
 static FSOUND_SAMPLE* loadSample(const char* path) {
-    FSOUND_SAMPLE* s = FSOUND_Sample_Load(FSOUND_FREE, path, FSOUND_STEREO, 0, 0);
-    if (!s) missingAsset(path, SDL_GetError());
+    std::string file = assetPath(path);
+    FSOUND_SAMPLE* s = FSOUND_Sample_Load(FSOUND_FREE, file.c_str(), FSOUND_STEREO, 0, 0);
+    if (!s) missingAsset(file.c_str(), SDL_GetError());
     return s;
 }
 
 // The music and the six samples; without a sound device every handle stays null.
 static void loadSounds() {
-    music = FMUSIC_LoadSong("../music/wildwest.it");
-    if (!music) missingAsset("../music/wildwest.it", SDL_GetError());
+    std::string file = assetPath("../music/wildwest.it");
+    music = FMUSIC_LoadSong(file.c_str());
+    if (!music) missingAsset(file.c_str(), SDL_GetError());
     sgfire = loadSample("../sfx/gfire.wav");
     sy1 = loadSample("../sfx/ouch.wav");
     sy2 = loadSample("../sfx/yaahooo.wav");
@@ -215,6 +203,15 @@ static void placeActors() {
     Hrac2->y = 430.0f;
 }
 
+// The window's icon, the launcher's cowboy hat; SDL takes it only before the video mode is set. SDL makes
+// the icon's mask from the picture's transparency.
+static SDL_Surface* icon;
+
+static void setWindowIcon() {
+    icon = loadPicture("../images/icon.png");
+    SDL_WM_SetIcon(icon, nullptr);
+}
+
 // Opens the window or the full screen; returns the exit status, or -1 when the display is up.
 static int openDisplay() {
     setUpPacing();
@@ -222,6 +219,7 @@ static int openDisplay() {
         fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
+    setWindowIcon();
     Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (fullScreen ? SDL_FULLSCREEN : 0);
     screen = SDL_SetVideoMode(800, 600, 32, flags);
     if (!screen) {
@@ -236,9 +234,9 @@ int startUp(int argc, char* argv[]) {
     initState();
     int status = readCommandLine(argc, argv);  // answered before SDL starts, display or not
     if (status >= 0) return status;
+    findAssets();
     status = openDisplay();
     if (status >= 0) return status;
-    findAssets();
     showLoading();
     if (!FSOUND_Init(44100, 32, FSOUND_NONBLOCKING_FOCUS))
         fprintf(stderr, "korvado: no sound device (%s); playing without sound\n", SDL_GetError());
@@ -327,6 +325,8 @@ void shutDown() {
     FSOUND_Close();
     SDL_FreeSurface(screen);
     screen = nullptr;
+    SDL_FreeSurface(icon);
+    icon = nullptr;
     SDL_Quit();
 }
 

@@ -13,6 +13,7 @@ PACKAGES=(
   libx11-dev xvfb xdotool x11-utils imagemagick openbox
   libsdl1.2-compat
   sox openmpt123 valgrind
+  dpkg-dev desktop-file-utils appstream lintian man-db
 )
 
 missing=()

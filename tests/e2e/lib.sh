@@ -63,15 +63,17 @@ e2e_start_wm() {
     e2e_fail "the window manager did not start"
 }
 
-# Starts the real program in bin/, so that it finds ../images as a player's copy does. E2E_GAME_ENV may add
-# variables (NAME=value, split at spaces) for the game alone.
+# Starts the real program in bin/, so that it finds ../images as a player's copy does; a program given by its
+# full path starts from E2E_GAME_DIR instead. E2E_GAME_ENV may add variables (NAME=value, split at spaces)
+# for the game alone.
 e2e_launch() {
-    local prog="$1"
+    local prog="$1" exe="./$1" dir="$KORVADO_BUILD_DIR/bin"
     shift
-    GAME_OUT="$SHOTS/$(basename "$0" .sh).$prog.out"
+    [[ $prog == /* ]] && exe=$prog dir=${E2E_GAME_DIR:-/}
+    GAME_OUT="$SHOTS/$(basename "$0" .sh).$(basename "$prog").out"
     # shellcheck disable=SC2086
-    (cd "$KORVADO_BUILD_DIR/bin" &&
-        exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" ${E2E_GAME_ENV:-} "./$prog" "$@") \
+    (cd "$dir" &&
+        exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" ${E2E_GAME_ENV:-} "$exe" "$@") \
         >"$GAME_OUT" 2>&1 &
     GAME_PID=$!
 }

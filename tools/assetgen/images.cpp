@@ -43,6 +43,7 @@ void makeImages(const std::string& root) {
     for (Picture& p : theirs) all.push_back(std::move(p));
     std::thread half([&] { writeAll(root, all, 1, 2); });
     writeAll(root, all, 0, 2);
+    makeIcons(root);
     Image sheet = makeContactSheet(all);
     half.join();
     if (!writePng(root + "/contact-sheet.png", sheet)) {

@@ -709,7 +709,29 @@ void drawImage(Canvas& c, const Image& im, float x, float y, float k) {
     }
 }
 
-bool writePng(const std::string& path, const Image& im) {
+ImageRGBA finishRGBA(const Canvas& c) {
+    ImageRGBA im;
+    im.w = c.w;
+    im.h = c.h;
+    im.px.assign(size_t(c.w) * c.h * 4, 0);
+    int W = c.w * c.ss, n = c.ss * c.ss;
+    for (int y = 0; y < c.h; y++)
+        for (int x = 0; x < c.w; x++) {
+            float s[4] = {0, 0, 0, 0};
+            for (int j = 0; j < c.ss; j++) {
+                const float* q = &c.px[(size_t(y * c.ss + j) * W + x * c.ss) * 4];
+                for (int i = 0; i < c.ss; i++, q += 4)
+                    for (int k = 0; k < 4; k++) s[k] += q[k];
+            }
+            unsigned char* o = &im.px[(size_t(y) * c.w + x) * 4];
+            float a = s[3] / n;
+            for (int k = 0; k < 3; k++) o[k] = a > 0 ? toByte(s[k] / s[3]) : 0;  // back from premultiplied
+            o[3] = toByte(a);
+        }
+    return im;
+}
+
+static bool writeRows(const std::string& path, int w, int h, int type, const unsigned char* rows, size_t stride) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -723,11 +745,18 @@ bool writePng(const std::string& path, const Image& im) {
     png_set_compression_level(png, 1);
     png_set_filter(png, 0, PNG_FILTER_SUB);
     png_set_compression_strategy(png, Z_RLE);
-    png_set_IHDR(png, info, im.w, im.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, w, h, 8, type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < im.h; y++) png_write_row(png, (png_const_bytep)&im.px[size_t(y) * im.w * 3]);
+    for (int y = 0; y < h; y++) png_write_row(png, (png_const_bytep)(rows + size_t(y) * stride));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return fclose(f) == 0;
+}
+
+bool writePng(const std::string& path, const Image& im) {
+    return writeRows(path, im.w, im.h, PNG_COLOR_TYPE_RGB, im.px.data(), size_t(im.w) * 3);
+}
+
+bool writePngRGBA(const std::string& path, const ImageRGBA& im) {
+    return writeRows(path, im.w, im.h, PNG_COLOR_TYPE_RGBA, im.px.data(), size_t(im.w) * 4);
 }

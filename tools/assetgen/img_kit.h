@@ -117,5 +117,12 @@ bool isKey(const Image& im, int x, int y);
 // Draws a picture onto a canvas at (x, y), scaled by k, skipping key pixels of keyed pictures.
 void drawImage(Canvas& c, const Image& im, float x, float y, float k);
 bool writePng(const std::string& path, const Image& im);
+// A picture with its own transparency (the program icons): 8-bit RGBA rows, straight alpha.
+struct ImageRGBA {
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+};
+ImageRGBA finishRGBA(const Canvas& c);
+bool writePngRGBA(const std::string& path, const ImageRGBA& im);
 
 #endif
