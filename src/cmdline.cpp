@@ -1,28 +1,46 @@
-// cmdline.cpp: the command line: the one game argument, --help, --version and the answer to a wrong argument.
+// cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
 #include "game.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#ifdef KORVADO_SP
+#if defined(KORVADO_SP)
 static const char PROGRAM[] = "korvado_sp";
 static const char EDITION[] = "single-player edition (SP): one player against the computer";
+static const char ARGS[] = "[fullscreen]";
 static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
+#elif defined(KORVADO_NET)
+static const char PROGRAM[] = "korvado_net";
+static const char EDITION[] = "network edition (NET): two players on two machines";
+static const char ARGS[] = "host [PORT] [fullscreen] | join ADDRESS[:PORT] [fullscreen]";
+static const char BLUE_KEYS[] =
+    "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
+    "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
 #else
 static const char PROGRAM[] = "korvado_mp";
 static const char EDITION[] = "two-player edition (MP): two players on one keyboard";
+static const char ARGS[] = "[fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   W A S D walk, Q fires\n"
     "  K             ends the game during a round\n";
 #endif
 
 bool fullScreen;
+int netRole;
+std::string netAddress;
+uint16_t netPort;
 
-static void usageLine(FILE* to) { fprintf(to, "usage: %s [fullscreen]\n", PROGRAM); }
+static void usageLine(FILE* to) { fprintf(to, "usage: %s %s\n", PROGRAM, ARGS); }
 
 static void help() {
     usageLine(stdout);
     printf("KORVADO 2.2, a western duel for one screen; %s.\n\n", EDITION);
+#ifdef KORVADO_NET
+    printf("  host [PORT]   wait for the other player on UDP port PORT (default %d)\n"
+           "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n",
+           DEFAULT_PORT);
+#endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
            "  --help, -h    show this help and exit\n"
            "  --version     show the version and exit\n\n");
@@ -43,14 +61,42 @@ static void version() {
     printf("KORVADO 2.2\n%s\nSDL %d.%d.%d\n", EDITION, v->major, v->minor, v->patch);
 }
 
+#ifdef KORVADO_NET
+// A port number: 1 to 65535, digits only.
+static bool readPort(const char* s, uint16_t& port) {
+    if (!*s || strlen(s) > 5 || strspn(s, "0123456789") != strlen(s)) return false;
+    long n = strtol(s, nullptr, 10);
+    if (n < 1 || n > 65535) return false;
+    port = uint16_t(n);
+    return true;
+}
+
+// "host [PORT] [fullscreen]" or "join ADDRESS[:PORT] [fullscreen]"; nothing else may follow.
+static bool readNetArguments(int argc, char* argv[]) {
+    int at = 2;
+    netPort = DEFAULT_PORT;
+    if (strcmp(argv[1], "host") == 0) {
+        netRole = NET_HOST;
+        if (at < argc && strcmp(argv[at], "fullscreen") != 0 && !readPort(argv[at++], netPort)) return false;
+    } else if (strcmp(argv[1], "join") == 0 && argc > 2) {
+        netRole = NET_JOIN;
+        std::string where = argv[at++];
+        size_t colon = where.rfind(':');
+        if (colon != std::string::npos && !readPort(where.c_str() + colon + 1, netPort)) return false;
+        netAddress = where.substr(0, colon);
+        if (netAddress.empty() || netAddress.size() > 253) return false;
+    } else {
+        return false;
+    }
+    if (at < argc && strcmp(argv[at], "fullscreen") == 0) fullScreen = true, at++;
+    return at == argc;
+}
+#endif
+
 int readCommandLine(int argc, char* argv[]) {
     fullScreen = false;
-    if (argc < 2) return -1;
-    const char* arg = argv[1];
-    if (strcmp(arg, "fullscreen") == 0) {
-        fullScreen = true;
-        return -1;
-    }
+    netRole = NET_NONE;
+    const char* arg = argc > 1 ? argv[1] : "";
     if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
         help();
         return 0;
@@ -59,6 +105,15 @@ int readCommandLine(int argc, char* argv[]) {
         version();
         return 0;
     }
+#ifdef KORVADO_NET
+    if (argc > 1 && readNetArguments(argc, argv)) return -1;
+#else
+    if (argc < 2) return -1;
+    if (strcmp(arg, "fullscreen") == 0) {
+        fullScreen = true;
+        return -1;
+    }
+#endif
     usageLine(stderr);
     fprintf(stderr, "(%s --help tells more)\n", PROGRAM);
     return 2;

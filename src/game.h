@@ -115,6 +115,11 @@ BlueInput opponentDecide();  // the computer's decisions for this frame
 
 // ---- command line (cmdline.cpp) ----
 extern bool fullScreen;                        // the player asked for the full screen
+enum NetRole { NET_NONE, NET_HOST, NET_JOIN };
+const uint16_t DEFAULT_PORT = 27415;           // korvado_net's UDP port unless told
+extern int netRole;                            // korvado_net: hosting or joining
+extern std::string netAddress;                 // korvado_net join: the host's address or name
+extern uint16_t netPort;                       // korvado_net: the UDP port
 int readCommandLine(int argc, char* argv[]);  // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----
@@ -122,12 +127,21 @@ void findAssets();                         // looks for the data beside the work
 std::string assetPath(const char* path);   // a "../images/..."-style path as the file to open
 
 // ---- shell (startup.cpp) ----
+void startValues();                    // the start values of the flags, numbers and screen positions
+void resetGameState();                 // every global, both cowboys and the bottle as start-up leaves them
+// A picture in the display's format, keyed when asked; a missing one ends the program with its path.
+SDL_Surface* loadAsset(const char* path, bool keyed);
 int SDL_main(int argc, char* argv[]);  // the whole life of the program
 int startUp(int argc, char* argv[]);   // everything before the intro; -1 to go on, else the exit status
 extern Uint32 (*tickSource)();         // the clock frameTime reads: SDL_GetTicks (tests set their own)
 void frameTime();                      // measures delta for this pass
 void framePass();                      // one pass of the frame loop
-extern const Uint32 FRAME_BUDGET_MS;   // the shortest pass when nothing waits for the display
+// Where a pass takes its inputs (the frame time when timed, one event, the keyboard); true when an event
+// was taken. The frame loop and the key waits call it; korvado_net puts the lockstep in its place.
+extern bool (*takeInputs)(bool timed);
+bool localInputs(bool timed);          // this machine's clock, event queue and keyboard
+void startPass();                      // marks the start of a pass, for paceFrame
+extern Uint32 frameBudgetMs;           // the shortest pass when nothing waits for the display
 extern bool pacing;                    // passes wait for the display's refresh or the frame budget
 void setUpPacing();                    // pacing on unless KORVADO_NO_PACING is set; asks sdl12-compat for vsync
 void paceFrame();                      // waits out the rest of this pass's frame budget
@@ -136,5 +150,9 @@ void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of
 
 // ---- sequences.cpp ----
 bool keyWait();  // blocks until Return or Escape (true) or a window-close request (false, sets done)
+
+// ---- korvado_net (session.cpp) ----
+void prepareSessions();      // the network screens' pictures, and the test seam's script when one is named
+int playSessions();          // hosts or joins, plays sessions in lockstep; the exit status
 
 #endif

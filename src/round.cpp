@@ -27,7 +27,7 @@ static bool level(const Player* s, const Player* t) {
 
 // A hit: a cry (or none), the last-shot mark when red hit blue, and the target goes down.
 static void hit(Player* shooter, Player* target) {
-    r = rand() % 10;
+    r = gameRand() % 10;
     if (r <= 1)
         FSOUND_PlaySound(FSOUND_FREE, sy1);
     else if (r <= 3)

@@ -17,14 +17,13 @@ static void eatReturnEscape() {
 // taken here ends the wait too and ends the game; a close request polled earlier is not news.
 bool keyWait() {
     for (;;) {
-        int got = SDL_PollEvent(&event);
-        keys = SDL_GetKeyState(NULL);
+        bool got = takeInputs(false);
         if (got && event.type == SDL_QUIT) {
             done = true;
             return false;
         }
         if (keys[SDLK_RETURN] || keys[SDLK_ESCAPE]) return true;
-        if (pacing) SDL_Delay(FRAME_BUDGET_MS);
+        paceFrame();
     }
 }
 

@@ -60,9 +60,9 @@ void Player::setDelta(float d) { delta = d; }
 static void respawn(Player& p) {
     p.dead = false;
     p.deadTime = 0;
-    int col = rand() % 100;
+    int col = gameRand() % 100;
     p.x = float(col * 7 + 57);
-    int row = rand() % 100;
+    int row = gameRand() % 100;
     p.y = float(row * 4 + 54);
     // start the walk cycle afresh: a leftover death frame would pick an empty or a death picture
     p.frame = 0;
@@ -171,9 +171,9 @@ bool Whiskey::kolid(SDL_Rect r) {
     if (rx + bw + 20 <= bx) return false;
     if (ry + rh >= by + bh + 15) return false;
     if (ry + rh <= by + 45) return false;
-    int col = rand() % 100;
+    int col = gameRand() % 100;
     x = col * 7 + 57;
-    int row = rand() % 100;
+    int row = gameRand() % 100;
     y = row * 4 + 154;
     hidden = true;
     timer = 0;

@@ -4,6 +4,11 @@
 
 #include <SDL.h>
 
+// The game's random draws: the standard library's generator (korvado_net: one of the game's own, since the
+// sound library draws from the standard one on its own thread, and two machines' games must draw alike).
+int gameRand();
+void gameSrand(unsigned seed);
+
 // One cowboy's picture set: 20 slots, slots 2 and 11 always empty.
 // Walking right 0-1, reloading right 3-4, reloading left 5-6, shooting 7 (right) and 8 (left),
 // walking left 9-10, dying facing right 12-15, dying facing left 16-19.

@@ -8,9 +8,12 @@
 #include <ctime>
 #include <string>
 
-#ifdef KORVADO_SP
+#if defined(KORVADO_SP)
 static const char CAPTION[] = "KORVADO (SP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
 static const char MENU_BACKGROUND[] = "../images/menu/bgrsp.png";
+#elif defined(KORVADO_NET)
+static const char CAPTION[] = "KORVADO (NET) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+static const char MENU_BACKGROUND[] = "../images/menu/bgr.png";
 #else
 static const char CAPTION[] = "KORVADO (MP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
 static const char MENU_BACKGROUND[] = "../images/menu/bgr.png";
@@ -52,8 +55,20 @@ static SDL_Surface* loadOpaque(const char* path) {
     return s;
 }
 
+SDL_Surface* loadAsset(const char* path, bool keyed) {
+    SDL_Surface* s = loadPicture(path);
+    if (keyed) colourKey(s);
+    else toDisplay(s);
+    return s;
+}
+
 // Start values of the game state (start-up steps 1 to 3).
 static void initState() {
+    startValues();
+    gameSrand((unsigned)time(nullptr));
+}
+
+void startValues() {
     volbamenu = 0;
     done = false;
     menuBezi = true;
@@ -62,7 +77,6 @@ static void initState() {
     mCanMove = true;
     gameMode = 0;
     r = 0;
-    srand((unsigned)time(nullptr));
     p2justdied = false;
     pozicemenu = 0;
     hud1.x = 10, hud1.y = 10;
@@ -187,11 +201,8 @@ static void loadWhiskey() {
     }
 }
 
-// The cowboys are built from the display and a copy of their picture sets, then everyone takes his place.
-static void placeActors() {
-    Hrac1 = new Player(screen, imgbas);
-    Hrac2 = new Player(screen, imgbas2);
-    loadWhiskey();
+// Everyone at his place of start-up, the bottle on the street.
+static void startPlaces() {
     whiskey.frame = 0;
     whiskey.hidden = false;
     whiskey.x = 360;
@@ -201,6 +212,28 @@ static void placeActors() {
     Hrac1->smer = 'l';
     Hrac2->x = 20.0f;
     Hrac2->y = 430.0f;
+}
+
+// The cowboys are built from the display and a copy of their picture sets, then everyone takes his place.
+static void placeActors() {
+    Hrac1 = new Player(screen, imgbas);
+    Hrac2 = new Player(screen, imgbas2);
+    loadWhiskey();
+    startPlaces();
+}
+
+void resetGameState() {
+    startValues();
+    canEsc = canGEsc = doCount = false;
+    wLimit = 0;
+    delta = deltaNew = deltaOld = mPause = cPause = 0;
+    *Hrac1 = Player(screen, imgbas);
+    *Hrac2 = Player(screen, imgbas2);
+    SDL_Surface* bottle[5];
+    memcpy(bottle, whiskey.img, sizeof bottle);
+    whiskey = Whiskey{};
+    memcpy(whiskey.img, bottle, sizeof bottle);
+    startPlaces();
 }
 
 // The window's icon, the launcher's cowboy hat; SDL takes it only before the video mode is set. SDL makes
@@ -246,6 +279,9 @@ int startUp(int argc, char* argv[]) {
     loadScreens();
     loadCowboys();
     placeActors();
+#ifdef KORVADO_NET
+    prepareSessions();
+#endif
     SDL_WM_SetCaption(CAPTION, "kvd.ico");
     return -1;
 }
@@ -287,10 +323,16 @@ void frameTime() {
 
 // Pacing. Neither SDL 1.2 waits for the display's refresh in SDL_Flip unless asked, so an unpaced loop
 // draws a thousand frames a second and burns a core. sdl12-compat is asked to wait for the refresh; where
-// nothing waits, each pass is given at least FRAME_BUDGET_MS from its start: 125 frames a second at most,
+// nothing waits, each pass is given at least frameBudgetMs from its start: 125 frames a second at most,
 // twice the usual 60 Hz display, so pacing never shows. KORVADO_NO_PACING=1 turns both off (for measuring).
-const Uint32 FRAME_BUDGET_MS = 8;
+// korvado_net's passes are 13 ms: 77 a second, few enough datagrams to stay light on the network.
+#ifdef KORVADO_NET
+Uint32 frameBudgetMs = 13;
+#else
+Uint32 frameBudgetMs = 8;
+#endif
 bool pacing = true;
+static Uint32 passStart;  // when the current pass took its inputs
 
 void setUpPacing() {
     const char* off = getenv("KORVADO_NO_PACING");
@@ -300,16 +342,27 @@ void setUpPacing() {
 
 void paceFrame() {
     if (!pacing) return;
-    Uint32 spent = tickSource() - lastTicks;
-    if (spent < FRAME_BUDGET_MS) SDL_Delay(FRAME_BUDGET_MS - spent);
+    Uint32 spent = tickSource() - passStart;
+    if (spent < frameBudgetMs) SDL_Delay(frameBudgetMs - spent);
 }
 
-// One pass of the frame loop: time, one event, the keyboard, the running screens, the flip.
-void framePass() {
-    frameTime();
-    SDL_PollEvent(&event);
-    if (event.type == SDL_QUIT) done = true;
+void startPass() { passStart = tickSource(); }
+
+// This machine's own inputs: the frame time (in a pass of the frame loop), one event, SDL's keyboard.
+bool localInputs(bool timed) {
+    startPass();
+    if (timed) frameTime();
+    bool got = SDL_PollEvent(&event) != 0;
     keys = SDL_GetKeyState(nullptr);
+    return got;
+}
+
+bool (*takeInputs)(bool timed) = localInputs;
+
+// One pass of the frame loop: its inputs, the running screens, the flip.
+void framePass() {
+    takeInputs(true);
+    if (event.type == SDL_QUIT) done = true;
     if (gameBezi) game();
     if (menuBezi) menu();
     SDL_Flip(screen);
@@ -334,7 +387,12 @@ int SDL_main(int argc, char* argv[]) {
     int status = startUp(argc, argv);
     if (status >= 0) return status;
     playIntro();
+#ifdef KORVADO_NET
+    status = done ? 0 : playSessions();
+#else
     while (!done) framePass();
+    status = 0;
+#endif
     shutDown();
-    return 0;
+    return status;
 }

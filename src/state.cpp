@@ -1,6 +1,9 @@
 // state.cpp: the game's shared globals, with their zero start values; start-up gives the rest.
 #include "game.h"
 
+#include <cstdlib>
+#include <random>
+
 bool done;
 bool menuBezi;
 bool gameBezi;
@@ -45,3 +48,12 @@ SDL_Surface *n1, *n2, *n3, *n0;
 
 FMUSIC_MODULE* music;
 FSOUND_SAMPLE *sgfire, *sy1, *sy2, *sy3, *swhis, *winS;
+
+#ifdef KORVADO_NET
+static std::mt19937 draws;
+int gameRand() { return int(draws() >> 1); }
+void gameSrand(unsigned seed) { draws.seed(seed); }
+#else
+int gameRand() { return rand(); }
+void gameSrand(unsigned seed) { srand(seed); }
+#endif

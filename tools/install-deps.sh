@@ -11,7 +11,7 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data
   libgtest-dev googletest libbenchmark-dev
   libx11-dev xvfb xdotool x11-utils imagemagick openbox
-  libsdl1.2-compat
+  libsdl1.2-compat libenet-dev
   sox openmpt123 valgrind
   dpkg-dev desktop-file-utils appstream lintian man-db
 )

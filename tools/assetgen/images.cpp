@@ -33,6 +33,7 @@ void makeImages(const std::string& root) {
     std::thread other([&theirs] {
         makeScreenPictures(theirs);
         makeHudPictures(theirs);
+        makeNetPictures(theirs);
         fontsDone();
     });
     makeCowboyPictures(mine);

@@ -37,6 +37,8 @@ void makeStreetPicture(Pictures& out);
 void makeHudPictures(Pictures& out);    // counters, portraits, countdown, winner banners, the bottle
 void makeMenuPictures(Pictures& out);    // the two menu backgrounds and every menu item
 void makeScreenPictures(Pictures& out);  // loading, studio, title, credits, instructions
+void makeNetPictures(Pictures& out);     // the network screens' paper and their two letterings
+void paperOnWall(Canvas& c);             // a sheet of old paper pinned to a wooden wall, 800 x 600
 TextStyle boldText(float size, Paint fill, float rim);  // slab capitals with a dark rim
 Paint goldPaint(float top, float bottom);               // gold lettering, light at the top
 Image makeContactSheet(const Pictures& all);

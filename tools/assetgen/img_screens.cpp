@@ -102,26 +102,6 @@ Image title() {
     return finish(c, false);
 }
 
-// A sheet of old paper on a wooden wall, for the credits and the instructions.
-void paperOnWall(Canvas& c) {
-    const int strips[4][4] = {{0, 0, 800, 40}, {0, 574, 800, 600}, {0, 40, 70, 574}, {730, 40, 800, 574}};
-    for (const auto& s : strips) {  // the wall shows only round the paper
-        setClip(c, s[0], s[1], s[2], s[3]);
-        drawPlanks(c, 0, 0, 800, 600, 40, true, rgb(110, 70, 40), 701);
-    }
-    clearClip(c);
-    std::vector<P> sheet = {{46, 26}, {756, 20}, {760, 578}, {40, 582}};
-    fillPoly(c, {{54, 36}, {766, 30}, {770, 590}, {50, 594}}, solid(rgb(20, 10, 4), 0.45f));
-    outlinedPoly(c, sheet, 2, rgb(90, 60, 30), painter([](float x, float y) {
-        float e = std::min(std::min(x - 42, 760 - x), std::min(y - 22, 580 - y));
-        float burn = e < 24 ? (24 - e) / 24 : 0;
-        Col paper = scaleCol(rgb(240, 222, 178), 0.9f + 0.14f * fbm(x * 0.02f, y * 0.02f, 703, 3));
-        return mix(paper, rgb(150, 96, 50), burn * burn * 0.8f);
-    }));
-    for (P n : {P{66, 44}, P{736, 40}, P{740, 560}, P{60, 562}})
-        outlinedEllipse(c, n, 5, 5, 1.2f, kOutline, shaded(rgb(160, 160, 168), n, 5));
-}
-
 TextStyle heading(float size) {
     TextStyle t = boldText(size, solid(rgb(120, 30, 20)), 0);
     t.spacing = 3;
@@ -223,6 +203,26 @@ Image instructions(const Canvas& paper) {
 }
 
 }  // namespace
+
+// A sheet of old paper on a wooden wall, for the credits and the instructions.
+void paperOnWall(Canvas& c) {
+    const int strips[4][4] = {{0, 0, 800, 40}, {0, 574, 800, 600}, {0, 40, 70, 574}, {730, 40, 800, 574}};
+    for (const auto& s : strips) {  // the wall shows only round the paper
+        setClip(c, s[0], s[1], s[2], s[3]);
+        drawPlanks(c, 0, 0, 800, 600, 40, true, rgb(110, 70, 40), 701);
+    }
+    clearClip(c);
+    std::vector<P> sheet = {{46, 26}, {756, 20}, {760, 578}, {40, 582}};
+    fillPoly(c, {{54, 36}, {766, 30}, {770, 590}, {50, 594}}, solid(rgb(20, 10, 4), 0.45f));
+    outlinedPoly(c, sheet, 2, rgb(90, 60, 30), painter([](float x, float y) {
+        float e = std::min(std::min(x - 42, 760 - x), std::min(y - 22, 580 - y));
+        float burn = e < 24 ? (24 - e) / 24 : 0;
+        Col paper = scaleCol(rgb(240, 222, 178), 0.9f + 0.14f * fbm(x * 0.02f, y * 0.02f, 703, 3));
+        return mix(paper, rgb(150, 96, 50), burn * burn * 0.8f);
+    }));
+    for (P n : {P{66, 44}, P{736, 40}, P{740, 560}, P{60, 562}})
+        outlinedEllipse(c, n, 5, 5, 1.2f, kOutline, shaded(rgb(160, 160, 168), n, 5));
+}
 
 void makeScreenPictures(Pictures& out) {
     out.push_back({"menu/loading.png", loading()});

@@ -1,0 +1,297 @@
+// lockstep.cpp: the frame loop's inputs in lockstep. Each pass a player's input is scheduled `delay` passes
+// ahead and sent with every input the other has not acknowledged yet; a pass runs once both players' inputs
+// for it are here. The host's input also carries his frame time, so both machines share one clock.
+#include "lockstep.h"
+#include "game.h"
+#include "netscript.h"
+#include "net/link.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/time.h>
+
+const int SYNCED_KEYS[12] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_w,
+                             SDLK_s,  SDLK_a,    SDLK_d,    SDLK_q,     SDLK_RETURN, SDLK_ESCAPE};
+
+namespace {
+
+const uint32_t RING = 512;          // passes of inputs and hashes kept on each side
+const uint32_t MAX_SENT = 48;       // input records in one datagram
+const uint32_t HASH_EVERY = 64;     // passes between two hash checks (under a second)
+const Uint32 GONE_AFTER_MS = 2500;  // silence that counts as the other player gone
+
+struct Slot {
+    uint32_t pass = UINT32_MAX;
+    InputRecord rec;
+};
+struct HashSlot {
+    uint32_t pass = UINT32_MAX;
+    uint32_t hash = 0;
+};
+
+bool hosting;
+uint32_t delayPasses, cur;
+uint32_t theirsHeld;  // passes of the other's inputs held from 0 without a gap
+uint32_t peerHolds;   // passes of this side's inputs the other holds, by his last word
+Slot mine[RING], theirs[RING];
+HashSlot myHashes[RING], peerHashes[RING / HASH_EVERY];
+uint32_t hostClock, lastTimedClock;
+Uint32 lastSample, lastHeard;
+uint8_t lastBits;
+SessionEnd ending;
+Uint8 netKeys[SDLK_LAST];
+bool wasDown[12];
+bool wasWaiting;
+FILE* trace;
+
+unsigned long long microseconds() {
+    timeval tv;
+    gettimeofday(&tv, nullptr);
+    return (unsigned long long)tv.tv_sec * 1000000 + tv.tv_usec;
+}
+
+void send(const Message& m, bool reliable) {
+    std::vector<uint8_t> d = encodeMessage(m);
+    linkSend(d.data(), d.size(), reliable);
+}
+
+void sendInputs() {
+    Message m;
+    m.kind = MSG_INPUT;
+    m.ack = theirsHeld;
+    uint32_t last = cur + delayPasses;  // the newest input sampled
+    m.first = peerHolds <= last ? peerHolds : last;
+    for (uint32_t p = m.first; p <= last && m.inputs.size() < MAX_SENT; p++) m.inputs.push_back(mine[p % RING].rec);
+    send(m, false);
+}
+
+void endSession(SessionEnd why) {
+    if (ending != SESSION_RUNNING) return;
+    ending = why;
+    memset(netKeys, 0, sizeof netKeys);
+    netKeys[SDLK_ESCAPE] = 1;  // a winner screen waiting for its key lets go; no screen acts on it further
+    if (trace) fprintf(trace, "end %s\n", why == SESSION_GONE ? "gone" : "lost-sync");
+}
+
+// The other's hash of a pass against this side's, once both are known.
+void compareHashes(uint32_t pass) {
+    const HashSlot& own = myHashes[pass % RING];
+    const HashSlot& other = peerHashes[pass / HASH_EVERY % (RING / HASH_EVERY)];
+    if (own.pass != pass || other.pass != pass) return;
+    if (own.hash != other.hash) endSession(SESSION_LOST_SYNC);
+}
+
+void storeInputs(const Message& m) {
+    if (m.ack > peerHolds && m.ack <= cur + delayPasses + 1) peerHolds = m.ack;
+    for (size_t i = 0; i < m.inputs.size(); i++) {
+        uint32_t p = m.first + uint32_t(i);
+        if (p < theirsHeld || p >= cur + RING / 2) continue;  // known already, or too far ahead to keep
+        theirs[p % RING] = Slot{p, m.inputs[i]};
+    }
+    while (theirs[theirsHeld % RING].pass == theirsHeld) theirsHeld++;
+}
+
+// Services the link until the other's input for this pass is here, resending ours once a frame budget.
+void awaitPass() {
+    Uint32 resent = SDL_GetTicks();
+    while (ending == SESSION_RUNNING && theirsHeld <= cur) {
+        LinkEvent e = linkService(1);
+        Uint32 now = SDL_GetTicks();
+        if (e.kind == LINK_GONE || now - lastHeard > GONE_AFTER_MS) endSession(SESSION_GONE);
+        if (e.kind == LINK_RECEIVED) {
+            Message m;
+            lastHeard = now;
+            if (decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
+        }
+        if (now - resent >= frameBudgetMs) sendInputs(), resent = now;
+        if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0) return;  // the window closes at once
+    }
+}
+
+// Takes in everything that arrived, without waiting.
+void drainLink() {
+    for (;;) {
+        LinkEvent e = linkService(0);
+        if (e.kind == LINK_NOTHING) return;
+        if (e.kind == LINK_GONE) return endSession(SESSION_GONE);
+        Message m;
+        lastHeard = SDL_GetTicks();
+        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
+    }
+}
+
+// This side's input for the pass `delay` ahead: its bits and, on the host, the time since his last one.
+void sample(bool keyWaiting) {
+    Uint32 now = SDL_GetTicks();
+    InputRecord rec;
+    rec.bits = scriptActive() ? scriptBits(true, keyWaiting) : keyboardBits();
+    uint32_t dt = now - lastSample;
+    rec.dt = hosting ? uint16_t(dt > 0xFFFF ? 0xFFFF : dt) : 0;
+    lastSample = now;
+    uint32_t p = cur + delayPasses;
+    mine[p % RING] = Slot{p, rec};
+    if (trace && rec.bits != lastBits) fprintf(trace, "sample %u %02x %llu\n", p, rec.bits, microseconds());
+    lastBits = rec.bits;
+}
+
+// The pass's keys: SDL's way, a key is 1 from its press on, until the game writes 0 or it is let go.
+void applyKeys(bool keyWaiting) {
+    const InputRecord& mineNow = mine[cur % RING].rec;
+    const InputRecord& theirsNow = theirs[cur % RING].rec;
+    bool down[12];
+    combineKeys(hosting ? mineNow.bits : theirsNow.bits, hosting ? theirsNow.bits : mineNow.bits, keyWaiting,
+                gameBezi, down);
+    for (int i = 0; i < 12; i++) {
+        if (down[i] && !wasDown[i]) netKeys[SYNCED_KEYS[i]] = 1;
+        if (!down[i]) netKeys[SYNCED_KEYS[i]] = 0;
+        wasDown[i] = down[i];
+    }
+    keys = netKeys;
+}
+
+// The host's clock, as both sides have it: delta of a pass of the frame loop is the time since the last one.
+void applyClock(bool timed) {
+    hostClock += (hosting ? mine : theirs)[cur % RING].rec.dt;
+    if (!timed) return;
+    delta = float(hostClock - lastTimedClock);
+    lastTimedClock = hostClock;
+    deltaNew = deltaOld = float(hostClock);
+}
+
+void noteHash(bool keyWaiting) {
+    uint32_t h = stateHash();
+    myHashes[cur % RING] = HashSlot{cur, h};
+    if (cur % HASH_EVERY == 0) {
+        Message m;
+        m.kind = MSG_HASH;
+        m.pass = cur;
+        m.hash = h;
+        send(m, true);
+        compareHashes(cur);
+    }
+    if (!trace) return;
+    fprintf(trace, "pass %u %08x %llu\n", cur, h, microseconds());
+    if (keyWaiting && !wasWaiting) {  // a winner screen has come up
+        bool redWon = gameMode == 0 ? Hrac1->whiskeyCount >= wLimit : Hrac2->whiskeyCount <= 0;
+        bool blueWon = gameMode == 0 ? Hrac2->whiskeyCount >= wLimit : Hrac1->whiskeyCount <= 0;
+        fprintf(trace, "winner type %d red %d blue %d\n", gameMode, redWon, blueWon);
+    }
+}
+
+void mixHash(uint32_t& h, const void* p, size_t n) {
+    const unsigned char* b = (const unsigned char*)p;
+    for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 16777619u;  // FNV-1a
+}
+
+template <typename T>
+void mix(uint32_t& h, const T& v) {
+    mixHash(h, &v, sizeof v);
+}
+
+void mixPlayer(uint32_t& h, const Player* p) {
+    mix(h, p->whiskeyCount), mix(h, p->dead), mix(h, p->canShoot), mix(h, p->shooting);
+    mix(h, p->x), mix(h, p->y), mix(h, p->smer), mix(h, p->motion), mix(h, p->frame);
+    mix(h, p->animTime), mix(h, p->delta), mix(h, p->deadTime), mix(h, p->speed), mix(h, p->reloadTime);
+    mix(h, p->rect.x), mix(h, p->rect.y), mix(h, p->rect.w), mix(h, p->rect.h);
+}
+
+}  // namespace
+
+uint32_t stateHash() {
+    uint32_t h = 2166136261u;
+    bool flags[] = {done, menuBezi, gameBezi, gameOver, canEsc, canGEsc, mCanMove, doCount, p2justdied};
+    mixHash(h, flags, sizeof flags);
+    int numbers[] = {gameMode, wLimit, volbamenu, pozicemenu, r};
+    mixHash(h, numbers, sizeof numbers);
+    float times[] = {delta, mPause, cPause};
+    mixHash(h, times, sizeof times);
+    mixPlayer(h, Hrac1);
+    mixPlayer(h, Hrac2);
+    mix(h, whiskey.x), mix(h, whiskey.y), mix(h, whiskey.drawn), mix(h, whiskey.hidden), mix(h, whiskey.frame);
+    mix(h, whiskey.timer), mix(h, whiskey.rect.x), mix(h, whiskey.rect.y), mix(h, whiskey.rect.w), mix(h, whiskey.rect.h);
+    for (int k : SYNCED_KEYS) mix(h, netKeys[k]);
+    return h;
+}
+
+uint8_t keyboardBits() {
+    Uint8* k = SDL_GetKeyState(nullptr);
+    uint8_t b = 0;
+    if (k[SDLK_UP] || k[SDLK_w]) b |= IN_UP;
+    if (k[SDLK_DOWN] || k[SDLK_s]) b |= IN_DOWN;
+    if (k[SDLK_LEFT] || k[SDLK_a]) b |= IN_LEFT;
+    if (k[SDLK_RIGHT] || k[SDLK_d]) b |= IN_RIGHT;
+    if (k[SDLK_RCTRL] || k[SDLK_q]) b |= IN_FIRE;
+    if (k[SDLK_RETURN]) b |= IN_RETURN;
+    if (k[SDLK_ESCAPE]) b |= IN_ESCAPE;
+    return b;
+}
+
+void combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound, bool down[]) {
+    const uint8_t walkFire[5] = {IN_UP, IN_DOWN, IN_LEFT, IN_RIGHT, IN_FIRE};
+    for (int i = 0; i < 5; i++) {
+        down[i] = host & walkFire[i];        // red: arrows and Right Ctrl
+        down[5 + i] = joiner & walkFire[i];  // blue: W S A D and Q
+    }
+    down[10] = (host & IN_RETURN) || (keyWaiting && (joiner & IN_RETURN));
+    down[11] = (host & IN_ESCAPE) || ((keyWaiting || inRound) && (joiner & IN_ESCAPE));
+}
+
+void lockstepBegin(bool host, uint32_t delay) {
+    hosting = host;
+    delayPasses = delay;
+    cur = 0;
+    ending = SESSION_RUNNING;
+    for (uint32_t i = 0; i < RING; i++) mine[i] = theirs[i] = Slot{}, myHashes[i] = HashSlot{};
+    for (HashSlot& s : peerHashes) s = HashSlot{};
+    InputRecord still;  // the passes before the first input arrives: nobody presses anything
+    still.dt = uint16_t(frameBudgetMs);
+    for (uint32_t p = 0; p < delay; p++) mine[p] = theirs[p] = Slot{p, still};
+    theirsHeld = peerHolds = delay;
+    hostClock = lastTimedClock = 0;
+    lastSample = lastHeard = SDL_GetTicks();
+    lastBits = 0xFF;
+    memset(netKeys, 0, sizeof netKeys);
+    memset(wasDown, 0, sizeof wasDown);
+    wasWaiting = false;
+    keys = netKeys;
+    const char* path = getenv("KORVADO_NET_TRACE");
+    trace = path && *path ? fopen(path, "a") : nullptr;
+    if (trace) setvbuf(trace, nullptr, _IOLBF, 0);  // whole lines, so that a killed program leaves them
+    if (trace) fprintf(trace, "start %s delay %u budget %u\n", host ? "host" : "joiner", delay, frameBudgetMs);
+}
+
+bool lockstepInputs(bool timed) {
+    startPass();
+    bool got = SDL_PollEvent(&event) != 0;
+    if (ending != SESSION_RUNNING) return got;
+    drainLink();
+    sample(!timed);
+    sendInputs();
+    awaitPass();
+    if (ending != SESSION_RUNNING) return got;
+    if (theirsHeld <= cur) return true;  // the window is closing: this last pass runs without the other
+    noteHash(!timed);
+    applyKeys(!timed);
+    applyClock(timed);
+    wasWaiting = !timed;
+    cur++;
+    return got;
+}
+
+void lockstepReceive(const Message& m) {
+    if (m.kind == MSG_INPUT) storeInputs(m);
+    if (m.kind != MSG_HASH) return;
+    peerHashes[m.pass / HASH_EVERY % (RING / HASH_EVERY)] = HashSlot{m.pass, m.hash};
+    compareHashes(m.pass);
+}
+
+void lockstepFinish() {
+    if (trace) fclose(trace);
+    trace = nullptr;
+}
+
+SessionEnd lockstepEnd() { return ending; }
+uint32_t lockstepPass() { return cur; }
+uint32_t lockstepDelay() { return delayPasses; }
+bool lockstepHosting() { return hosting; }

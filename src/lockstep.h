@@ -1,0 +1,29 @@
+// lockstep.h: korvado_net's frame loop in lockstep: both machines play every pass with the same inputs.
+#ifndef KORVADO_LOCKSTEP_H
+#define KORVADO_LOCKSTEP_H
+
+#include <cstdint>
+#include "net/packet.h"
+
+enum SessionEnd { SESSION_RUNNING, SESSION_GONE, SESSION_LOST_SYNC };
+
+// Starts a session at pass 0. The host plays red, the joiner blue; `delay` is the input delay in passes.
+void lockstepBegin(bool hosting, uint32_t delay);
+// takeInputs during a session: this machine's inputs out, both players' in, for the pass about to run.
+bool lockstepInputs(bool timed);
+void lockstepFinish();             // closes the session's trace
+SessionEnd lockstepEnd();          // why the session stopped, or that it runs
+void lockstepReceive(const Message& m);  // an INPUT or HASH message of the other player
+uint32_t lockstepPass();           // the pass being taken
+uint32_t lockstepDelay();
+bool lockstepHosting();
+uint32_t stateHash();              // every value the game's next pass depends on, hashed
+// The local player's input bits, from SDL's keyboard (arrow keys or W A S D, Right Ctrl or Q, Return, Escape).
+uint8_t keyboardBits();
+// Both players' bits as the game's keys: red's from the host, blue's from the joiner; the menu follows the
+// host; the joiner's Escape counts in a round and on a winner screen, his Return on a winner screen.
+void combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound, bool down[]);
+// The keys combineKeys decides, in its order.
+extern const int SYNCED_KEYS[12];
+
+#endif

@@ -1,0 +1,33 @@
+// link.h: the game's network adapter: one connection to the other player's machine, over ENet.
+#ifndef KORVADO_LINK_H
+#define KORVADO_LINK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum LinkEventKind { LINK_NOTHING, LINK_CONNECTED, LINK_RECEIVED, LINK_GONE };
+
+struct LinkEvent {
+    LinkEventKind kind = LINK_NOTHING;
+    std::vector<uint8_t> data;  // LINK_RECEIVED: one datagram's payload
+};
+
+struct LinkStats {
+    uint64_t sentBytes, receivedBytes;  // ENet's datagrams, headers included (not UDP's and IP's)
+    uint64_t sentDatagrams, receivedDatagrams;
+};
+
+bool linkStart();                                 // the network library; false when it cannot start
+bool linkListen(uint16_t port);                   // waits for one player on UDP port `port`, any address
+bool linkConnect(const char* host, uint16_t port);  // starts connecting (IPv4 address or host name)
+LinkEvent linkService(uint32_t waitMs);           // at most one event, waiting up to waitMs for it
+void linkSend(const uint8_t* data, size_t n, bool reliable);  // to the connected player; lost if none
+uint32_t linkRoundTripMs();                       // ENet's smoothed round trip to the player
+void linkDrop();                                  // says goodbye to the player (sent at once) and forgets him
+void linkStop();                                  // drops the player and closes the socket
+LinkStats linkStats();
+std::vector<std::string> linkLocalAddresses();    // this machine's IPv4 addresses, loopback last
+
+#endif

@@ -1,0 +1,171 @@
+// packet.cpp: the datagram format: a mark, the kind, the fields, a CRC-32 of it all; runs of equal inputs.
+#include "packet.h"
+
+#include <zlib.h>
+
+static const uint8_t MARK = 0x4B;  // 'K'
+
+namespace {
+
+struct Writer {
+    std::vector<uint8_t> b;
+    void u8(uint8_t v) { b.push_back(v); }
+    void u32(uint32_t v) {
+        for (int i = 0; i < 4; i++) b.push_back(uint8_t(v >> (8 * i)));
+    }
+    void var(uint32_t v) {  // 7 bits a byte, low first
+        do {
+            b.push_back(uint8_t((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+            v >>= 7;
+        } while (v);
+    }
+};
+
+struct Reader {
+    const uint8_t* p;
+    size_t n, at = 0;
+    bool ok = true;
+    uint8_t u8() {
+        if (at >= n) return ok = false, 0;
+        return p[at++];
+    }
+    uint32_t u32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++) v |= uint32_t(u8()) << (8 * i);
+        return v;
+    }
+    uint32_t var() {
+        uint32_t v = 0;
+        for (int i = 0; i < 5; i++) {
+            uint8_t c = u8();
+            v |= uint32_t(c & 0x7F) << (7 * i);
+            if (!(c & 0x80)) return i > 0 && c == 0 ? (ok = false, 0) : v;  // the shortest form only
+        }
+        return ok = false, 0;
+    }
+};
+
+uint32_t crcOf(const uint8_t* d, size_t n) { return uint32_t(crc32(crc32(0L, Z_NULL, 0), d, uInt(n))); }
+
+void writeVersion(Writer& w, const std::string& v) {
+    w.u8(uint8_t(v.size()));
+    for (char c : v) w.u8(uint8_t(c));
+}
+
+bool readVersion(Reader& r, std::string& v) {
+    uint8_t len = r.u8();
+    if (len == 0 || len > 15) return false;
+    v.clear();
+    for (int i = 0; i < len; i++) {
+        uint8_t c = r.u8();
+        if (c < 0x21 || c > 0x7E) return false;  // printable, no spaces
+        v.push_back(char(c));
+    }
+    return r.ok;
+}
+
+// Inputs go as two lists of runs, for the bits and for the frame times: each changes seldom on its own.
+template <typename Get>
+void writeRuns(Writer& w, const std::vector<InputRecord>& in, Get get) {
+    std::vector<std::pair<int, uint32_t>> runs;
+    for (const InputRecord& rec : in) {
+        if (!runs.empty() && runs.back().second == get(rec) && runs.back().first < 255) runs.back().first++;
+        else runs.push_back({1, get(rec)});
+    }
+    w.u8(uint8_t(runs.size()));
+    for (auto& run : runs) {
+        w.u8(uint8_t(run.first));
+        w.var(run.second);
+    }
+}
+
+void writeInputs(Writer& w, const Message& m) {
+    w.var(m.ack);
+    w.var(m.first);
+    w.u8(uint8_t(m.inputs.size()));
+    writeRuns(w, m.inputs, [](const InputRecord& r) { return uint32_t(r.bits); });
+    writeRuns(w, m.inputs, [](const InputRecord& r) { return uint32_t(r.dt); });
+}
+
+// Reads one list of runs covering exactly the message's records; each value at most `max`.
+template <typename Set>
+bool readRuns(Reader& r, std::vector<InputRecord>& in, uint32_t max, Set set) {
+    int runs = r.u8();
+    if (!r.ok || runs < 1 || runs > MAX_RUNS) return false;
+    size_t at = 0;
+    for (int i = 0; i < runs; i++) {
+        int len = r.u8();
+        uint32_t v = r.var();
+        if (!r.ok || len < 1 || v > max || at + len > in.size()) return false;
+        for (int k = 0; k < len; k++) set(in[at++], v);
+    }
+    return at == in.size();
+}
+
+bool readInputs(Reader& r, Message& m) {
+    m.ack = r.var();
+    m.first = r.var();
+    int count = r.u8();
+    if (!r.ok || m.ack >= MAX_PASS || m.first >= MAX_PASS || count < 1 || count > MAX_RECORDS) return false;
+    m.inputs.assign(count, InputRecord{});
+    if (!readRuns(r, m.inputs, 0x7F, [](InputRecord& rec, uint32_t v) { rec.bits = uint8_t(v); })) return false;
+    if (!readRuns(r, m.inputs, 0xFFFF, [](InputRecord& rec, uint32_t v) { rec.dt = uint16_t(v); })) return false;
+    return m.first + m.inputs.size() < MAX_PASS;
+}
+
+bool readBody(Reader& r, Message& m) {
+    switch (m.kind) {
+    case MSG_HELLO:
+        m.protocol = r.u8();
+        return readVersion(r, m.version);
+    case MSG_REFUSE:
+        return readVersion(r, m.version);
+    case MSG_PROBE:
+    case MSG_ECHO:
+        m.seq = r.u8();
+        m.stamp = r.u32();
+        return r.ok;
+    case MSG_START:
+        m.seed = r.u32();
+        m.delay = r.u8();
+        m.budget = r.u8();
+        return r.ok && m.delay >= 1 && m.delay <= 60 && m.budget >= 1 && m.budget <= 100;
+    case MSG_INPUT:
+        return readInputs(r, m);
+    case MSG_HASH:
+        m.pass = r.var();
+        m.hash = r.u32();
+        return r.ok && m.pass < MAX_PASS;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeMessage(const Message& m) {
+    Writer w;
+    w.u8(MARK);
+    w.u8(m.kind);
+    switch (m.kind) {
+    case MSG_HELLO: w.u8(m.protocol), writeVersion(w, m.version); break;
+    case MSG_REFUSE: writeVersion(w, m.version); break;
+    case MSG_PROBE:
+    case MSG_ECHO: w.u8(m.seq), w.u32(m.stamp); break;
+    case MSG_START: w.u32(m.seed), w.u8(m.delay), w.u8(m.budget); break;
+    case MSG_INPUT: writeInputs(w, m); break;
+    case MSG_HASH: w.var(m.pass), w.u32(m.hash); break;
+    }
+    w.u32(crcOf(w.b.data(), w.b.size()));
+    return w.b;
+}
+
+bool decodeMessage(const uint8_t* data, size_t n, Message& out) {
+    if (!data || n < 6 || data[0] != MARK) return false;
+    uint32_t sum = 0;
+    for (int i = 0; i < 4; i++) sum |= uint32_t(data[n - 4 + i]) << (8 * i);
+    if (sum != crcOf(data, n - 4)) return false;
+    Reader r{data, n - 4};
+    r.u8();
+    out.kind = MsgKind(r.u8());
+    return readBody(r, out) && r.ok && r.at == r.n;
+}

@@ -1,0 +1,55 @@
+// packet.h: what two korvado_net programs say to each other, and its encoding in one datagram.
+#ifndef KORVADO_PACKET_H
+#define KORVADO_PACKET_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+const uint8_t PROTOCOL = 1;          // the lockstep's own version, beside the game's
+const int MAX_RECORDS = 128;         // input records in one message
+const int MAX_RUNS = 64;             // runs of equal records in one message
+const uint32_t MAX_PASS = 1u << 30;  // pass numbers stay below this
+
+enum MsgKind : uint8_t {
+    MSG_HELLO = 1,   // joiner: who he is (protocol and game version)
+    MSG_REFUSE = 2,  // host: another version plays here
+    MSG_PROBE = 3,   // host: a stamp for the round trip
+    MSG_ECHO = 4,    // joiner: the probe sent back
+    MSG_START = 5,   // host: the session's seed and input delay
+    MSG_INPUT = 6,   // either: inputs of a run of passes, and what the sender holds of the other's
+    MSG_HASH = 7,    // either: the game state's hash at the start of a pass
+};
+
+// Input bits of one player in one pass.
+enum : uint8_t { IN_UP = 1, IN_DOWN = 2, IN_LEFT = 4, IN_RIGHT = 8, IN_FIRE = 16, IN_RETURN = 32, IN_ESCAPE = 64 };
+
+struct InputRecord {
+    uint8_t bits = 0;  // IN_ bits
+    uint16_t dt = 0;   // host: ms since his previous pass; joiner: 0
+    bool operator==(const InputRecord& o) const { return bits == o.bits && dt == o.dt; }
+};
+
+struct Message {
+    MsgKind kind = MSG_HELLO;
+    uint8_t protocol = PROTOCOL;  // HELLO
+    std::string version;          // HELLO, REFUSE: the game's version, at most 15 characters
+    uint8_t seq = 0;              // PROBE, ECHO
+    uint32_t stamp = 0;           // PROBE, ECHO
+    uint32_t seed = 0;            // START
+    uint8_t delay = 0;            // START: input delay in passes, 1 to 60
+    uint8_t budget = 0;           // START: the pass's frame budget in ms, 1 to 100
+    uint32_t ack = 0;             // INPUT: passes of the other's inputs the sender holds, from 0 without a gap
+    uint32_t first = 0;           // INPUT: the pass of inputs[0]
+    std::vector<InputRecord> inputs;  // INPUT: 1 to MAX_RECORDS
+    uint32_t pass = 0;            // HASH
+    uint32_t hash = 0;            // HASH
+};
+
+std::vector<uint8_t> encodeMessage(const Message& m);
+// True only for a whole, well-formed message: its mark and checksum, its kind, every field within its bounds
+// and nothing after the end. Anything else leaves `out` unspecified and is to be dropped.
+bool decodeMessage(const uint8_t* data, size_t n, Message& out);
+
+#endif
