@@ -152,7 +152,8 @@ void applyKeys(bool keyWaiting) {
 
 // The host's clock, as both sides have it: delta of a pass of the frame loop is the time since the last one.
 void applyClock(bool timed) {
-    hostClock += (hosting ? mine : theirs)[cur % RING].rec.dt;
+    const Slot& host = hosting ? mine[cur % RING] : theirs[cur % RING];
+    hostClock += host.rec.dt;
     if (!timed) return;
     delta = float(hostClock - lastTimedClock);
     lastTimedClock = hostClock;
@@ -255,9 +256,7 @@ void lockstepBegin(bool host, uint32_t delay) {
     memset(wasDown, 0, sizeof wasDown);
     wasWaiting = false;
     keys = netKeys;
-    const char* path = getenv("KORVADO_NET_TRACE");
-    trace = path && *path ? fopen(path, "a") : nullptr;
-    if (trace) setvbuf(trace, nullptr, _IOLBF, 0);  // whole lines, so that a killed program leaves them
+    trace = netTrace();
     if (trace) fprintf(trace, "start %s delay %u budget %u\n", host ? "host" : "joiner", delay, frameBudgetMs);
 }
 
@@ -286,10 +285,20 @@ void lockstepReceive(const Message& m) {
     compareHashes(m.pass);
 }
 
-void lockstepFinish() {
-    if (trace) fclose(trace);
-    trace = nullptr;
+void lockstepFinish() { trace = nullptr; }
+
+FILE* netTrace() {
+    static FILE* file;
+    static bool opened;
+    if (opened) return file;
+    opened = true;
+    const char* path = getenv("KORVADO_NET_TRACE");
+    file = path && *path ? fopen(path, "a") : nullptr;
+    if (file) setvbuf(file, nullptr, _IOLBF, 0);  // whole lines, so that a killed program leaves them
+    return file;
 }
+
+unsigned long long netMicroseconds() { return microseconds(); }
 
 SessionEnd lockstepEnd() { return ending; }
 uint32_t lockstepPass() { return cur; }

@@ -3,6 +3,7 @@
 #define KORVADO_LOCKSTEP_H
 
 #include <cstdint>
+#include <cstdio>
 #include "net/packet.h"
 
 enum SessionEnd { SESSION_RUNNING, SESSION_GONE, SESSION_LOST_SYNC };
@@ -17,6 +18,10 @@ void lockstepReceive(const Message& m);  // an INPUT or HASH message of the othe
 uint32_t lockstepPass();           // the pass being taken
 uint32_t lockstepDelay();
 bool lockstepHosting();
+// The test seam's trace (KORVADO_NET_TRACE names the file): every pass with its hash, the inputs as they
+// change, the winners and how sessions end; null without it.
+FILE* netTrace();
+unsigned long long netMicroseconds();  // the trace's clock
 uint32_t stateHash();              // every value the game's next pass depends on, hashed
 // The local player's input bits, from SDL's keyboard (arrow keys or W A S D, Right Ctrl or Q, Return, Escape).
 uint8_t keyboardBits();

@@ -80,10 +80,11 @@ uint8_t exitKey(bool inSession) {
     return press(IN_RETURN, 3, inSession);
 }
 
-// Walks for as many passes as the distance takes, then looks again once the walk has shown on the screen.
+// Walks for as many passes as the distance takes (a cowboy walks 0.2 pixels a ms, 0.17 downwards), then
+// looks again once the walk has shown on the screen.
 uint8_t pulse(uint8_t bits, float distance) {
-    float perPass = 0.2f * float(frameBudgetMs);
-    pulseLeft = int(std::fmin(20.f, std::fmax(1.f, std::fabs(distance) / perPass))) - 1;
+    float perPass = (bits == IN_DOWN ? 0.17f : 0.2f) * float(frameBudgetMs);
+    pulseLeft = int(std::fmin(200.f, std::fmax(1.f, std::fabs(distance) / perPass))) - 1;
     pulseBits = bits;
     lookLeft = int(lockstepDelay()) + 2;
     return bits;

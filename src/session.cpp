@@ -50,6 +50,7 @@ static bool leaving() {
 // A page shown for `ms`, or until the player leaves.
 static void showFor(const std::string& title, const std::vector<std::string>& lines, Uint32 ms) {
     Uint32 start = SDL_GetTicks();
+    if (FILE* trace = netTrace()) fprintf(trace, "message %s %llu\n", title.c_str(), netMicroseconds());
     while (!leaving() && SDL_GetTicks() - start < ms) {
         startPass();
         showPage(title, lines);
@@ -238,7 +239,10 @@ int playSessions() {
         fprintf(stderr, "korvado: the network cannot start\n");
         return 1;
     }
+    FILE* trace = netTrace();
+    if (trace && netRole == NET_JOIN) fprintf(trace, "joining %llu\n", netMicroseconds());
     int status = netRole == NET_HOST ? hostSessions() : joinSession();
     linkStop();
+    if (trace) fprintf(trace, "exit %d %llu\n", status, netMicroseconds());
     return status;
 }

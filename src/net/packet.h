@@ -9,7 +9,7 @@
 
 const uint8_t PROTOCOL = 1;          // the lockstep's own version, beside the game's
 const int MAX_RECORDS = 128;         // input records in one message
-const int MAX_RUNS = 64;             // runs of equal records in one message
+const int MAX_RUNS = MAX_RECORDS;    // runs of equal values in one message
 const uint32_t MAX_PASS = 1u << 30;  // pass numbers stay below this
 
 enum MsgKind : uint8_t {

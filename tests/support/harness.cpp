@@ -15,8 +15,14 @@ static int headless = [] {
 void bootGame() {
     (void)headless;
     char prog[] = "korvado_test";
+#ifdef KORVADO_NET
+    char role[] = "host";  // the network edition's start-up wants to know its part
+    char* argv[] = {prog, role, nullptr};
+    int status = startUp(2, argv);
+#else
     char* argv[] = {prog, nullptr};
     int status = startUp(1, argv);
+#endif
     ASSERT_EQ(status, -1) << "start-up stopped early";
     ASSERT_NE(screen, nullptr);
     ASSERT_NE(Hrac1, nullptr);
