@@ -65,12 +65,12 @@ e2e_start_wm() {
 
 # Starts the real program in bin/, so that it finds ../images as a player's copy does; a program given by its
 # full path starts from E2E_GAME_DIR instead. E2E_GAME_ENV may add variables (NAME=value, split at spaces)
-# for the game alone.
+# for the game alone; E2E_OUT_NAME names its output file, where two copies of one program run.
 e2e_launch() {
     local prog="$1" exe="./$1" dir="$KORVADO_BUILD_DIR/bin"
     shift
     [[ $prog == /* ]] && exe=$prog dir=${E2E_GAME_DIR:-/}
-    GAME_OUT="$SHOTS/$(basename "$0" .sh).$(basename "$prog").out"
+    GAME_OUT="$SHOTS/$(basename "$0" .sh).${E2E_OUT_NAME:-$(basename "$prog")}.out"
     # shellcheck disable=SC2086
     (cd "$dir" &&
         exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER="${E2E_AUDIO:-dummy}" ${E2E_GAME_ENV:-} "$exe" "$@") \
