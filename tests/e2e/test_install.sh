@@ -14,20 +14,20 @@ DESTDIR="$STAGE" cmake --install "$KORVADO_BUILD_DIR" --prefix "$PREFIX" >/dev/n
 mv "$STAGE" "$MOVED"  # a staging tree moved elsewhere must still work: nothing points back into it
 ROOT="$MOVED$PREFIX"
 GAME="$ROOT/bin/korvado_sp"
-[ -x "$GAME" ] && [ -x "$ROOT/bin/korvado_mp" ] || e2e_fail "the programs are not in $ROOT/bin"
+[ -x "$GAME" ] && [ -x "$ROOT/bin/korvado_mp" ] && [ -x "$ROOT/bin/korvado_net" ] || e2e_fail "the programs are not in $ROOT/bin"
 [ -f "$ROOT/share/games/korvado/images/menu/loading.png" ] || e2e_fail "the pictures are not in share/games/korvado"
 outside=$(cd "$MOVED" && find . -mindepth 1 -maxdepth 2 ! -path "./opt" ! -path ".$PREFIX")
 [ -z "$outside" ] || e2e_fail "the install wrote outside its prefix: $outside"
 
 # ---- the launcher entries, the metadata, the manual page ----
 desktop-file-validate "$ROOT"/share/applications/*.desktop || e2e_fail "desktop-file-validate found errors"
-[ "$(ls "$ROOT"/share/applications/*.desktop | wc -l)" = 2 ] || e2e_fail "not one launcher entry per program"
+[ "$(ls "$ROOT"/share/applications/*.desktop | wc -l)" = 3 ] || e2e_fail "not one launcher entry per program"
 appstreamcli validate --no-net "$ROOT"/share/metainfo/*.metainfo.xml || e2e_fail "appstreamcli found errors"
 for size in 16 22 24 32 48 64 128 256; do
     [ "$(identify -format %wx%h "$ROOT/share/icons/hicolor/${size}x$size/apps/korvado.png")" = "${size}x$size" ] ||
         e2e_fail "no $size pixel icon"
 done
-for page in korvado_sp korvado_mp; do
+for page in korvado_sp korvado_mp korvado_net; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$ROOT/share/man/man6/$page.6.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || e2e_fail "the manual page of $page renders with warnings: $warnings"
 done

@@ -1,6 +1,6 @@
 #!/bin/bash
 # test_package.sh: make package builds the Debian package; lintian finds no error in it; it holds the programs
-# in /usr/games, the data in /usr/share/games/korvado and the desktop files where they belong, and its
+# (korvado_net too) in /usr/games, the data in /usr/share/games/korvado and the desktop files where they belong, and its
 # dependencies come from dpkg-shlibdeps.
 source "$E2E_LIB"
 SRC="$(cd "$(dirname "$E2E_LIB")/../.." && pwd)"
@@ -16,21 +16,22 @@ echo "lintian: ${report:-nothing to report}"
 ! grep -q "^E: " <<<"$report" || e2e_fail "lintian found errors"
 
 files=$(dpkg-deb -c "$DEB" | awk '{ print $6 }' | sed 's|^\./|/|')
-for want in /usr/games/korvado_sp /usr/games/korvado_mp \
+for want in /usr/games/korvado_sp /usr/games/korvado_mp /usr/games/korvado_net \
     /usr/share/games/korvado/images/menu/loading.png /usr/share/games/korvado/music/wildwest.it \
     /usr/share/games/korvado/sfx/gfire.wav /usr/share/games/korvado/images/icon.png \
     /usr/share/applications/example.tolverant.korvado_sp.desktop \
     /usr/share/applications/example.tolverant.korvado_mp.desktop \
+    /usr/share/applications/example.tolverant.korvado_net.desktop /usr/share/games/korvado/images/net/ink.png \
     /usr/share/metainfo/example.tolverant.korvado.metainfo.xml \
     /usr/share/icons/hicolor/16x16/apps/korvado.png /usr/share/icons/hicolor/256x256/apps/korvado.png \
-    /usr/share/man/man6/korvado_sp.6.gz /usr/share/man/man6/korvado_mp.6.gz \
+    /usr/share/man/man6/korvado_sp.6.gz /usr/share/man/man6/korvado_mp.6.gz /usr/share/man/man6/korvado_net.6.gz \
     /usr/share/doc/korvado/copyright /usr/share/doc/korvado/changelog.gz; do
     grep -qx "$want" <<<"$files" || e2e_fail "the package lacks $want"
 done
 strays=$(grep -v -e '^/usr/games/' -e '^/usr/share/' -e '^/usr/$' -e '^/$' <<<"$files")
 [ -z "$strays" ] || e2e_fail "the package puts files outside /usr/games and /usr/share: $strays"
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libc6; do
+for lib in libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libenet7 libc6; do
     grep -q "$lib" <<<"$depends" || e2e_fail "the package does not depend on $lib: $depends"
 done
 echo "PASS: $(basename "$DEB"), $(wc -l <<<"$files") entries, depends on: $depends"
