@@ -18,7 +18,7 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS)
-	@echo "built: $(BUILD)/bin/korvado_sp, $(BUILD)/bin/korvado_mp and their assets in $(BUILD)/images, $(BUILD)/sfx, $(BUILD)/music"
+	@echo "built: $(BUILD)/bin/korvado_sp, $(BUILD)/bin/korvado_mp, $(BUILD)/bin/korvado_net and their assets in $(BUILD)/images, $(BUILD)/sfx, $(BUILD)/music"
 
 play: build
 	cd $(BUILD)/bin && ./korvado_sp
@@ -38,6 +38,7 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench
 	bash bench/pacing.sh $(BENCH_BUILD)
+	bash bench/net.sh $(BENCH_BUILD)
 
 # The Debian package: a release build with Debian's hardening flags, programs in /usr/games.
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all

@@ -6,6 +6,7 @@
 #include "text.h"
 #include "net/link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -111,9 +112,10 @@ static bool waitForJoiner() {
     return false;
 }
 
-// The round trip, as the worst of five probes; 0 when the joiner stopped answering.
+// The round trip, as the middle one of five probes (a lost and resent probe does not count); 0 when the
+// joiner stopped answering.
 static Uint32 measureRoundTrip() {
-    Uint32 worst = 0;
+    Uint32 rtt[5];
     for (uint8_t seq = 0; seq < 5; seq++) {
         Message probe, echo;
         probe.kind = MSG_PROBE;
@@ -124,10 +126,10 @@ static Uint32 measureRoundTrip() {
         do {
             if (!receive(echo, 2000, &gone)) return 0;
         } while (echo.kind != MSG_ECHO || echo.seq != seq);
-        Uint32 rtt = SDL_GetTicks() - echo.stamp;
-        if (rtt > worst) worst = rtt;
+        rtt[seq] = SDL_GetTicks() - echo.stamp;
     }
-    return worst ? worst : 1;
+    std::sort(rtt, rtt + 5);
+    return rtt[2] ? rtt[2] : 1;
 }
 
 // Greets a joiner: his version, the round trip, the session's delay and seed. False when he is turned away.
@@ -146,7 +148,8 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
     }
     Uint32 rtt = measureRoundTrip();
     if (!rtt) return false;
-    delay = rtt / (2 * frameBudgetMs) + 2;  // half the round trip, plus two passes to spare
+    if (FILE* trace = netTrace()) fprintf(trace, "roundtrip %u\n", rtt);
+    delay = rtt / (2 * frameBudgetMs) + 2;  // half the round trip, plus two passes for jitter and a lost datagram
     if (delay > 60) delay = 60;
     seed = uint32_t(time(nullptr)) ^ (SDL_GetTicks() << 16);
     Message start;
