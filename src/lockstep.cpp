@@ -1,11 +1,13 @@
 // lockstep.cpp: the frame loop's inputs in lockstep. Each pass a player's input is scheduled `delay` passes
 // ahead and sent with every input the other has not acknowledged yet; a pass runs once both players' inputs
-// for it are here. The host's input also carries his frame time, so both machines share one clock.
+// for it are here. The host's input also carries his frame time, so both machines share one clock. Passes
+// keep a schedule a frame budget apart, and the side that runs ahead of the other lets a few run long.
 #include "lockstep.h"
 #include "game.h"
 #include "netscript.h"
 #include "net/link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,8 @@ const uint32_t RING = 512;          // passes of inputs and hashes kept on each 
 const uint32_t MAX_SENT = 48;       // input records in one datagram
 const uint32_t HASH_EVERY = 64;     // passes between two hash checks (under a second)
 const Uint32 GONE_AFTER_MS = 2500;  // silence that counts as the other player gone
+const uint32_t SLACK_PASSES = 32;   // passes over which the slack is taken (its middle value)
+const int MAX_STRETCH_MS = 16;      // the most a side falls back between two hash checks
 
 struct Slot {
     uint32_t pass = UINT32_MAX;
@@ -28,6 +32,7 @@ struct Slot {
 struct HashSlot {
     uint32_t pass = UINT32_MAX;
     uint32_t hash = 0;
+    int8_t slack = SLACK_UNKNOWN;
 };
 
 bool hosting;
@@ -37,7 +42,13 @@ uint32_t peerHolds;   // passes of this side's inputs the other holds, by his la
 Slot mine[RING], theirs[RING];
 HashSlot myHashes[RING], peerHashes[RING / HASH_EVERY];
 uint32_t hostClock, lastTimedClock;
-Uint32 lastSample, lastHeard;
+Uint32 scheduled;       // when the current pass was due
+uint32_t stretchOwed;   // ms this side's passes are still to run long, to let the other catch up
+unsigned long long arrived[RING];  // when the other's input for a pass came, in microseconds
+int8_t slacks[SLACK_PASSES];       // how early the other's inputs came, in ms, for the latest passes
+uint32_t slackCount;
+bool pacedBefore;
+Uint32 lastHeard;
 uint8_t lastBits;
 SessionEnd ending;
 Uint8 netKeys[SDLK_LAST];
@@ -80,6 +91,22 @@ void compareHashes(uint32_t pass) {
     const HashSlot& other = peerHashes[pass / HASH_EVERY % (RING / HASH_EVERY)];
     if (own.pass != pass || other.pass != pass) return;
     if (own.hash != other.hash) endSession(SESSION_LOST_SYNC);
+    stretchOwed = uint32_t(stretchFor(own.slack, other.slack));
+}
+
+// How early the other's input for this pass came (negative: how long this side waited for it).
+void noteSlack(unsigned long long neededAt) {
+    if (cur < delayPasses) return;  // those inputs were nobody's
+    long long early = ((long long)neededAt - (long long)arrived[cur % RING]) / 1000;
+    slacks[slackCount++ % SLACK_PASSES] = int8_t(std::max(-127LL, std::min(127LL, early)));
+}
+
+int8_t recentSlack() {
+    if (slackCount < SLACK_PASSES) return SLACK_UNKNOWN;
+    int8_t s[SLACK_PASSES];
+    std::copy(slacks, slacks + SLACK_PASSES, s);
+    std::nth_element(s, s + SLACK_PASSES / 2, s + SLACK_PASSES);
+    return s[SLACK_PASSES / 2];  // the middle one: a lost datagram or two do not move it
 }
 
 void storeInputs(const Message& m) {
@@ -87,6 +114,7 @@ void storeInputs(const Message& m) {
     for (size_t i = 0; i < m.inputs.size(); i++) {
         uint32_t p = m.first + uint32_t(i);
         if (p < theirsHeld || p >= cur + RING / 2) continue;  // known already, or too far ahead to keep
+        if (theirs[p % RING].pass != p) arrived[p % RING] = microseconds();
         theirs[p % RING] = Slot{p, m.inputs[i]};
     }
     while (theirs[theirsHeld % RING].pass == theirsHeld) theirsHeld++;
@@ -95,6 +123,7 @@ void storeInputs(const Message& m) {
 // Services the link until the other's input for this pass is here, resending ours once a frame budget.
 void awaitPass() {
     Uint32 resent = SDL_GetTicks();
+    unsigned long long neededAt = microseconds();
     while (ending == SESSION_RUNNING && theirsHeld <= cur) {
         LinkEvent e = linkService(1);
         Uint32 now = SDL_GetTicks();
@@ -107,6 +136,21 @@ void awaitPass() {
         if (now - resent >= frameBudgetMs) sendInputs(), resent = now;
         if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0) return;  // the window closes at once
     }
+    if (theirsHeld > cur) noteSlack(neededAt);
+}
+
+// Holds the pass until it is due, a ms late every second pass while this side owes the other some. The
+// step is the host's frame time.
+uint32_t keepSchedule() {
+    bool stretch = stretchOwed && cur % 2 == 0;
+    stretchOwed -= stretch;
+    Uint32 now = SDL_GetTicks();
+    Uint32 due = passDue(scheduled, now, frameBudgetMs, stretch);
+    if (int32_t(due - now) > 0) SDL_Delay(due - now);
+    uint32_t step = due - scheduled;
+    scheduled = due;
+    startPass();
+    return step;
 }
 
 // Takes in everything that arrived, without waiting.
@@ -121,14 +165,11 @@ void drainLink() {
     }
 }
 
-// This side's input for the pass `delay` ahead: its bits and, on the host, the time since his last one.
-void sample(bool keyWaiting) {
-    Uint32 now = SDL_GetTicks();
+// This side's input for the pass `delay` ahead: its bits and, on the host, the frame time `dt`.
+void sample(bool keyWaiting, uint32_t dt) {
     InputRecord rec;
     rec.bits = scriptActive() ? scriptBits(true, keyWaiting) : keyboardBits();
-    uint32_t dt = now - lastSample;
     rec.dt = hosting ? uint16_t(dt > 0xFFFF ? 0xFFFF : dt) : 0;
-    lastSample = now;
     uint32_t p = cur + delayPasses;
     mine[p % RING] = Slot{p, rec};
     if (trace && rec.bits != lastBits) fprintf(trace, "sample %u %02x %llu\n", p, rec.bits, microseconds());
@@ -162,12 +203,13 @@ void applyClock(bool timed) {
 
 void noteHash(bool keyWaiting) {
     uint32_t h = stateHash();
-    myHashes[cur % RING] = HashSlot{cur, h};
+    myHashes[cur % RING] = HashSlot{cur, h, SLACK_UNKNOWN};
     if (cur % HASH_EVERY == 0) {
         Message m;
         m.kind = MSG_HASH;
         m.pass = cur;
         m.hash = h;
+        m.slack = myHashes[cur % RING].slack = recentSlack();
         send(m, true);
         compareHashes(cur);
     }
@@ -215,6 +257,17 @@ uint32_t stateHash() {
     return h;
 }
 
+uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch) {
+    uint32_t due = last + budget + stretch;
+    return int32_t(now - due) > int32_t(budget) ? now : due;
+}
+
+int stretchFor(int8_t ownSlack, int8_t otherSlack) {
+    if (ownSlack == SLACK_UNKNOWN || otherSlack == SLACK_UNKNOWN) return 0;
+    int ahead = (otherSlack - ownSlack) / 2;  // inputs late to me and early to him: I play ahead of him
+    return ahead >= 2 ? std::min(ahead, MAX_STRETCH_MS) : 0;
+}
+
 uint8_t keyboardBits() {
     Uint8* k = SDL_GetKeyState(nullptr);
     uint8_t b = 0;
@@ -250,7 +303,11 @@ void lockstepBegin(bool host, uint32_t delay) {
     for (uint32_t p = 0; p < delay; p++) mine[p] = theirs[p] = Slot{p, still};
     theirsHeld = peerHolds = delay;
     hostClock = lastTimedClock = 0;
-    lastSample = lastHeard = SDL_GetTicks();
+    lastHeard = SDL_GetTicks();
+    scheduled = lastHeard - frameBudgetMs;  // pass 0 is due now
+    stretchOwed = slackCount = 0;
+    pacedBefore = pacing;
+    pacing = false;  // the schedule paces the session's passes
     lastBits = 0xFF;
     memset(netKeys, 0, sizeof netKeys);
     memset(wasDown, 0, sizeof wasDown);
@@ -261,11 +318,11 @@ void lockstepBegin(bool host, uint32_t delay) {
 }
 
 bool lockstepInputs(bool timed) {
-    startPass();
+    uint32_t dt = keepSchedule();
     bool got = SDL_PollEvent(&event) != 0;
     if (ending != SESSION_RUNNING) return got;
     drainLink();
-    sample(!timed);
+    sample(!timed, dt);
     sendInputs();
     awaitPass();
     if (ending != SESSION_RUNNING) return got;
@@ -281,11 +338,14 @@ bool lockstepInputs(bool timed) {
 void lockstepReceive(const Message& m) {
     if (m.kind == MSG_INPUT) storeInputs(m);
     if (m.kind != MSG_HASH) return;
-    peerHashes[m.pass / HASH_EVERY % (RING / HASH_EVERY)] = HashSlot{m.pass, m.hash};
+    peerHashes[m.pass / HASH_EVERY % (RING / HASH_EVERY)] = HashSlot{m.pass, m.hash, m.slack};
     compareHashes(m.pass);
 }
 
-void lockstepFinish() { trace = nullptr; }
+void lockstepFinish() {
+    trace = nullptr;
+    pacing = pacedBefore;
+}
 
 FILE* netTrace() {
     static FILE* file;

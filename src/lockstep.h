@@ -28,6 +28,12 @@ uint8_t keyboardBits();
 // Both players' bits as the game's keys: red's from the host, blue's from the joiner; the menu follows the
 // host; the joiner's Escape counts in a round and on a winner screen, his Return on a winner screen.
 void combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound, bool down[]);
+// When the pass after one due at `last` is due at `now`: `budget` and `stretch` ms later; a late pass is made
+// up by quicker ones while it is at most a budget late, later than that the schedule starts again from now.
+uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch);
+// The ms a side is to fall back, from how early the other's inputs came to it and its to him (the middle of
+// the latest passes, in ms): half the difference when it plays ahead, from 2 ms up to 16; else 0.
+int stretchFor(int8_t ownSlack, int8_t otherSlack);
 // The keys combineKeys decides, in its order.
 extern const int SYNCED_KEYS[12];
 

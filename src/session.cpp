@@ -149,7 +149,9 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
     Uint32 rtt = measureRoundTrip();
     if (!rtt) return false;
     if (FILE* trace = netTrace()) fprintf(trace, "roundtrip %u\n", rtt);
-    delay = rtt / (2 * frameBudgetMs) + 2;  // half the round trip, plus two passes for jitter and a lost datagram
+    // Half the round trip in whole passes, and one more for jitter and a lost datagram (its inputs come again
+    // with the next): a key is on both screens less than half the round trip and two passes after it went down.
+    delay = (rtt / 2 + frameBudgetMs - 1) / frameBudgetMs + 1;
     if (delay > 60) delay = 60;
     seed = uint32_t(time(nullptr)) ^ (SDL_GetTicks() << 16);
     Message start;
@@ -158,6 +160,7 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
     start.delay = uint8_t(delay);
     start.budget = uint8_t(frameBudgetMs);
     send(start, true);
+    SDL_Delay(rtt / 2);  // while the start is on its way: both sides begin their first pass together
     return true;
 }
 

@@ -325,7 +325,8 @@ void frameTime() {
 // draws a thousand frames a second and burns a core. sdl12-compat is asked to wait for the refresh; where
 // nothing waits, each pass is given at least frameBudgetMs from its start: 125 frames a second at most,
 // twice the usual 60 Hz display, so pacing never shows. KORVADO_NO_PACING=1 turns both off (for measuring).
-// korvado_net's passes are 13 ms: 77 a second, few enough datagrams to stay light on the network.
+// korvado_net's passes are 13 ms: 77 a second, few enough datagrams to stay light on the network; its
+// sessions keep their own schedule, and it does not wait for the refresh, which would hold passes to 60 Hz.
 #ifdef KORVADO_NET
 Uint32 frameBudgetMs = 13;
 #else
@@ -337,7 +338,9 @@ static Uint32 passStart;  // when the current pass took its inputs
 void setUpPacing() {
     const char* off = getenv("KORVADO_NO_PACING");
     pacing = !(off && *off && strcmp(off, "0") != 0);
+#ifndef KORVADO_NET
     if (pacing) setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 0);  // the player's own setting wins
+#endif
 }
 
 void paceFrame() {

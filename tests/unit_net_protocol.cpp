@@ -29,7 +29,7 @@ std::vector<Message> samples() {
     m.kind = MSG_REFUSE, m.version = "10.15-beta", all.push_back(m);
     m.kind = MSG_PROBE, m.seq = 255, m.stamp = 0xFFFFFFFFu, all.push_back(m);
     m.kind = MSG_START, m.seed = 0x80000001u, m.delay = 60, m.budget = 13, all.push_back(m);
-    m.kind = MSG_HASH, m.pass = MAX_PASS - 1, m.hash = 0xDEADBEEF, all.push_back(m);
+    m.kind = MSG_HASH, m.pass = MAX_PASS - 1, m.hash = 0xDEADBEEF, m.slack = -7, all.push_back(m);
     std::vector<InputRecord> recs(MAX_RECORDS);
     for (int i = 0; i < MAX_RECORDS; i++) recs[i] = InputRecord{uint8_t(i % 3 ? 0x7F : 0), uint16_t(i * 517)};
     all.push_back(inputs(MAX_PASS - 1, MAX_PASS - 1 - MAX_RECORDS, recs));
@@ -46,7 +46,7 @@ bool same(const Message& a, const Message& b) {
     case MSG_ECHO: return a.seq == b.seq && a.stamp == b.stamp;
     case MSG_START: return a.seed == b.seed && a.delay == b.delay && a.budget == b.budget;
     case MSG_INPUT: return a.ack == b.ack && a.first == b.first && a.inputs == b.inputs;
-    case MSG_HASH: return a.pass == b.pass && a.hash == b.hash;
+    case MSG_HASH: return a.pass == b.pass && a.hash == b.hash && a.slack == b.slack;
     }
     return false;
 }
@@ -110,6 +110,27 @@ TEST(NetKeys, EachPlayerDrivesHisCowboyAndTheHostLeadsTheMenu) {
     EXPECT_TRUE(down[10] && down[11]);
     combineKeys(both, 0, false, false, down);  // the host's work everywhere
     EXPECT_TRUE(down[10] && down[11]);
+}
+
+// Passes keep their schedule: on time a budget apart, a late one made up by the next ones unless it is more
+// than a budget late, even across the wrap of the ms clock.
+TEST(NetPace, LatePassesAreMadeUpOnlyWhileLessThanABudgetLate) {
+    EXPECT_EQ(passDue(1000, 1005, 13, 0), 1013u);
+    EXPECT_EQ(passDue(1000, 1005, 13, 1), 1014u);
+    EXPECT_EQ(passDue(1000, 1026, 13, 0), 1013u);  // 13 late: the next pass runs at once, on the old schedule
+    EXPECT_EQ(passDue(1000, 1027, 13, 0), 1027u);  // later: the schedule starts again
+    EXPECT_EQ(passDue(0xFFFFFFF0u, 5, 13, 0), 0xFFFFFFFDu);
+}
+
+// Of two sides, the one whose inputs come later than the other's plays ahead and only it falls back, by half
+// the difference, not more than 16 ms at a time; small differences and unknown slack leave both alone.
+TEST(NetPace, OnlyTheSideAheadFallsBack) {
+    EXPECT_EQ(stretchFor(2, 12), 5);
+    EXPECT_EQ(stretchFor(12, 2), 0);
+    EXPECT_EQ(stretchFor(-20, 40), 16);
+    EXPECT_EQ(stretchFor(9, 12), 0);
+    EXPECT_EQ(stretchFor(SLACK_UNKNOWN, 40), 0);
+    EXPECT_EQ(stretchFor(0, SLACK_UNKNOWN), 0);
 }
 
 // A session starts from exactly the state start-up leaves, whatever the last session left behind.

@@ -53,6 +53,10 @@ LinkEvent linkService(uint32_t waitMs) {
         }
         peer = ev.peer;
         tuneTimeouts(peer);
+        // ENet's throttle drops unreliable packets when round trips vary, in bursts, and all of them once it
+        // reaches zero; the inputs are few and each one is needed, so it is held open (both sides, once
+        // connected: it is a command to the other side too).
+        enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
         out.kind = LINK_CONNECTED;
     } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
         if (ev.peer == peer) {

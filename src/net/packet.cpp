@@ -135,6 +135,7 @@ bool readBody(Reader& r, Message& m) {
     case MSG_HASH:
         m.pass = r.var();
         m.hash = r.u32();
+        m.slack = int8_t(r.u8());
         return r.ok && m.pass < MAX_PASS;
     }
     return false;
@@ -153,7 +154,7 @@ std::vector<uint8_t> encodeMessage(const Message& m) {
     case MSG_ECHO: w.u8(m.seq), w.u32(m.stamp); break;
     case MSG_START: w.u32(m.seed), w.u8(m.delay), w.u8(m.budget); break;
     case MSG_INPUT: writeInputs(w, m); break;
-    case MSG_HASH: w.var(m.pass), w.u32(m.hash); break;
+    case MSG_HASH: w.var(m.pass), w.u32(m.hash), w.u8(uint8_t(m.slack)); break;
     }
     w.u32(crcOf(w.b.data(), w.b.size()));
     return w.b;

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-const uint8_t PROTOCOL = 1;          // the lockstep's own version, beside the game's
+const uint8_t PROTOCOL = 2;          // the lockstep's own version, beside the game's
 const int MAX_RECORDS = 128;         // input records in one message
 const int MAX_RUNS = MAX_RECORDS;    // runs of equal values in one message
 const uint32_t MAX_PASS = 1u << 30;  // pass numbers stay below this
+const int8_t SLACK_UNKNOWN = -128;  // HASH: too few passes yet to tell
 
 enum MsgKind : uint8_t {
     MSG_HELLO = 1,   // joiner: who he is (protocol and game version)
@@ -19,7 +20,7 @@ enum MsgKind : uint8_t {
     MSG_ECHO = 4,    // joiner: the probe sent back
     MSG_START = 5,   // host: the session's seed and input delay
     MSG_INPUT = 6,   // either: inputs of a run of passes, and what the sender holds of the other's
-    MSG_HASH = 7,    // either: the game state's hash at the start of a pass
+    MSG_HASH = 7,    // either: the game state's hash at the start of a pass, and the sender's slack then
 };
 
 // Input bits of one player in one pass.
@@ -45,6 +46,7 @@ struct Message {
     std::vector<InputRecord> inputs;  // INPUT: 1 to MAX_RECORDS
     uint32_t pass = 0;            // HASH
     uint32_t hash = 0;            // HASH
+    int8_t slack = SLACK_UNKNOWN;  // HASH: ms the other's inputs came before they were needed, lately
 };
 
 std::vector<uint8_t> encodeMessage(const Message& m);
