@@ -11,7 +11,8 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data
   libgtest-dev googletest libbenchmark-dev
   libx11-dev xvfb xdotool x11-utils imagemagick openbox
-  libsdl1.2-compat libenet-dev
+  libsdl1.2-compat libenet-dev libnatpmp-dev libminiupnpc-dev
+  miniupnpd-nftables nftables iproute2
   sox openmpt123 valgrind
   dpkg-dev desktop-file-utils appstream lintian man-db
 )
