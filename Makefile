@@ -36,9 +36,12 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench
-	bash bench/pacing.sh $(BENCH_BUILD)
-	bash bench/net.sh $(BENCH_BUILD)
+	@# every part runs; the status is 0 only when every goal printed is met
+	@status=0; \
+	(cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench) || status=1; \
+	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
+	bash bench/net.sh $(BENCH_BUILD) || status=1; \
+	exit $$status
 
 # The Debian package: a release build with Debian's hardening flags, programs in /usr/games.
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all

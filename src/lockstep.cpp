@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <sys/time.h>
 
 const int SYNCED_KEYS[12] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_w,
@@ -24,6 +25,7 @@ const uint32_t HASH_EVERY = 64;     // passes between two hash checks (under a s
 const Uint32 GONE_AFTER_MS = 2500;  // silence that counts as the other player gone
 const uint32_t SLACK_PASSES = 32;   // passes over which the slack is taken (its middle value)
 const int MAX_STRETCH_MS = 16;      // the most a side falls back between two hash checks
+const Uint32 LINGER_MS = 1000;      // the most a side stays after the game's end, for the other to catch up
 
 struct Slot {
     uint32_t pass = UINT32_MAX;
@@ -49,12 +51,15 @@ int8_t slacks[SLACK_PASSES];       // how early the other's inputs came, in ms, 
 uint32_t slackCount;
 bool pacedBefore;
 Uint32 lastHeard;
+bool peerLeft;         // the other has closed the link: play on while his inputs last
 uint8_t lastBits;
 SessionEnd ending;
 Uint8 netKeys[SDLK_LAST];
 bool wasDown[12];
 bool wasWaiting;
 FILE* trace;
+uint32_t holdBack;                         // test seam: input datagrams leave this many sends late
+std::deque<std::vector<uint8_t>> heldBack;  // ... and those still here when the session ends are lost
 
 unsigned long long microseconds() {
     timeval tv;
@@ -64,6 +69,12 @@ unsigned long long microseconds() {
 
 void send(const Message& m, bool reliable) {
     std::vector<uint8_t> d = encodeMessage(m);
+    if (holdBack && !reliable) {
+        heldBack.push_back(d);
+        if (heldBack.size() <= holdBack) return;
+        d = heldBack.front();
+        heldBack.pop_front();
+    }
     linkSend(d.data(), d.size(), reliable);
 }
 
@@ -127,7 +138,8 @@ void awaitPass() {
     while (ending == SESSION_RUNNING && theirsHeld <= cur) {
         LinkEvent e = linkService(1);
         Uint32 now = SDL_GetTicks();
-        if (e.kind == LINK_GONE || now - lastHeard > GONE_AFTER_MS) endSession(SESSION_GONE);
+        if (e.kind == LINK_GONE) peerLeft = true;
+        if (peerLeft || now - lastHeard > GONE_AFTER_MS) endSession(SESSION_GONE);
         if (e.kind == LINK_RECEIVED) {
             Message m;
             lastHeard = now;
@@ -153,12 +165,14 @@ uint32_t keepSchedule() {
     return step;
 }
 
-// Takes in everything that arrived, without waiting.
+// Takes in everything that arrived, without waiting. A goodbye is noted, not acted on: the other may have
+// left at the game's end, after this side had every input it needs to get there (awaitPass ends the
+// session when one is missing).
 void drainLink() {
     for (;;) {
         LinkEvent e = linkService(0);
         if (e.kind == LINK_NOTHING) return;
-        if (e.kind == LINK_GONE) return endSession(SESSION_GONE);
+        if (e.kind == LINK_GONE) return void(peerLeft = true);
         Message m;
         lastHeard = SDL_GetTicks();
         if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
@@ -304,6 +318,7 @@ void lockstepBegin(bool host, uint32_t delay) {
     theirsHeld = peerHolds = delay;
     hostClock = lastTimedClock = 0;
     lastHeard = SDL_GetTicks();
+    peerLeft = false;
     scheduled = lastHeard - frameBudgetMs;  // pass 0 is due now
     stretchOwed = slackCount = 0;
     pacedBefore = pacing;
@@ -342,9 +357,31 @@ void lockstepReceive(const Message& m) {
     compareHashes(m.pass);
 }
 
+// After the pass in which the game ended: until the other holds this side's inputs up to that pass (he
+// may not have played it yet), they are sent again; bounded, and over once he has gone too.
+void lockstepLinger() {
+    holdBack = 0;
+    heldBack.clear();
+    if (trace) fprintf(trace, "end game %u %llu\n", cur, microseconds());
+    Uint32 start = SDL_GetTicks(), resent = start - frameBudgetMs;
+    while (peerHolds < cur && !peerLeft && SDL_GetTicks() - start < LINGER_MS) {
+        if (SDL_GetTicks() - resent >= frameBudgetMs) sendInputs(), resent = SDL_GetTicks();
+        LinkEvent e = linkService(1);
+        Message m;
+        if (e.kind == LINK_GONE) peerLeft = true;
+        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
+    }
+    if (trace) fprintf(trace, "linger %s %u ms\n", peerHolds >= cur ? "caught-up" : peerLeft ? "left" : "timeout",
+                       SDL_GetTicks() - start);
+}
+
+void lockstepHoldInputs(uint32_t sends) { holdBack = sends; }
+
 void lockstepFinish() {
     trace = nullptr;
     pacing = pacedBefore;
+    holdBack = 0;
+    heldBack.clear();
 }
 
 FILE* netTrace() {

@@ -13,6 +13,12 @@ void lockstepBegin(bool hosting, uint32_t delay);
 // takeInputs during a session: this machine's inputs out, both players' in, for the pass about to run.
 bool lockstepInputs(bool timed);
 void lockstepFinish();             // closes the session's trace
+// The game ended in the pass just played (on both machines alike): stays, at most a second, until the other
+// holds every input of this side he needs to play that pass too.
+void lockstepLinger();
+// Test seam: this side's input datagrams leave `sends` sends late, and those held when the session ends are
+// lost, as if the network had dropped the last ones.
+void lockstepHoldInputs(uint32_t sends);
 SessionEnd lockstepEnd();          // why the session stopped, or that it runs
 void lockstepReceive(const Message& m);  // an INPUT or HASH message of the other player
 uint32_t lockstepPass();           // the pass being taken

@@ -5,6 +5,8 @@
 //   winner               Return on the winner screen, until it is gone
 //   exit                 (host) the menu's exit item
 //   wait PASSES          do nothing for a while
+//   late SENDS           from here on this side's inputs leave SENDS sends late, and those still held back
+//                        when the session ends are lost (as if the network dropped the last ones)
 #include "netscript.h"
 #include "game.h"
 #include "lockstep.h"
@@ -18,10 +20,10 @@
 
 namespace {
 
-enum StepKind { PRESS, MENU, PLAY, WINNER, EXIT, WAIT };
+enum StepKind { PRESS, MENU, PLAY, WINNER, EXIT, WAIT, LATE };
 struct Step {
     StepKind kind;
-    int arg;         // PRESS: passes; MENU: game type; WAIT: passes
+    int arg;         // PRESS: passes; MENU: game type; WAIT: passes; LATE: sends
     uint8_t key;     // PRESS: the IN_ bit
     char mode;       // PLAY: 'h', 'd' or 'i'
 };
@@ -55,6 +57,7 @@ bool parseLine(const std::string& line, Step& st) {
     if (w == "winner") return st.kind = WINNER, true;
     if (w == "exit") return st.kind = EXIT, true;
     if (w == "wait" && got >= 2) return st.kind = WAIT, st.arg = atoi(what), st.arg > 0;
+    if (w == "late" && got >= 2) return st.kind = LATE, st.arg = atoi(what), st.arg > 0 && st.arg <= 100;
     return false;
 }
 
@@ -133,6 +136,7 @@ uint8_t stepBits(Step& st, bool inSession, bool keyWaiting) {
     case PLAY: if (keyWaiting) return at++, pulseLeft = lookLeft = 0, 0; return pilot(st.mode);
     case WINNER: if (!keyWaiting) return at++, 0; return press(IN_RETURN, 3, inSession);
     case EXIT: return inSession ? exitKey(true) : 0;
+    case LATE: at++; return lockstepHoldInputs(uint32_t(st.arg)), 0;
     }
     return 0;
 }

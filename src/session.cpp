@@ -64,12 +64,14 @@ static void send(const Message& m, bool reliable) {
     linkSend(d.data(), d.size(), reliable);
 }
 
+static uint32_t goneReason;  // what the other side said when he closed the link
+
 // The next message of the other side within `ms`; false when none came, or he left (then *gone is set).
 static bool receive(Message& m, Uint32 ms, bool* gone) {
     Uint32 start = SDL_GetTicks();
     while (SDL_GetTicks() - start < ms && !leaving()) {
         LinkEvent e = linkService(5);
-        if (e.kind == LINK_GONE) return *gone = true, false;
+        if (e.kind == LINK_GONE) return goneReason = e.reason, *gone = true, false;
         if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) return true;
     }
     return false;
@@ -83,6 +85,9 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
     bool (*before)(bool) = takeInputs;
     takeInputs = lockstepInputs;
     while (!done && lockstepEnd() == SESSION_RUNNING) framePass();
+    // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
+    // is this player's own leaving, which the other learns from the link.
+    if (done && event.type != SDL_QUIT && lockstepEnd() == SESSION_RUNNING) lockstepLinger();
     takeInputs = before;
     keys = SDL_GetKeyState(nullptr);
     lockstepFinish();
@@ -197,7 +202,9 @@ static bool connectToHost(const std::string& where) {
     while (!leaving() && SDL_GetTicks() - start < 2500) {
         startPass();
         showPage("RIDING OUT", {"Joining the game at " + where + " ..."});
-        if (linkService(frameBudgetMs).kind == LINK_CONNECTED) return true;
+        LinkEvent e = linkService(frameBudgetMs);
+        if (e.kind == LINK_CONNECTED) return true;
+        if (e.kind == LINK_GONE && e.reason == LINK_BUSY) return goneReason = LINK_BUSY, false;
     }
     if (!done) showFor("NOBODY ANSWERED", {"No game waits at " + where + "."}, 1500);
     return false;
@@ -218,16 +225,23 @@ static int awaitStart(Message& start) {
             return 1;
         }
     }
+    if (gone && goneReason == LINK_BUSY) return 1;
     if (!done) showFor("THE HOST IS GONE", {"The host did not start the game."}, 1500);
+    return done ? 0 : 1;
+}
+
+// A host that already has a player says so at once; he is not waiting for us.
+static int hostBusy(const std::string& where) {
+    showFor("THE HOST IS BUSY", {"A game is on at " + where + ".", "Try again when it is over."}, 1500);
     return done ? 0 : 1;
 }
 
 static int joinSession() {
     std::string where = netAddress + ":" + std::to_string(netPort);
-    if (!connectToHost(where)) return done ? 0 : 1;
+    if (!connectToHost(where)) return goneReason == LINK_BUSY ? hostBusy(where) : done ? 0 : 1;
     Message start;
     int status = awaitStart(start);
-    if (status >= 0) return status;
+    if (status >= 0) return goneReason == LINK_BUSY ? hostBusy(where) : status;
     frameBudgetMs = start.budget;  // the host's pass, so that both clocks start alike
     SessionEnd end = playSession(false, start.delay, start.seed);
     if (done) return 0;

@@ -27,7 +27,7 @@ bool linkListen(uint16_t port) {
     ENetAddress at;
     at.host = ENET_HOST_ANY;
     at.port = port;
-    host = enet_host_create(&at, 1, 2, 0, 0);
+    host = enet_host_create(&at, 2, 2, 0, 0);  // the second slot is for telling a third player we are busy
     return host != nullptr;
 }
 
@@ -42,33 +42,47 @@ bool linkConnect(const char* name, uint16_t port) {
     return peer != nullptr;
 }
 
+// Our one player is connected: timeouts, and ENet's throttle held open. The throttle drops unreliable
+// packets when round trips vary, in bursts, and all of them once it reaches zero; the inputs are few and
+// each one is needed (both sides, once connected: it is a command to the other side too).
+static void welcome(ENetPeer* p) {
+    peer = p;
+    tuneTimeouts(peer);
+    enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
+}
+
+// One ENet event as ours; false for one that concerns somebody else (handled here, nothing to report).
+static bool translate(ENetEvent& ev, LinkEvent& out) {
+    if (ev.type == ENET_EVENT_TYPE_CONNECT) {
+        if (peer && peer != ev.peer) {  // one player at a time: the next one hears that we are busy
+            enet_peer_disconnect(ev.peer, LINK_BUSY);
+            return false;
+        }
+        welcome(ev.peer);
+        out.kind = LINK_CONNECTED;
+    } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
+        bool ours = ev.peer == peer;
+        if (ours) out.kind = LINK_RECEIVED, out.data.assign(ev.packet->data, ev.packet->data + ev.packet->dataLength);
+        enet_packet_destroy(ev.packet);
+        return ours;
+    } else if (ev.type == ENET_EVENT_TYPE_DISCONNECT) {
+        if (ev.peer != peer) return false;
+        peer = nullptr;
+        out.kind = LINK_GONE;
+        out.reason = ev.data;
+    }
+    return out.kind != LINK_NOTHING;
+}
+
 LinkEvent linkService(uint32_t waitMs) {
     LinkEvent out;
     ENetEvent ev;
-    if (!host || enet_host_service(host, &ev, waitMs) <= 0) return out;
-    if (ev.type == ENET_EVENT_TYPE_CONNECT) {
-        if (peer && peer != ev.peer) {  // one player at a time: a second one is turned away
-            enet_peer_disconnect_now(ev.peer, 0);
-            return out;
-        }
-        peer = ev.peer;
-        tuneTimeouts(peer);
-        // ENet's throttle drops unreliable packets when round trips vary, in bursts, and all of them once it
-        // reaches zero; the inputs are few and each one is needed, so it is held open (both sides, once
-        // connected: it is a command to the other side too).
-        enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
-        out.kind = LINK_CONNECTED;
-    } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
-        if (ev.peer == peer) {
-            out.kind = LINK_RECEIVED;
-            out.data.assign(ev.packet->data, ev.packet->data + ev.packet->dataLength);
-        }
-        enet_packet_destroy(ev.packet);
-    } else if (ev.type == ENET_EVENT_TYPE_DISCONNECT && ev.peer == peer) {
-        peer = nullptr;
-        out.kind = LINK_GONE;
+    if (!host) return out;
+    for (;;) {
+        if (enet_host_service(host, &ev, waitMs) <= 0) return out;
+        if (translate(ev, out)) return out;
+        waitMs = 0;  // somebody else's event: look again for ours, without waiting
     }
-    return out;
 }
 
 void linkSend(const uint8_t* data, size_t n, bool reliable) {

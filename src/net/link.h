@@ -9,9 +9,13 @@
 
 enum LinkEventKind { LINK_NOTHING, LINK_CONNECTED, LINK_RECEIVED, LINK_GONE };
 
+// Why the other side closed the connection (LINK_GONE): a goodbye, or a host that already has a player.
+enum LinkReason : uint32_t { LINK_BYE = 0, LINK_BUSY = 1 };
+
 struct LinkEvent {
     LinkEventKind kind = LINK_NOTHING;
-    std::vector<uint8_t> data;  // LINK_RECEIVED: one datagram's payload
+    std::vector<uint8_t> data;    // LINK_RECEIVED: one datagram's payload
+    uint32_t reason = LINK_BYE;   // LINK_GONE: what the other side said when it left
 };
 
 struct LinkStats {
@@ -20,7 +24,8 @@ struct LinkStats {
 };
 
 bool linkStart();                                 // the network library; false when it cannot start
-bool linkListen(uint16_t port);                   // waits for one player on UDP port `port`, any address
+// Waits for one player on UDP port `port`, any address; one who comes while another plays is told LINK_BUSY.
+bool linkListen(uint16_t port);
 bool linkConnect(const char* host, uint16_t port);  // starts connecting (IPv4 address or host name)
 LinkEvent linkService(uint32_t waitMs);           // at most one event, waiting up to waitMs for it
 void linkSend(const uint8_t* data, size_t n, bool reliable);  // to the connected player; lost if none
