@@ -263,7 +263,8 @@ static int awaitStart(Message& start) {
     return done ? 0 : 1;
 }
 
-// Broadcasts LOOKs (three, half a second apart, for one lost on the way) and gathers the hosts that answer.
+// Broadcasts LOOKs (three, half a second apart, for one lost on the way) and gathers the hosts that answer
+// within 1.5 s.
 static std::vector<std::string> hostsNearby() {
     Message look;
     look.kind = MSG_LOOK;
@@ -272,7 +273,7 @@ static std::vector<std::string> hostsNearby() {
     std::vector<std::string> found;
     Uint32 start = SDL_GetTicks();
     int looks = 0;
-    while (!leaving() && SDL_GetTicks() - start < 1600) {
+    while (!leaving() && SDL_GetTicks() - start < 1500) {
         startPass();
         if (looks < 3 && SDL_GetTicks() - start >= Uint32(looks) * 500)
             linkBroadcast(netPort, probe.data(), probe.size()), looks++;
@@ -296,7 +297,7 @@ static int findHost() {
     if (found.size() == 1) return netAddress = found[0], -1;
     if (found.empty()) {
         fprintf(stderr, "korvado: no game waits on this network (UDP port %s)\n", port.c_str());
-        showFor("NO HOST FOUND", {"No game waits on this network.", "Name the host: korvado_net join ADDRESS"}, 1000);
+        showFor("NO HOST FOUND", {"No game waits on this network.", "Name the host: korvado_net join ADDRESS"}, 900);
         return 1;
     }
     std::vector<std::string> lines = {"Several games wait here; choose one:"};
