@@ -94,18 +94,22 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
 
 // What the players on this network type, and, once the router has answered, those elsewhere.
 static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
-    std::vector<std::string> ours = linkLocalAddresses();
+    std::vector<std::string> ours = linkLocalAddresses();  // loopback last: shown only when alone
+    while (ours.size() > 1 && ours.back().rfind("127.", 0) == 0) ours.pop_back();
     std::string port = std::to_string(netPort), list, here = ours.empty() ? "ADDRESS" : ours[0];
     for (size_t i = 0; i < ours.size() && i < 3; i++) list += (i ? ", " : "") + ours[i];
     std::vector<std::string> lines = {"Hosting on UDP port " + port + ".", "On this network (" + list + "):",
-                                      "korvado_net join " + here + ":" + port, ""};
+                                      "korvado_net join " + here + ":" + port};
+    if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
+    lines.push_back("");
     if (router.state == PORTMAP_MAPPED) {
         lines.push_back("Over the internet (the router opened it by " + router.how + "):");
         lines.push_back("korvado_net join " + router.address + ":" + std::to_string(router.port));
     } else if (router.state == PORTMAP_ASKING) {
         lines.push_back("Asking the router to open the port ...");
     } else {
-        if (router.state == PORTMAP_REFUSED) lines.push_back("The router did not open the port: " + router.why + ".");
+        if (router.state == PORTMAP_REFUSED)
+            lines.insert(lines.end(), {"The router did not open the port:", router.why + "."});
         lines.push_back("Over the internet: forward UDP port " + port + " here.");
     }
     return lines;

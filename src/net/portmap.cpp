@@ -20,7 +20,7 @@ typedef std::chrono::steady_clock Clock;
 const uint32_t LEASE_S = 3600;      // what a crash leaves open on the router, at most
 const int NATPMP_MS = 1000;         // the whole NAT-PMP exchange
 const int UPNP_SEARCH_MS = 1500;    // the UPnP search for the router
-const char NO_ROUTER[] = "no router answered";
+const char NO_ROUTER[] = "No router answered";
 
 std::thread worker;
 std::mutex guard;
@@ -75,9 +75,9 @@ bool askNatPmp(natpmp_t& n, uint16_t port, PortmapOutcome& o) {
     char address[INET_ADDRSTRLEN] = "";
     if (sendpublicaddressrequest(&n) >= 0 && natpmpAnswer(n, r, deadline) == 0) {
         inet_ntop(AF_INET, &r.pnu.publicaddress.addr, address, sizeof address);
-        if (!portmapIsPublic(address)) o.why = "the router sits behind another router";
+        if (!portmapIsPublic(address)) o.why = "It sits behind another router";
         else if (sendnewportmappingrequest(&n, NATPMP_PROTOCOL_UDP, port, port, LEASE_S) < 0 ||
-                 natpmpAnswer(n, r, deadline) != 0) o.why = "the router said no";
+                 natpmpAnswer(n, r, deadline) != 0) o.why = "The router said no";
         else mapped = true;
     }
     if (!mapped) return closenatpmp(&n), false;
@@ -125,14 +125,14 @@ bool askUpnp(Igd& igd, uint16_t port, PortmapOutcome& o) {
     freeUPNPDevlist(devices);
     igd.found = kind != 0;
     if (kind != 1) {
-        if (kind == 2) o.why = "the router has no public address";
+        if (kind == 2) o.why = "It has no public address";
         return false;
     }
     char address[40] = "";
     if (UPNP_GetExternalIPAddress(igd.urls.controlURL, igd.data.first.servicetype, address) != 0 ||
         !portmapIsPublic(address))
-        return o.why = "the router sits behind another router", false;
-    if (upnpMap(igd, port) != 0) return o.why = "the router said no", false;
+        return o.why = "It sits behind another router", false;
+    if (upnpMap(igd, port) != 0) return o.why = "The router said no", false;
     o.state = PORTMAP_MAPPED, o.how = "UPnP", o.address = address, o.port = port;
     return true;
 }

@@ -13,7 +13,7 @@ struct PortmapOutcome {
     std::string how;      // MAPPED: "NAT-PMP" or "UPnP"
     std::string address;  // MAPPED: the router's public IPv4 address
     uint16_t port = 0;    // MAPPED: the port the router opened (NAT-PMP may give another than asked)
-    std::string why;      // REFUSED: in a few words
+    std::string why;      // REFUSED: why, in a short sentence without its full stop
 };
 
 // Starts asking on a worker thread, which then renews the lease (an hour) at its half until portmapStop.
