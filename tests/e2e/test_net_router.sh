@@ -14,12 +14,14 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 PORT=27415 WAN=5.5.5.1
 LABS="upnp natpmp none"
+CASES=""
 
 ns_of() { echo "kvd$$-$1-$2"; }  # ns_of LAB home|router|net: this run's own names
 
 # Everything that runs in this run's namespaces is this test's own: it goes with them.
 cleanup() {
     local lab part pid
+    [ -n "$CASES" ] && kill $CASES 2>/dev/null
     for lab in $LABS; do
         for part in home router net; do
             for pid in $(ip netns pids "$(ns_of $lab $part)" 2>/dev/null); do kill -9 "$pid" 2>/dev/null; done
@@ -32,6 +34,7 @@ cleanup() {
     e2e_cleanup
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT HUP  # a test stopped from outside cleans up too
 
 # lab_up LAB: the three namespaces, their addresses, the router's forwarding and masquerade.
 lab_up() {
@@ -194,6 +197,7 @@ mapped_case natpmp NAT-PMP yes no INT >"$WORK/natpmp.log" 2>&1 &
 NATPMP_CASE=$!
 plain_case >"$WORK/none.log" 2>&1 &
 NONE_CASE=$!
+CASES="$UPNP_CASE $NATPMP_CASE $NONE_CASE"
 wait $NONE_CASE
 NONE_STATUS=$?
 wait $UPNP_CASE
