@@ -5,7 +5,8 @@
 # the host shows the router's public address and port within 3 s, the joiner on the internet joins there and
 # plays a round, and once the host has ended (SIGTERM, SIGINT) the router holds no mapping. With no router
 # answering: the plain fallback within 3 s, and a join without an address on the home network finds the host and
-# plays; on the internet such a join finds nobody: status 1 within 3 s. The three cases run side by side.
+# plays (with a second host there, it lists both); on the internet such a join finds nobody: status 1 within 3 s.
+# The three cases run side by side.
 source "$E2E_LIB"
 BIN="$KORVADO_BUILD_DIR/bin"
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
@@ -164,24 +165,36 @@ mapped_case() {
     echo "$how: a round played through $address:$port; after SIG$sig the router holds no mapping"
 }
 
-# No router answering: the fallback; a join on the home network finds the host; on the internet, nobody.
+# No router answering: the fallback. A join without an address: on the internet it finds nobody; at home, with a
+# second host on the router's machine, it lists both; with the host alone, it joins him and plays.
 plain_case() {
-    local ms host nobody joiner
+    local ms host other nobody several joiner
     net_run none home host-none router-host.script host $PORT
     host=$LAST
     await host-none "^router refused" 20 >/dev/null
     ms=$(since host-none hosting router)
     echo "no router: the plain fallback on the host's screen $ms ms after hosting began"
     [ "$ms" -le 3000 ] || e2e_fail "no router: the fallback took $ms ms"
+    net_run none router host-other intro.script host $PORT --no-port-mapping
+    other=$LAST
+    await host-other "^hosting" 20 >/dev/null
     net_run none net nobody intro.script join
     nobody=$LAST
-    net_run none home joiner-none router-joiner.script join
-    joiner=$LAST
+    net_run none home several intro.script join
+    several=$LAST
     ends $nobody 1 nobody
     grep -q "^found 0 " "$WORK/nobody.trace" || e2e_fail "a join on the internet found a host"
     ms=$(since nobody joining exit)
     echo "a join with no host on its network: status 1 $ms ms after joining began"
     [ "$ms" -le 3000 ] || e2e_fail "a join with no host on its network took $ms ms"
+    ends $several 1 several
+    [ "$(grep -cxE "korvado_net join 192\.0\.2\.(1|10):$PORT" "$WORK/several.out")" = 2 ] ||
+        e2e_fail "two hosts at home were not listed: $(cat "$WORK/several.out")"
+    echo "two hosts on the home network: both join commands listed, status 1"
+    kill -TERM $other
+    ends $other 0 host-other
+    net_run none home joiner-none router-joiner.script join
+    joiner=$LAST
     await joiner-none "^found 1 " 5 >/dev/null
     await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
     kill -TERM $host
