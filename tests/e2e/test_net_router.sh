@@ -168,13 +168,27 @@ mapped_case() {
 # No router answering: the fallback. A join without an address: on the internet it finds nobody; at home, with a
 # second host on the router's machine, it lists both; with the host alone, it joins him and plays.
 plain_case() {
-    local ms host other nobody several joiner
+    local ms host joiner
     net_run none home host-none router-host.script host $PORT
     host=$LAST
     await host-none "^router refused" 20 >/dev/null
     ms=$(since host-none hosting router)
     echo "no router: the plain fallback on the host's screen $ms ms after hosting began"
     [ "$ms" -le 3000 ] || e2e_fail "no router: the fallback took $ms ms"
+    searches
+    net_run none home joiner-none router-joiner.script join
+    joiner=$LAST
+    await joiner-none "^found 1 " 5 >/dev/null
+    await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
+    kill -TERM $host
+    ends $host 0 host-none
+    ends $joiner 0 joiner-none
+    echo "no router: a join without an address found the host on the home network and played a round"
+}
+
+# While the host waits at home: a search from the internet, and one at home with a second host on the router.
+searches() {
+    local ms other nobody several
     net_run none router host-other intro.script host $PORT --no-port-mapping
     other=$LAST
     await host-other "^hosting" 20 >/dev/null
@@ -193,14 +207,6 @@ plain_case() {
     echo "two hosts on the home network: both join commands listed, status 1"
     kill -TERM $other
     ends $other 0 host-other
-    net_run none home joiner-none router-joiner.script join
-    joiner=$LAST
-    await joiner-none "^found 1 " 5 >/dev/null
-    await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
-    kill -TERM $host
-    ends $host 0 host-none
-    ends $joiner 0 joiner-none
-    echo "no router: a join without an address found the host on the home network and played a round"
 }
 
 for lab in $LABS; do lab_up $lab; done
