@@ -142,14 +142,17 @@ std::vector<std::string> linkLocalAddresses() {
     return outside;
 }
 
-// The broadcast address of every local network that has one, and the whole-network one (in network order).
+// The broadcast address of every local network (from its address and mask: an interface set up by hand may
+// name none), and the whole-network one; in network order.
 static std::vector<enet_uint32> broadcastAddresses() {
     std::vector<enet_uint32> all = {ENET_HOST_BROADCAST};
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) return all;
     for (ifaddrs* i = list; i; i = i->ifa_next) {
-        if (!(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr || i->ifa_broadaddr->sa_family != AF_INET) continue;
-        enet_uint32 b = ((sockaddr_in*)i->ifa_broadaddr)->sin_addr.s_addr;
+        if (!(i->ifa_flags & IFF_BROADCAST) || (i->ifa_flags & IFF_LOOPBACK) || !i->ifa_addr || !i->ifa_netmask ||
+            i->ifa_addr->sa_family != AF_INET)
+            continue;
+        enet_uint32 b = ((sockaddr_in*)i->ifa_addr)->sin_addr.s_addr | ~((sockaddr_in*)i->ifa_netmask)->sin_addr.s_addr;
         if (std::find(all.begin(), all.end(), b) == all.end()) all.push_back(b);
     }
     freeifaddrs(list);
