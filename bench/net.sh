@@ -45,7 +45,7 @@ session() {
     "$BUILD/tools/relay" $((PORT + 1)) $PORT $half $jitter 5 7 >"$WORK/relay.out" &
     local relay=$!
     (cd "$BUILD/bin" && KORVADO_NET_SCRIPT="$SCRIPTS/host.script" KORVADO_NET_TRACE="$WORK/host.trace" \
-        timeout -s KILL $LIMIT ./korvado_net host $PORT >"$WORK/host.out" 2>&1) &
+        timeout -s KILL $LIMIT ./korvado_net host $PORT --no-port-mapping >"$WORK/host.out" 2>&1) &
     host=$!
     sleep 1
     (cd "$BUILD/bin" && KORVADO_NET_SCRIPT="$SCRIPTS/joiner.script" KORVADO_NET_TRACE="$WORK/joiner.trace" \

@@ -13,7 +13,7 @@ static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
 #elif defined(KORVADO_NET)
 static const char PROGRAM[] = "korvado_net";
 static const char EDITION[] = "network edition (NET): two players on two machines";
-static const char ARGS[] = "host [PORT] [fullscreen] | join ADDRESS[:PORT] [fullscreen]";
+static const char ARGS[] = "host [PORT] [--no-port-mapping] [fullscreen] | join [ADDRESS[:PORT]] [fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
@@ -30,6 +30,7 @@ bool fullScreen;
 int netRole;
 std::string netAddress;
 uint16_t netPort;
+bool portMapping;
 
 static void usageLine(FILE* to) { fprintf(to, "usage: %s %s\n", PROGRAM, ARGS); }
 
@@ -37,9 +38,12 @@ static void help() {
     usageLine(stdout);
     printf("KORVADO 2.2, a western duel for one screen; %s.\n\n", EDITION);
 #ifdef KORVADO_NET
-    printf("  host [PORT]   wait for the other player on UDP port PORT (default %d)\n"
-           "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n",
-           DEFAULT_PORT);
+    printf("  host [PORT]   wait for the other player on UDP port PORT (default %d), asking the router\n"
+           "                to open the port to the internet (NAT-PMP, then UPnP)\n"
+           "  --no-port-mapping  (after host) leave the router alone\n"
+           "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n"
+           "  join          play with the one host waiting on the local network (on port %d)\n",
+           DEFAULT_PORT, DEFAULT_PORT);
 #endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
            "  --help, -h    show this help and exit\n"
@@ -71,14 +75,22 @@ static bool readPort(const char* s, uint16_t& port) {
     return true;
 }
 
-// "host [PORT] [fullscreen]" or "join ADDRESS[:PORT] [fullscreen]"; nothing else may follow.
+static bool isOption(const char* arg) { return strcmp(arg, "fullscreen") == 0 || strncmp(arg, "--", 2) == 0; }
+
+// "host [PORT] [--no-port-mapping] [fullscreen]" or "join [ADDRESS[:PORT]] [fullscreen]"; nothing else may
+// follow. A join without an address looks for the host on the local network.
 static bool readNetArguments(int argc, char* argv[]) {
     int at = 2;
     netPort = DEFAULT_PORT;
+    netAddress.clear();
+    portMapping = true;
     if (strcmp(argv[1], "host") == 0) {
         netRole = NET_HOST;
-        if (at < argc && strcmp(argv[at], "fullscreen") != 0 && !readPort(argv[at++], netPort)) return false;
-    } else if (strcmp(argv[1], "join") == 0 && argc > 2) {
+        if (at < argc && !isOption(argv[at]) && !readPort(argv[at++], netPort)) return false;
+        if (at < argc && strcmp(argv[at], "--no-port-mapping") == 0) portMapping = false, at++;
+    } else if (strcmp(argv[1], "join") == 0 && (argc == 2 || isOption(argv[2]))) {
+        netRole = NET_JOIN;
+    } else if (strcmp(argv[1], "join") == 0) {
         netRole = NET_JOIN;
         std::string where = argv[at++];
         size_t colon = where.rfind(':');

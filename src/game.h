@@ -118,8 +118,9 @@ extern bool fullScreen;                        // the player asked for the full 
 enum NetRole { NET_NONE, NET_HOST, NET_JOIN };
 const uint16_t DEFAULT_PORT = 27415;           // korvado_net's UDP port unless told
 extern int netRole;                            // korvado_net: hosting or joining
-extern std::string netAddress;                 // korvado_net join: the host's address or name
+extern std::string netAddress;                 // korvado_net join: the host's address or name; empty: look for one
 extern uint16_t netPort;                       // korvado_net: the UDP port
+extern bool portMapping;                       // korvado_net host: ask the router to open the port
 int readCommandLine(int argc, char* argv[]);  // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----

@@ -5,6 +5,7 @@
 #include "netscript.h"
 #include "text.h"
 #include "net/link.h"
+#include "net/portmap.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -96,21 +97,50 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
 
 // ---- the host ----
 
-static std::vector<std::string> waitingLines() {
-    std::vector<std::string> ours = linkLocalAddresses();
-    std::string list;
+// What the players on this network type, and, once the router has answered, those elsewhere.
+static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
+    std::vector<std::string> ours = linkLocalAddresses();  // loopback last: shown only when alone
+    while (ours.size() > 1 && ours.back().rfind("127.", 0) == 0) ours.pop_back();
+    std::string port = std::to_string(netPort), list, here = ours.empty() ? "ADDRESS" : ours[0];
     for (size_t i = 0; i < ours.size() && i < 3; i++) list += (i ? ", " : "") + ours[i];
-    std::string port = std::to_string(netPort);
-    return {"Hosting on UDP port " + port + ".", "This machine: " + list, "The other player starts:",
-            "korvado_net join " + (ours.empty() ? std::string("ADDRESS") : ours[0]) + ":" + port,
-            "Over the internet: forward UDP port " + port + " here."};
+    std::vector<std::string> lines = {"Hosting on UDP port " + port + ".", "On this network (" + list + "):",
+                                      "korvado_net join " + here + ":" + port};
+    if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
+    lines.push_back("");
+    if (router.state == PORTMAP_MAPPED) {
+        lines.push_back("Over the internet (the router opened it by " + router.how + "):");
+        lines.push_back("korvado_net join " + router.address + ":" + std::to_string(router.port));
+    } else if (router.state == PORTMAP_ASKING) {
+        lines.push_back("Asking the router to open the port ...");
+    } else {
+        if (router.state == PORTMAP_REFUSED)
+            lines.insert(lines.end(), {"The router did not open the port:", router.why + "."});
+        lines.push_back("Over the internet: forward UDP port " + port + " here.");
+    }
+    return lines;
+}
+
+// The trace's line for the router's answer, once it is on the screen.
+static void traceRouter(const PortmapOutcome& o) {
+    FILE* trace = netTrace();
+    if (!trace) return;
+    if (o.state == PORTMAP_MAPPED)
+        fprintf(trace, "router mapped %s %s %u %llu\n", o.how.c_str(), o.address.c_str(), o.port, netMicroseconds());
+    else if (o.state == PORTMAP_REFUSED)
+        fprintf(trace, "router refused %llu\n", netMicroseconds());
+    fflush(trace);
 }
 
 static bool waitForJoiner() {
-    std::vector<std::string> lines = waitingLines();
+    PortmapOutcome router = portmapOutcome();
+    std::vector<std::string> lines = waitingLines(router);
     while (!leaving()) {
         startPass();
+        PortmapOutcome now = portmapOutcome();
+        bool changed = now.state != router.state || now.port != router.port;
+        if (changed) router = now, lines = waitingLines(now);
         showPage("WAITING FOR A RIVAL", lines);
+        if (changed) traceRouter(now);
         LinkEvent e = linkService(frameBudgetMs);
         if (e.kind == LINK_CONNECTED) return true;
     }
@@ -169,11 +199,26 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
     return true;
 }
 
+// A LOOK from a joiner on this network: answered with a HERE no larger than it.
+static bool answerLook(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply) {
+    Message look;
+    if (!decodeMessage(probe, n, look) || look.kind != MSG_LOOK) return false;
+    Message here;
+    here.kind = MSG_HERE;
+    here.version = VERSION;
+    reply = encodeMessage(here);
+    if (reply.size() > n) reply.clear();
+    return true;
+}
+
 static int hostSessions() {
+    if (FILE* trace = netTrace()) fprintf(trace, "hosting %llu\n", netMicroseconds());
     if (!linkListen(netPort)) {
         showFor("CANNOT HOST", {"UDP port " + std::to_string(netPort) + " is taken or closed."}, 3000);
         return 1;
     }
+    linkAnswerProbes(answerLook);
+    if (portMapping) portmapStart(netPort);
     while (waitForJoiner()) {
         uint32_t delay = 0, seed = 0;
         if (!greetJoiner(delay, seed)) {
@@ -236,7 +281,56 @@ static int hostBusy(const std::string& where) {
     return done ? 0 : 1;
 }
 
+// Broadcasts LOOKs (three, 0.4 s apart, for one lost on the way) and gathers the hosts that answer within
+// 1.2 s (on a local network they answer within milliseconds).
+static std::vector<std::string> hostsNearby() {
+    Message look;
+    look.kind = MSG_LOOK;
+    look.version = VERSION;
+    std::vector<uint8_t> probe = encodeMessage(look);
+    std::vector<std::string> found;
+    Uint32 start = SDL_GetTicks();
+    int looks = 0;
+    while (!leaving() && SDL_GetTicks() - start < 1200) {
+        startPass();
+        if (looks < 3 && SDL_GetTicks() - start >= Uint32(looks) * 400)
+            linkBroadcast(netPort, probe.data(), probe.size()), looks++;
+        showPage("LOOKING FOR A HOST", {"Asking this network for a game on UDP port " + std::to_string(netPort) + " ..."});
+        std::string from;
+        std::vector<uint8_t> d;
+        Message here;
+        if (linkHeard(frameBudgetMs, from, d) && decodeMessage(d.data(), d.size(), here) && here.kind == MSG_HERE &&
+            std::find(found.begin(), found.end(), from) == found.end())
+            found.push_back(from);
+    }
+    return found;
+}
+
+// A join without an address: the one host found becomes netAddress (-1); else the exit status.
+static int findHost() {
+    std::vector<std::string> found = hostsNearby();
+    if (FILE* trace = netTrace()) fprintf(trace, "found %zu %llu\n", found.size(), netMicroseconds());
+    if (done) return 0;
+    std::string port = std::to_string(netPort);
+    if (found.size() == 1) return netAddress = found[0], -1;
+    if (found.empty()) {
+        fprintf(stderr, "korvado: no game waits on this network (UDP port %s)\n", port.c_str());
+        showFor("NO HOST FOUND", {"No game waits on this network.", "Name the host: korvado_net join ADDRESS"}, 600);
+        return 1;
+    }
+    std::vector<std::string> lines = {"Several games wait here; choose one:"};
+    for (const std::string& a : found) lines.push_back("korvado_net join " + a + ":" + port);
+    for (size_t i = 1; i < lines.size(); i++) printf("%s\n", lines[i].c_str());
+    fflush(stdout);
+    showFor("SEVERAL HOSTS", lines, 2500);
+    return 1;
+}
+
 static int joinSession() {
+    if (netAddress.empty()) {
+        int status = findHost();
+        if (status >= 0) return status;
+    }
     std::string where = netAddress + ":" + std::to_string(netPort);
     if (!connectToHost(where)) return goneReason == LINK_BUSY ? hostBusy(where) : done ? 0 : 1;
     Message start;
@@ -262,6 +356,7 @@ int playSessions() {
     FILE* trace = netTrace();
     if (trace && netRole == NET_JOIN) fprintf(trace, "joining %llu\n", netMicroseconds());
     int status = netRole == NET_HOST ? hostSessions() : joinSession();
+    portmapStop();  // the router's port is given back however hosting ended
     linkStop();
     if (trace) fprintf(trace, "exit %d %llu\n", status, netMicroseconds());
     return status;

@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "lockstep.h"
 #include "net/packet.h"
+#include "net/portmap.h"
 
 #include <cstdlib>
 #include <random>
@@ -27,6 +28,8 @@ std::vector<Message> samples() {
     Message m;
     m.kind = MSG_HELLO, m.version = "2.2", all.push_back(m);
     m.kind = MSG_REFUSE, m.version = "10.15-beta", all.push_back(m);
+    m.kind = MSG_LOOK, m.protocol = 0, m.version = "2.2", all.push_back(m);
+    m.kind = MSG_HERE, m.protocol = 255, m.version = "~!", all.push_back(m);
     m.kind = MSG_PROBE, m.seq = 255, m.stamp = 0xFFFFFFFFu, all.push_back(m);
     m.kind = MSG_START, m.seed = 0x80000001u, m.delay = 60, m.budget = 13, all.push_back(m);
     m.kind = MSG_HASH, m.pass = MAX_PASS - 1, m.hash = 0xDEADBEEF, m.slack = -7, all.push_back(m);
@@ -40,7 +43,9 @@ std::vector<Message> samples() {
 bool same(const Message& a, const Message& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
-    case MSG_HELLO: return a.protocol == b.protocol && a.version == b.version;
+    case MSG_HELLO:
+    case MSG_LOOK:
+    case MSG_HERE: return a.protocol == b.protocol && a.version == b.version;
     case MSG_REFUSE: return a.version == b.version;
     case MSG_PROBE:
     case MSG_ECHO: return a.seq == b.seq && a.stamp == b.stamp;
@@ -77,7 +82,7 @@ TEST(NetDatagrams, RandomCutAndDamagedDatagramsAreNeverTaken) {
         if (i % 3 == 0) {  // random bytes, some with the right mark and kind
             d.resize(rng() % 80);
             for (uint8_t& b : d) b = uint8_t(rng());
-            if (d.size() > 2 && i % 2) d[0] = 0x4B, d[1] = uint8_t(1 + rng() % 7);
+            if (d.size() > 2 && i % 2) d[0] = 0x4B, d[1] = uint8_t(1 + rng() % 9);
         } else if (i % 3 == 1) {  // a good one cut short
             d.assign(g.begin(), g.begin() + long(rng() % g.size()));
         } else {  // a good one with a byte changed
@@ -152,12 +157,27 @@ TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    for (const char* wrong : {"", "host 0", "host 65536", "host port", "join", "join :27415", "join a:b",
-                              "host 27415 fullscreen more", "fullscreen", "serve"})
+    for (const char* wrong : {"", "host 0", "host 65536", "host port", "join :27415", "join a:b",
+                              "host 27415 fullscreen more", "fullscreen", "serve", "join --no-port-mapping",
+                              "host fullscreen --no-port-mapping", "host --no-mapping"})
         EXPECT_EQ(run(wrong), 2) << "korvado_net " << wrong;
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--version"), 0);
     // right arguments reach SDL, which finds no display here: the display's error, not the usage's
-    for (const char* right : {"host", "host 4000 fullscreen", "join 10.0.0.1", "join example.org:4000 fullscreen"})
+    for (const char* right : {"host", "host 4000 fullscreen", "join 10.0.0.1", "join example.org:4000 fullscreen",
+                              "join", "join fullscreen", "host --no-port-mapping", "host 4000 --no-port-mapping fullscreen"})
         EXPECT_EQ(run(right), 1) << "korvado_net " << right;
+}
+
+// A router counts as mapped only when its own address is one the internet reaches: one behind another NAT
+// (private, carrier-grade shared, link-local) or with a reserved address is not.
+TEST(NetRouter, OnlyAPublicAddressCountsAsMapped) {
+    for (const char* pub : {"5.5.5.1", "1.1.1.1", "100.63.255.255", "100.128.0.0", "172.15.0.1", "172.32.0.1",
+                            "192.167.1.1", "198.20.0.1", "223.255.255.254"})
+        EXPECT_TRUE(portmapIsPublic(pub)) << pub;
+    for (const char* not_pub : {"0.0.0.0", "10.1.2.3", "100.64.0.1", "100.127.255.255", "127.0.0.1", "169.254.9.9",
+                                "172.16.0.1", "172.31.255.255", "192.0.0.8", "192.0.2.1", "192.168.1.1", "198.18.0.1",
+                                "198.19.255.255", "198.51.100.7", "203.0.113.9", "224.0.0.1", "255.255.255.255",
+                                "", "5.5.5", "5.5.5.1.1", "host"})
+        EXPECT_FALSE(portmapIsPublic(not_pub)) << not_pub;
 }

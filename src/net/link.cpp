@@ -5,11 +5,16 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
+
+#include <algorithm>
 
 static ENetHost* host;
 static ENetPeer* peer;
 static bool started;
+static LinkAnswerer answerer;
+static ENetSocket seeker = ENET_SOCKET_NULL;  // the joiner's probes out, the hosts' answers in
 
 // The other side must answer within 2.5 s or count as gone (ENet's default waits up to 30 s).
 static void tuneTimeouts(ENetPeer* p) {
@@ -23,11 +28,27 @@ bool linkStart() {
     return true;
 }
 
+// Every datagram the host receives, before ENet reads it: a probe is answered here, on the game's socket.
+static int ENET_CALLBACK intercept(ENetHost* h, ENetEvent*) {
+    std::vector<uint8_t> reply;
+    if (!answerer || !answerer(h->receivedData, h->receivedDataLength, reply)) return 0;
+    if (!peer && !reply.empty()) {
+        ENetBuffer b;
+        b.data = reply.data();
+        b.dataLength = reply.size();
+        enet_socket_send(h->socket, &h->receivedAddress, &b, 1);
+    }
+    return 1;
+}
+
+void linkAnswerProbes(LinkAnswerer answer) { answerer = answer; }
+
 bool linkListen(uint16_t port) {
     ENetAddress at;
     at.host = ENET_HOST_ANY;
     at.port = port;
     host = enet_host_create(&at, 2, 2, 0, 0);  // the second slot is for telling a third player we are busy
+    if (host) host->intercept = intercept;
     return host != nullptr;
 }
 
@@ -102,6 +123,8 @@ void linkDrop() {
 
 void linkStop() {
     linkDrop();
+    if (seeker != ENET_SOCKET_NULL) enet_socket_destroy(seeker);
+    seeker = ENET_SOCKET_NULL;
     if (host) enet_host_destroy(host);
     host = nullptr;
     if (started) enet_deinitialize();
@@ -131,4 +154,57 @@ std::vector<std::string> linkLocalAddresses() {
     freeifaddrs(all);
     outside.insert(outside.end(), loopback.begin(), loopback.end());
     return outside;
+}
+
+// The broadcast address of every local network (from its address and mask: an interface set up by hand may
+// name none), and the whole-network one; in network order.
+static std::vector<enet_uint32> broadcastAddresses() {
+    std::vector<enet_uint32> all = {ENET_HOST_BROADCAST};
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return all;
+    for (ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!(i->ifa_flags & IFF_BROADCAST) || (i->ifa_flags & IFF_LOOPBACK) || !i->ifa_addr || !i->ifa_netmask ||
+            i->ifa_addr->sa_family != AF_INET)
+            continue;
+        enet_uint32 b = ((sockaddr_in*)i->ifa_addr)->sin_addr.s_addr | ~((sockaddr_in*)i->ifa_netmask)->sin_addr.s_addr;
+        if (std::find(all.begin(), all.end(), b) == all.end()) all.push_back(b);
+    }
+    freeifaddrs(list);
+    return all;
+}
+
+bool linkBroadcast(uint16_t port, const uint8_t* data, size_t n) {
+    if (seeker == ENET_SOCKET_NULL) {
+        seeker = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+        if (seeker == ENET_SOCKET_NULL) return false;
+        enet_socket_set_option(seeker, ENET_SOCKOPT_BROADCAST, 1);
+    }
+    ENetBuffer b;
+    b.data = const_cast<uint8_t*>(data);
+    b.dataLength = n;
+    bool sent = false;
+    for (enet_uint32 to : broadcastAddresses()) {
+        ENetAddress at;
+        at.host = to;
+        at.port = port;
+        sent |= enet_socket_send(seeker, &at, &b, 1) > 0;
+    }
+    return sent;
+}
+
+bool linkHeard(uint32_t waitMs, std::string& from, std::vector<uint8_t>& data) {
+    enet_uint32 ready = ENET_SOCKET_WAIT_RECEIVE;
+    if (seeker == ENET_SOCKET_NULL || enet_socket_wait(seeker, &ready, waitMs) != 0 || !ready) return false;
+    uint8_t buf[512];
+    ENetBuffer b;
+    b.data = buf;
+    b.dataLength = sizeof buf;
+    ENetAddress at;
+    int n = enet_socket_receive(seeker, &at, &b, 1);
+    if (n <= 0) return false;
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &at.host, text, sizeof text);
+    from = text;
+    data.assign(buf, buf + n);
+    return true;
 }

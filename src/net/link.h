@@ -35,4 +35,14 @@ void linkStop();                                  // drops the player and closes
 LinkStats linkStats();
 std::vector<std::string> linkLocalAddresses();    // this machine's IPv4 addresses, loopback last
 
+// Finding a host on the local network. A listening host hands every datagram to `answer` before ENet sees
+// it: true means the datagram was a probe (ENet never sees it), and a non-empty `reply` goes back to its
+// sender, while nobody is connected.
+typedef bool (*LinkAnswerer)(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply);
+void linkAnswerProbes(LinkAnswerer answer);
+// A probe to `port` at every local network's broadcast address; false when none could be sent.
+bool linkBroadcast(uint16_t port, const uint8_t* data, size_t n);
+// One datagram sent back to the probes within waitMs, and the IPv4 address it came from.
+bool linkHeard(uint32_t waitMs, std::string& from, std::vector<uint8_t>& data);
+
 #endif

@@ -116,6 +116,8 @@ bool readInputs(Reader& r, Message& m) {
 bool readBody(Reader& r, Message& m) {
     switch (m.kind) {
     case MSG_HELLO:
+    case MSG_LOOK:
+    case MSG_HERE:
         m.protocol = r.u8();
         return readVersion(r, m.version);
     case MSG_REFUSE:
@@ -148,7 +150,9 @@ std::vector<uint8_t> encodeMessage(const Message& m) {
     w.u8(MARK);
     w.u8(m.kind);
     switch (m.kind) {
-    case MSG_HELLO: w.u8(m.protocol), writeVersion(w, m.version); break;
+    case MSG_HELLO:
+    case MSG_LOOK:
+    case MSG_HERE: w.u8(m.protocol), writeVersion(w, m.version); break;
     case MSG_REFUSE: writeVersion(w, m.version); break;
     case MSG_PROBE:
     case MSG_ECHO: w.u8(m.seq), w.u32(m.stamp); break;

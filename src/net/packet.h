@@ -21,6 +21,8 @@ enum MsgKind : uint8_t {
     MSG_START = 5,   // host: the session's seed and input delay
     MSG_INPUT = 6,   // either: inputs of a run of passes, and what the sender holds of the other's
     MSG_HASH = 7,    // either: the game state's hash at the start of a pass, and the sender's slack then
+    MSG_LOOK = 8,    // a joiner, broadcast on the local network: is a game waiting here? (protocol, version)
+    MSG_HERE = 9,    // a waiting host, to the LOOK's sender: his protocol and version
 };
 
 // Input bits of one player in one pass.
@@ -34,8 +36,8 @@ struct InputRecord {
 
 struct Message {
     MsgKind kind = MSG_HELLO;
-    uint8_t protocol = PROTOCOL;  // HELLO
-    std::string version;          // HELLO, REFUSE: the game's version, at most 15 characters
+    uint8_t protocol = PROTOCOL;  // HELLO, LOOK, HERE
+    std::string version;          // HELLO, REFUSE, LOOK, HERE: the game's version, at most 15 characters
     uint8_t seq = 0;              // PROBE, ECHO
     uint32_t stamp = 0;           // PROBE, ECHO
     uint32_t seed = 0;            // START

@@ -60,7 +60,7 @@ echo "joining nobody: the message, then status 1, $ms ms after joining began"
 
 # ---- a whole session through the relay, and a third player who comes meanwhile ----
 relay_start 50 20 11
-net_run host 150 host.script host $HOST_PORT
+net_run host 150 host.script host $HOST_PORT --no-port-mapping
 HOST_PID=$!
 sleep 1
 net_run joiner 150 joiner.script join 127.0.0.1:$RELAY_PORT
@@ -96,7 +96,7 @@ for run in "exit-late.script intro.script" "exit.script intro-late.script" "exit
     "exit.script intro-late.script"; do
     read -r hs js <<<"$run"
     relay_start 10 5 $((RANDOM))
-    net_run host 30 "$hs" host $HOST_PORT
+    net_run host 30 "$hs" host $HOST_PORT --no-port-mapping
     HOST_PID=$!
     sleep 0.5
     net_run joiner 30 "$js" join 127.0.0.1:$RELAY_PORT

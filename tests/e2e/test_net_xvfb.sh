@@ -46,7 +46,7 @@ counts() {
     done
 }
 
-start host host $PORT
+start host host $PORT --no-port-mapping
 press_until Return net-host-3-waiting shows_paper
 start joiner join 127.0.0.1:$PORT
 press_until Return net-joiner-3-menu main_page_shows 0 menu/bgr.png
