@@ -1,7 +1,8 @@
 #!/bin/bash
 # test_pads_mp.sh: a two-player round played on two gamepads and no keyboard at all, on sdl12-compat with two
 # virtual controllers (vpad.cpp): pad 1 takes red through the intro and the menu into a SALOON BRAWL, pad 2
-# walks blue on the stick, each fires, red wins, Start leaves the winner screen and pad 1 chooses exit.
+# walks blue on the stick, each fires, red wins, Start leaves the winner screen, pad 2 works the menu until
+# pulled out, and pad 1 chooses exit.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
 fresh_shots pads
@@ -92,5 +93,19 @@ expect_counts "pads-05-shot$shot" 0 5
 
 pad_hold 1 $START 0.15
 wait_main_page pads-07-menu 0 menu/bgr.png
-choose_exit pads-08-exit menu/bgr.png
+
+# Pad 2 works the menu too: held Down steps the highlight each time the key guard opens (a little over
+# 200 ms). Pulled out, the pad lets go, and the highlight stays where it is.
+pad "2 button $DPAD_DOWN 1"
+sleep 0.3
+pad "2 detach"
+e2e_shot pads-08-pulled-out >/dev/null
+main_lit pads-08-pulled-out menu/bgr.png
+[ "$LIT" -gt 0 ] || e2e_fail "pads-08-pulled-out: pad 2's Down did not move the highlight (item $LIT)"
+stayed=$LIT
+sleep 0.5
+e2e_shot pads-09-let-go >/dev/null
+main_lit pads-09-let-go menu/bgr.png
+[ "$LIT" = "$stayed" ] || e2e_fail "pads-09-let-go: the pulled-out pad still holds Down (item $stayed, then $LIT)"
+choose_exit pads-10-exit menu/bgr.png
 echo "PASS: a round played to its winner on two pads, no keyboard"
