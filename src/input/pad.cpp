@@ -133,8 +133,11 @@ void padsOpen() {
     controllerLayout = SDL_Linked_Version()->patch >= 50 && layout && atoi(layout) != 0;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) < 0) return;  // no joysticks here: the keyboard plays
     SDL_JoystickEventState(SDL_IGNORE);  // read once a pass: no event of theirs crowds the queue
-    for (int i = 0; i < SDL_NumJoysticks() && padCount < MAX_PADS; i++)
-        if (SDL_Joystick* j = SDL_JoystickOpen(i)) pads[padCount++] = j;
+    for (int i = 0; i < SDL_NumJoysticks() && padCount < MAX_PADS; i++) {
+        SDL_Joystick* j = SDL_JoystickOpen(i);
+        if (j && SDL_JoystickNumButtons(j) >= 2) pads[padCount++] = j;
+        else if (j) SDL_JoystickClose(j);  // no pad: a laptop's accelerometer would walk red at every tilt
+    }
 }
 
 int padsOpened() { return padCount; }
