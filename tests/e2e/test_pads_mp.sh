@@ -57,8 +57,8 @@ pad_hold 2 $X 0.15
 e2e_shot pads-03-blue-fired >/dev/null
 expect_pic pads-03-blue-fired P2/hrac_right_cs.png 20 430 $(differing_points P2/hrac_right.png P2/hrac_right_cs.png 4)
 
-# Both up against the street's far edge: red on the D-pad, blue on the stick. Red's shots then take blue's five lives; each time blue stands up elsewhere, and his stick takes
-# him left, away from red, and up again.
+# Both up against the street's far edge: red on the D-pad, blue on the stick. Red's shots then take blue's
+# five lives; each time blue stands up elsewhere, and his stick takes him left, away from red, and up again.
 pad "1 button $DPAD_UP 1"
 stick 2 1 -$FULL_TRAVEL 2.3
 pad "1 button $DPAD_UP 0"
