@@ -25,6 +25,13 @@ static const char BLUE_KEYS[] =
     "  blue cowboy   W A S D walk, Q fires\n"
     "  K             ends the game during a round\n";
 #endif
+#if defined(KORVADO_NET)
+static const char PADS_DRIVE[] = "the first drives your cowboy";
+#elif defined(KORVADO_SP)
+static const char PADS_DRIVE[] = "the first drives red";
+#else
+static const char PADS_DRIVE[] = "the first drives red, the second blue";
+#endif
 
 bool fullScreen;
 int netRole;
@@ -54,6 +61,13 @@ static void help() {
            "%s"
            "  Escape        leaves a round for the menu; Escape on the main page goes back to it\n\n",
            BLUE_KEYS);
+    printf("Gamepads (plugged in before the game starts; any works the menu):\n"
+           "  pads          %s\n"
+           "  walk          the D-pad or the left stick\n"
+           "  fire          A, X, the right shoulder or trigger\n"
+           "  Return        Start, or A outside a round\n"
+           "  Escape        B or Back\n\n",
+           PADS_DRIVE);
     printf("Game types:\n"
            "  WHISKEY HUNT  the first to hold five bottles wins; a hit costs the victim a bottle\n"
            "  SALOON BRAWL  five lives each; a hit costs one, a bottle gives one back\n"

@@ -5,6 +5,7 @@
 #include "lockstep.h"
 #include "game.h"
 #include "netscript.h"
+#include "input/pad.h"
 #include "net/link.h"
 
 #include <algorithm>
@@ -284,6 +285,7 @@ int stretchFor(int8_t ownSlack, int8_t otherSlack) {
 
 uint8_t keyboardBits() {
     Uint8* k = SDL_GetKeyState(nullptr);
+    padsToKeys(k, gameBezi);
     uint8_t b = 0;
     if (k[SDLK_UP] || k[SDLK_w]) b |= IN_UP;
     if (k[SDLK_DOWN] || k[SDLK_s]) b |= IN_DOWN;

@@ -29,7 +29,8 @@ bool lockstepHosting();
 FILE* netTrace();
 unsigned long long netMicroseconds();  // the trace's clock
 uint32_t stateHash();              // every value the game's next pass depends on, hashed
-// The local player's input bits, from SDL's keyboard (arrow keys or W A S D, Right Ctrl or Q, Return, Escape).
+// The local player's input bits, from SDL's keyboard and the pads pressed into it (arrow keys or W A S D,
+// Right Ctrl or Q, Return, Escape).
 uint8_t keyboardBits();
 // Both players' bits as the game's keys: red's from the host, blue's from the joiner; the menu follows the
 // host; the joiner's Escape counts in a round and on a winner screen, his Return on a winner screen.

@@ -1,5 +1,6 @@
 // startup.cpp: the life of the program: start-up and asset loading, the frame loop, shutdown.
 #include "game.h"
+#include "input/pad.h"
 
 #include <SDL_image.h>
 #include <cstdio>
@@ -248,10 +249,12 @@ static void setWindowIcon() {
 // Opens the window or the full screen; returns the exit status, or -1 when the display is up.
 static int openDisplay() {
     setUpPacing();
+    padsPrepare();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
+    padsOpen();
     setWindowIcon();
     Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (fullScreen ? SDL_FULLSCREEN : 0);
     screen = SDL_SetVideoMode(800, 600, 32, flags);
@@ -351,12 +354,14 @@ void paceFrame() {
 
 void startPass() { passStart = tickSource(); }
 
-// This machine's own inputs: the frame time (in a pass of the frame loop), one event, SDL's keyboard.
+// This machine's own inputs: the frame time (in a pass of the frame loop), one event, SDL's keyboard
+// with the pads' buttons pressed into it.
 bool localInputs(bool timed) {
     startPass();
     if (timed) frameTime();
     bool got = SDL_PollEvent(&event) != 0;
     keys = SDL_GetKeyState(nullptr);
+    padsToKeys(keys, gameBezi);
     return got;
 }
 
@@ -383,6 +388,7 @@ void shutDown() {
     screen = nullptr;
     SDL_FreeSurface(icon);
     icon = nullptr;
+    padsClose();
     SDL_Quit();
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "game.h"
 #include "harness.h"
+#include "input/pad.h"
 
 #include <SDL_mixer.h>
 #include <csignal>
@@ -288,7 +289,8 @@ TEST(CommandLine, HelpVersionAndWrongArgumentsAnswerWithoutAWindow) {
     std::string out, err;
     for (const char* arg : {"--help", "-h"}) {
         EXPECT_EQ(answer(arg, &out, &err), 0) << arg;
-        for (const char* word : {"usage: korvado_mp [fullscreen]", "Right Ctrl", "Q fires", "SHOWDOWN"})
+        for (const char* word : {"usage: korvado_mp [fullscreen]", "Right Ctrl", "Q fires", "SHOWDOWN",
+                                 "the first drives red, the second blue", "B or Back"})
             EXPECT_NE(out.find(word), std::string::npos) << arg << " lacks " << word << ": " << out;
         EXPECT_EQ(err, "") << arg;
     }
@@ -348,4 +350,105 @@ TEST(Platform, RunsOnTheSdlImplementationItsPassNames) {
     const char* pass = getenv("KORVADO_SDL");
     if (!pass) GTEST_SKIP() << "not run from a named test pass";
     EXPECT_STREQ(pass, compat ? "sdl12-compat" : "classic");
+}
+
+// ---- gamepads: the mapping over a pad's state, no device ----
+
+static PadState controllerPad(std::initializer_list<int> held) {
+    PadState p{};
+    p.controller = true;
+    p.buttonCount = 22;
+    for (int b : held) p.buttons |= 1u << b;
+    return p;
+}
+
+static unsigned bit(int control) { return 1u << control; }
+
+TEST(Pads, TheStickHasADeadZoneAndADiagonalIsTwoDirections) {
+    PadState p = controllerPad({});
+    p.axes[0] = 32767 / 3, p.axes[1] = -32767 / 3;
+    EXPECT_EQ(padControls(p), 0u) << "a third of the travel is still the dead zone";
+    p.axes[0] = 32767 / 3 + 1, p.axes[1] = -32768;
+    EXPECT_EQ(padControls(p), bit(PAD_RIGHT) | bit(PAD_UP));
+    p.axes[0] = -20000, p.axes[1] = 20000;
+    EXPECT_EQ(padControls(p), bit(PAD_LEFT) | bit(PAD_DOWN));
+    EXPECT_EQ(padControls(controllerPad({11, 14})), bit(PAD_UP) | bit(PAD_RIGHT)) << "the D-pad";
+    PadState classic{};
+    classic.buttonCount = 10;
+    classic.hat = SDL_HAT_LEFTDOWN;
+    EXPECT_EQ(padControls(classic), bit(PAD_LEFT) | bit(PAD_DOWN)) << "the hat of a pad known by numbers";
+}
+
+TEST(Pads, EveryLayoutHasFireAStartAndBack) {
+    EXPECT_EQ(padControls(controllerPad({0})), bit(PAD_A));
+    for (int fire : {2, 10}) EXPECT_EQ(padControls(controllerPad({fire})), bit(PAD_FIRE)) << fire;
+    PadState trigger = controllerPad({});
+    trigger.axes[5] = 30000;
+    EXPECT_EQ(padControls(trigger), bit(PAD_FIRE)) << "the right trigger";
+    for (int back : {1, 4}) EXPECT_EQ(padControls(controllerPad({back})), bit(PAD_BACK)) << back;
+    EXPECT_EQ(padControls(controllerPad({6})), bit(PAD_START));
+    EXPECT_EQ(padControls(controllerPad({3, 5, 9})), 0u) << "Y, Guide and the left shoulder do nothing";
+    PadState classic{};
+    classic.buttonCount = 12;  // the highest two of the first ten are Back and Start
+    unsigned want[10] = {bit(PAD_A), bit(PAD_BACK), bit(PAD_FIRE), bit(PAD_FIRE), bit(PAD_FIRE),
+                         bit(PAD_FIRE), bit(PAD_FIRE), bit(PAD_FIRE), bit(PAD_BACK), bit(PAD_START)};
+    for (int b = 0; b < 12; b++) {
+        classic.buttons = 1u << b;
+        EXPECT_EQ(padControls(classic), b < 10 ? want[b] : 0u) << "button " << b;
+    }
+    classic.buttonCount = 4, classic.buttons = 1u << 3;
+    EXPECT_EQ(padControls(classic), bit(PAD_FIRE)) << "a small pad has no Back and Start";
+}
+
+// One pass of pads over the key array, as localInputs makes it.
+static void padPass(PadMerge& m, Uint8* k, bool inRound, unsigned pad0, unsigned pad1 = 0, int pads = 2) {
+    unsigned controls[2] = {pad0, pad1};
+    padMerge(m, controls, pads, inRound, k);
+}
+
+TEST(Pads, APressIsAKeyPressThatAScreenConsumesUntilLetGo) {
+    static Uint8 k[SDLK_LAST];
+    PadMerge m{};
+    padPass(m, k, false, bit(PAD_START));
+    EXPECT_EQ(k[SDLK_RETURN], 1);
+    k[SDLK_RETURN] = 0;  // a screen took it
+    padPass(m, k, false, bit(PAD_START));
+    EXPECT_EQ(k[SDLK_RETURN], 0) << "a consumed press stays consumed while held";
+    padPass(m, k, false, 0);
+    padPass(m, k, false, bit(PAD_START));
+    EXPECT_EQ(k[SDLK_RETURN], 1) << "pressed again";
+    padPass(m, k, false, 0);
+    EXPECT_EQ(k[SDLK_RETURN], 0);
+
+    padPass(m, k, true, bit(PAD_A));
+    EXPECT_EQ(k[SDLK_RCTRL], 1) << "A fires in a round";
+    EXPECT_EQ(k[SDLK_RETURN], 0);
+    padPass(m, k, false, bit(PAD_A));
+    EXPECT_EQ(k[SDLK_RETURN], 0) << "the shot that won does not close the winner screen";
+    padPass(m, k, false, 0);
+    padPass(m, k, false, bit(PAD_A));
+    EXPECT_EQ(k[SDLK_RETURN], 1);
+
+    padPass(m, k, false, 0);
+    k[SDLK_ESCAPE] = 1;  // held on the keyboard
+    padPass(m, k, false, bit(PAD_BACK));
+    padPass(m, k, false, 0);
+    EXPECT_EQ(k[SDLK_ESCAPE], 1) << "the keyboard still holds it";
+}
+
+TEST(Pads, TheFirstPadIsRedTheSecondBlueAndAPulledOutPadHoldsNothing) {
+    static Uint8 k[SDLK_LAST];
+    PadMerge m{};
+    unsigned walkFire = bit(PAD_UP) | bit(PAD_LEFT) | bit(PAD_FIRE);
+    padPass(m, k, true, walkFire, bit(PAD_RIGHT) | bit(PAD_A));
+    for (int key : {SDLK_UP, SDLK_LEFT, SDLK_RCTRL, SDLK_d, SDLK_q}) EXPECT_EQ(k[key], 1) << key;
+    for (int key : {SDLK_w, SDLK_a, SDLK_RIGHT, SDLK_RETURN, SDLK_k}) EXPECT_EQ(k[key], 0) << key;
+    padPass(m, k, true, 0, 0);  // both pulled out: SDL reads them as let go
+    for (int key : PAD_KEYS) EXPECT_EQ(k[key], 0) << key;
+
+    padPass(m, k, false, 0, bit(PAD_DOWN));
+    EXPECT_EQ(k[SDLK_DOWN], 1) << "the second pad chooses in the menu too";
+    padPass(m, k, true, 0, bit(PAD_DOWN));
+    EXPECT_EQ(k[SDLK_DOWN], 0) << "but never walks red";
+    EXPECT_EQ(k[SDLK_s], 1) << "blue walks on, as with his key held";
 }

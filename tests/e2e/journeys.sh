@@ -1,6 +1,7 @@
 # journeys.sh: what the journey scripts share: starting the game, looking for pictures on the screen,
 # walking the menu, reading the heads-up display and timing how fast a close request ends the game.
-# Sourced after lib.sh by test_close.sh, test_fullscreen.sh, test_keys_mp.sh, test_journey_sp.sh, test_bottles_mp.sh.
+# Sourced after lib.sh by test_close.sh, test_fullscreen.sh, test_keys_mp.sh, test_journey_sp.sh, test_bottles_mp.sh,
+# test_pads_mp.sh.
 IMG="$KORVADO_BUILD_DIR/images"
 WX=0
 WY=0

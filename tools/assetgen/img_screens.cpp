@@ -162,16 +162,21 @@ void cowboyKeys(Canvas& c, const char* name, Col col, std::initializer_list<cons
 }
 
 void instructionKeys(Canvas& c) {
-    drawText(c, "HOW TO PLAY", 400, 64, heading(36));
-    cowboyKeys(c, "RED COWBOY", RED_INK, {"UP", "DOWN", "LEFT", "RIGHT"}, "RIGHT CTRL", 112);
-    cowboyKeys(c, "BLUE COWBOY", BLUE_INK, {"W", "A", "S", "D"}, "Q", 150);
-    line(c, "In the two-player game the blue cowboy is the second player; alone, you face the computer.", 80, 180, 14, INK);
-    float x = keyRow(c, {"ESC"}, 80, 214);
-    line(c, "back to the menu (the round waits)", x + 4, 214, 15, INK);
-    x = keyRow(c, {"K"}, 440, 214);
-    line(c, "quits the two-player game", x + 4, 214, 15, INK);
-    line(c, "Shoot along the street: a cowboy level with you, a few steps ahead, goes down.", 80, 248, 14, INK);
-    line(c, "The six-gun needs two seconds to reload after every shot.", 80, 270, 14, INK);
+    drawText(c, "HOW TO PLAY", 400, 58, heading(34));
+    cowboyKeys(c, "RED COWBOY", RED_INK, {"UP", "DOWN", "LEFT", "RIGHT"}, "RIGHT CTRL", 102);
+    cowboyKeys(c, "BLUE COWBOY", BLUE_INK, {"W", "A", "S", "D"}, "Q", 136);
+    line(c, "GAMEPADS", 80, 170, 20, INK, SLAB_BOLD);
+    float x = keyRow(c, {"D-PAD", "STICK"}, 250, 170);
+    line(c, "walk", x + 4, 170, 16, INK);
+    x = keyRow(c, {"A", "X", "RB", "RT"}, 560, 170);
+    line(c, "fire", x + 4, 170, 16, INK);
+    line(c, "The first gamepad plays red, the second blue: plug them in before the game starts.", 80, 198, 14, INK);
+    line(c, "In the two-player game the blue cowboy is the second player; alone, you face the computer.", 80, 220, 14, INK);
+    x = keyRow(c, {"ESC", "B", "BACK"}, 80, 248);
+    line(c, "to the menu (the round waits)", x + 4, 248, 15, INK);
+    x = keyRow(c, {"K"}, 480, 248);
+    line(c, "quits the two-player game", x + 4, 248, 15, INK);
+    line(c, "Shoot a cowboy level with you, a few steps ahead; the six-gun reloads in two seconds.", 80, 276, 14, INK);
 }
 
 void gameTypes(Canvas& c) {
@@ -198,7 +203,8 @@ Image instructions(const Canvas& paper) {
     Canvas c = paper;
     instructionKeys(c);
     gameTypes(c);
-    line(c, "UP / DOWN choose, ENTER selects, ESC returns", 400, 560, 14, rgb(110, 80, 54), SLAB_BOLD, 0);
+    line(c, "UP / DOWN or D-PAD choose, ENTER or START selects, ESC or B returns", 400, 560, 14, rgb(110, 80, 54),
+         SLAB_BOLD, 0);
     return finish(c, false);
 }
 
