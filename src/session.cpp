@@ -4,6 +4,7 @@
 #include "lockstep.h"
 #include "netscript.h"
 #include "text.h"
+#include "input/pad.h"
 #include "net/link.h"
 #include "net/portmap.h"
 
@@ -40,12 +41,23 @@ static void showPage(const std::string& title, const std::vector<std::string>& l
     SDL_Flip(screen);
 }
 
-// The window's close button and Escape end the game from every screen of the session.
+// A pad's B or Back, pressed now: the pads press Escape in SDL's key array, and it is taken at once.
+static bool padEscape() {
+    Uint8* k = SDL_GetKeyState(nullptr);
+    Uint8 before = k[SDLK_ESCAPE];
+    padsToKeys(k, false);
+    bool pressed = !before && k[SDLK_ESCAPE];
+    if (pressed) k[SDLK_ESCAPE] = 0;
+    return pressed;
+}
+
+// The window's close button and Escape (or a pad's B or Back) end the game from every screen of the session.
 static bool leaving() {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (e.type == SDL_QUIT || (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE)) done = true;
     }
+    if (padEscape()) done = true;
     return done;
 }
 
