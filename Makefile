@@ -37,6 +37,7 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench
+	bash bench/timedemo.sh $(BENCH_BUILD)
 	bash bench/pacing.sh $(BENCH_BUILD)
 	bash bench/net.sh $(BENCH_BUILD)
 

@@ -1,7 +1,8 @@
 #!/bin/bash
 # test_net_session.sh: two korvado_net programs on this machine, headless, play a round of each game type
 # against each other through a relay that delays (50 ms each way), reorders and drops (5%) datagrams, their
-# inputs played from scripts. Their state hashes agree on every pass, and both see the same winners. First,
+# inputs played from scripts. Their state hashes agree on every pass, and both see the same winners; each side's
+# recording plays every pass it traced (the joiner's in korvado_mp, the host's in korvado_net). First,
 # joining a port where nobody listens gives a message and status 1 within 5 seconds.
 source "$E2E_LIB"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -13,6 +14,7 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 BASE=$((20000 + ($$ % 4000) * 10))  # ports of this run's own: HOST, RELAY, NOBODY
 HOST_PORT=$BASE RELAY_PORT=$((BASE + 1)) NOBODY_PORT=$((BASE + 2))
 RELAY_PID=""
+finals=""
 trap '[ -n "$RELAY_PID" ] && kill $RELAY_PID 2>/dev/null; e2e_cleanup' EXIT
 
 # net_run NAME SCRIPT ARGS...: starts korvado_net in the background, its trace and output under WORK/NAME.
@@ -38,10 +40,10 @@ echo "joining nobody: the message, then status 1, $ms ms after joining began"
 # ---- a whole session through the relay ----
 "$KORVADO_BUILD_DIR/tools/relay" $RELAY_PORT $HOST_PORT 50 20 5 11 >"$WORK/relay.out" &
 RELAY_PID=$!
-net_run host host.script host $HOST_PORT
+net_run host host.script --record "$WORK/host.kvd" host $HOST_PORT
 HOST_PID=$!
 sleep 1
-net_run joiner joiner.script join 127.0.0.1:$RELAY_PORT
+net_run joiner joiner.script --record "$WORK/joiner.kvd" join 127.0.0.1:$RELAY_PORT
 JOINER_PID=$!
 wait $JOINER_PID || e2e_fail "the joiner ended with status $?: $(tail -n 20 "$WORK/joiner.out")"
 wait $HOST_PID || e2e_fail "the host ended with status $?: $(tail -n 20 "$WORK/host.out")"
@@ -62,4 +64,12 @@ cmp -s <(head -n "$passes" "$WORK/host.hashes") "$WORK/joiner.hashes" ||
 expected=$'winner type 0 red 1 blue 0\nwinner type 1 red 1 blue 0\nwinner type 2 red 0 blue 1'
 [ "$(cat "$WORK/host.winners")" = "$expected" ] || e2e_fail "the host saw other winners: $(cat "$WORK/host.winners")"
 cmp -s "$WORK/host.winners" "$WORK/joiner.winners" || e2e_fail "the two saw different winners"
+for side in host:korvado_net joiner:korvado_mp; do
+    name=${side%%:*}
+    out=$(cd "$BIN" && ./${side#*:} --timedemo "$WORK/$name.kvd") || e2e_fail "the $name's recording: $out"
+    echo "$out"
+    [[ "$out" == *" $(wc -l <"$WORK/$name.hashes") passes in "* ]] || e2e_fail "the $name's recording lacks passes"
+    finals+=" ${out##* }"
+done
+[ "$(echo $finals | tr ' ' '\n' | uniq | wc -l)" = 1 ] || e2e_fail "the two recordings end in other states:$finals"
 echo "PASS: $passes passes with the same state on both sides; winners: red, red, blue on both"
