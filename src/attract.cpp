@@ -80,12 +80,7 @@ void playAttract() {
     nextType = (nextType + 1) % 3;
     if (!loadDemo(path, d)) return;
     Saved s = saved();
-    playerBegin(d, pacing, true);
-    bool (*before)(bool) = takeInputs;
-    takeInputs = playerInputs;
-    while (!done) framePass();
-    takeInputs = before;
-    playerEnd();
+    playDemo(d, pacing, true);
     bool close = playerClosed();
     restore(s);
     for (int c = 0; c < 32; c++) FSOUND_StopSound(c);  // the demo's last laugh or shot

@@ -186,6 +186,15 @@ bool playerInputs(bool timed) {
     return (p.extra & DEMO_CLOSE) != 0;
 }
 
+void playDemo(const Demo& d, bool paced, bool attract) {
+    playerBegin(d, paced, attract);
+    bool (*before)(bool) = takeInputs;
+    takeInputs = playerInputs;
+    while (!done) framePass();
+    takeInputs = before;
+    playerEnd();
+}
+
 void playerEnd() {
     pacing = pacedBefore;
     keys = SDL_GetKeyState(nullptr);
@@ -213,12 +222,7 @@ int demoRun() {
     if (demoMode != DEMO_PLAY && demoMode != DEMO_TIME) return -1;
     FMUSIC_PlaySong(music);
     auto start = std::chrono::steady_clock::now();
-    playerBegin(named, pacing, false);
-    bool (*before)(bool) = takeInputs;
-    takeInputs = playerInputs;
-    while (!done) framePass();
-    takeInputs = before;
-    playerEnd();
+    playDemo(named, pacing, false);
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (desync)
         fprintf(stderr, "korvado: demo %s: the game no longer plays it the same (pass %u of %zu)\n", demoPath.c_str(),

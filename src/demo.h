@@ -62,6 +62,8 @@ bool editionPlays(uint8_t edition); // whether this program plays a demo of that
 void playerBegin(const Demo& d, bool paced, bool attract);
 bool playerInputs(bool timed);  // takeInputs while a demo plays
 void playerEnd();               // after the demo: pacing as it was, SDL's keys, no event left over
+// Plays `d` through the frame loop from its start to its end (or until it is stopped), as playerBegin.
+void playDemo(const Demo& d, bool paced, bool attract);
 bool playerClosed();            // the window's close button was pressed during the demo
 bool playerDesynced();          // the game asked for a pass of the other kind than the demo holds
 uint32_t playerPass();          // passes played

@@ -24,7 +24,7 @@ static uint32_t get32(const uint8_t* p) { return get16(p) | get16(p + 2) << 16; 
 static uint32_t crc(uint32_t from, const uint8_t* p, size_t n) { return uint32_t(crc32(from, p, uInt(n))); }
 
 static void encodeHeader(const Demo& d, std::vector<uint8_t>& b) {
-    b.insert(b.end(), MARK, MARK + 8);
+    for (char c : MARK) b.push_back(uint8_t(c));
     b.push_back(DEMO_FORMAT);
     b.push_back(d.edition);
     for (size_t i = 0; i < 6; i++) b.push_back(i < d.version.size() ? uint8_t(d.version[i]) : 0);

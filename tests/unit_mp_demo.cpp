@@ -143,7 +143,9 @@ TEST(Demo, AnotherVersionOrEditionIsNamedOnStderr) {
         EXPECT_EQ(loadDemo(path, back), c.plays) << c.says;
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(err.empty(), c.plays) << err;
-        if (!c.plays) EXPECT_NE(err.find(path + ": " + c.says), std::string::npos) << err;
+        if (!c.plays) {
+            EXPECT_NE(err.find(path + ": " + c.says), std::string::npos) << err;
+        }
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.plays ? 0 : 1) << err;
     }
     remove(path.c_str());

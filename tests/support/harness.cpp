@@ -61,12 +61,7 @@ bool sameArea(SDL_Surface* a, int x, int y, SDL_Surface* b, int bx, int by, int 
 uint32_t playDemoFile(const std::string& path, int* winner) {
     Demo d;
     EXPECT_TRUE(loadDemo(path, d)) << path;
-    playerBegin(d, false, false);
-    bool (*before)(bool) = takeInputs;
-    takeInputs = playerInputs;
-    while (!done) framePass();
-    takeInputs = before;
-    playerEnd();
+    playDemo(d, false, false);
     EXPECT_FALSE(playerDesynced()) << path << " at pass " << playerPass();
     EXPECT_EQ(playerPass(), d.passes.size()) << path;
     int red = Hrac1->whiskeyCount, blue = Hrac2->whiskeyCount;
