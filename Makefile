@@ -39,6 +39,7 @@ bench: deps
 	@# every part runs; the status is 0 only when every goal printed is met
 	@status=0; \
 	(cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench) || status=1; \
+	bash bench/timedemo.sh $(BENCH_BUILD) || status=1; \
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
 	exit $$status

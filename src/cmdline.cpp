@@ -1,4 +1,5 @@
 // cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
+#include "demo.h"
 #include "game.h"
 
 #include <cstdio>
@@ -53,6 +54,9 @@ static void help() {
            DEFAULT_PORT, DEFAULT_PORT);
 #endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
+           "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
+           "  --playdemo FILE    play the recorded game in FILE back; Escape ends it\n"
+           "  --timedemo FILE    play it as fast as the machine can, then print the passes per second\n"
            "  --help, -h    show this help and exit\n"
            "  --version     show the version and exit\n\n");
     printf("Keys:\n"
@@ -119,9 +123,32 @@ static bool readNetArguments(int argc, char* argv[]) {
 }
 #endif
 
+// "--record FILE", "--playdemo FILE" or "--timedemo FILE" in front of the other arguments: taken off them.
+static bool takeDemoArgument(int& argc, char**& argv) {
+    static const char* const OPTIONS[3] = {"--record", "--playdemo", "--timedemo"};
+    demoMode = DEMO_NONE;
+    for (int m = 0; m < 3; m++) {
+        if (argc < 2 || strcmp(argv[1], OPTIONS[m]) != 0) continue;
+        if (argc < 3 || !*argv[2]) return false;
+        demoMode = DEMO_RECORD + m;
+        demoPath = argv[2];
+        argv[2] = argv[0];
+        argv += 2, argc -= 2;
+        break;
+    }
+    return true;
+}
+
+static int wrongArguments() {
+    usageLine(stderr);
+    fprintf(stderr, "(%s --help tells more)\n", PROGRAM);
+    return 2;
+}
+
 int readCommandLine(int argc, char* argv[]) {
     fullScreen = false;
     netRole = NET_NONE;
+    if (!takeDemoArgument(argc, argv)) return wrongArguments();
     const char* arg = argc > 1 ? argv[1] : "";
     if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
         help();
@@ -132,7 +159,10 @@ int readCommandLine(int argc, char* argv[]) {
         return 0;
     }
 #ifdef KORVADO_NET
-    if (argc > 1 && readNetArguments(argc, argv)) return -1;
+    bool played = demoMode == DEMO_PLAY || demoMode == DEMO_TIME;  // a demo plays without the network
+    fullScreen = played && argc == 2 && strcmp(arg, "fullscreen") == 0;
+    if (played && (argc == 1 || fullScreen)) return -1;
+    if (!played && argc > 1 && readNetArguments(argc, argv)) return -1;
 #else
     if (argc < 2) return -1;
     if (strcmp(arg, "fullscreen") == 0) {
@@ -140,7 +170,5 @@ int readCommandLine(int argc, char* argv[]) {
         return -1;
     }
 #endif
-    usageLine(stderr);
-    fprintf(stderr, "(%s --help tells more)\n", PROGRAM);
-    return 2;
+    return wrongArguments();
 }

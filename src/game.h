@@ -3,6 +3,8 @@
 #define KORVADO_GAME_H
 
 #include <SDL.h>
+#include <cstdint>
+#include <random>
 #include <string>
 #include "sprite.h"
 #include "audio/audio.h"
@@ -31,6 +33,8 @@ extern float cPause;     // ms since the countdown began
 extern int r;            // the last random draw (0-9) that chose the cry on a hit
 extern Uint8* keys;      // SDL's own key-state array (never a copy)
 extern SDL_Event event;  // the record every event poll fills
+extern std::mt19937 gameDraws;  // the generator behind gameRand
+extern uint32_t gameSeed;       // the seed gameSrand last took
 extern int schannel;     // the sound channel that shutdown stops
 
 // ---- objects ----
@@ -146,6 +150,7 @@ extern Uint32 frameBudgetMs;           // the shortest pass when nothing waits f
 extern bool pacing;                    // passes wait for the display's refresh or the frame budget
 void setUpPacing();                    // pacing on unless KORVADO_NO_PACING is set; asks sdl12-compat for vsync
 void paceFrame();                      // waits out the rest of this pass's frame budget
+uint32_t stateHash();                  // every value the game's next pass depends on, hashed (statehash.cpp)
 void shutDown();                       // releases the cowboys, the sound and SDL
 void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of the screen
 

@@ -237,40 +237,7 @@ void noteHash(bool keyWaiting) {
     }
 }
 
-void mixHash(uint32_t& h, const void* p, size_t n) {
-    const unsigned char* b = (const unsigned char*)p;
-    for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 16777619u;  // FNV-1a
-}
-
-template <typename T>
-void mix(uint32_t& h, const T& v) {
-    mixHash(h, &v, sizeof v);
-}
-
-void mixPlayer(uint32_t& h, const Player* p) {
-    mix(h, p->whiskeyCount), mix(h, p->dead), mix(h, p->canShoot), mix(h, p->shooting);
-    mix(h, p->x), mix(h, p->y), mix(h, p->smer), mix(h, p->motion), mix(h, p->frame);
-    mix(h, p->animTime), mix(h, p->delta), mix(h, p->deadTime), mix(h, p->speed), mix(h, p->reloadTime);
-    mix(h, p->rect.x), mix(h, p->rect.y), mix(h, p->rect.w), mix(h, p->rect.h);
-}
-
 }  // namespace
-
-uint32_t stateHash() {
-    uint32_t h = 2166136261u;
-    bool flags[] = {done, menuBezi, gameBezi, gameOver, canEsc, canGEsc, mCanMove, doCount, p2justdied};
-    mixHash(h, flags, sizeof flags);
-    int numbers[] = {gameMode, wLimit, volbamenu, pozicemenu, r};
-    mixHash(h, numbers, sizeof numbers);
-    float times[] = {delta, mPause, cPause};
-    mixHash(h, times, sizeof times);
-    mixPlayer(h, Hrac1);
-    mixPlayer(h, Hrac2);
-    mix(h, whiskey.x), mix(h, whiskey.y), mix(h, whiskey.drawn), mix(h, whiskey.hidden), mix(h, whiskey.frame);
-    mix(h, whiskey.timer), mix(h, whiskey.rect.x), mix(h, whiskey.rect.y), mix(h, whiskey.rect.w), mix(h, whiskey.rect.h);
-    for (int k : SYNCED_KEYS) mix(h, netKeys[k]);
-    return h;
-}
 
 uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch) {
     uint32_t due = last + budget + stretch;

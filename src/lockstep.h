@@ -28,7 +28,6 @@ bool lockstepHosting();
 // change, the winners and how sessions end; null without it.
 FILE* netTrace();
 unsigned long long netMicroseconds();  // the trace's clock
-uint32_t stateHash();              // every value the game's next pass depends on, hashed
 // The local player's input bits, from SDL's keyboard and the pads pressed into it (arrow keys or W A S D,
 // Right Ctrl or Q, Return, Escape).
 uint8_t keyboardBits();

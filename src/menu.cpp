@@ -1,4 +1,5 @@
 // menu.cpp: the main menu with its four pages, and the start of a round.
+#include "demo.h"
 #include "game.h"
 
 // Draws a whole picture with its top-left corner at `at` (null: the corner of the screen).
@@ -74,8 +75,10 @@ static void menuStep(int step) {
     wrapChoice();
 }
 
-// One frame of the menu: draw the page, act on at most one key, run the key guard.
+// One frame of the menu: a demo when the main page has been left alone, then draw the page, act on at most
+// one key, run the key guard.
 void menu() {
+    attractWatch();
     drawPage();
     if (keys[SDLK_ESCAPE] && canEsc && mCanMove) menuEscape();
     if (keys[SDLK_UP] && mCanMove) menuStep(-1);

@@ -1,5 +1,6 @@
 // session.cpp: korvado_net's sessions: the host waits for a player, the joiner rides in, they greet each other
 // (versions, the round trip, the seed), play in lockstep, and each learns when the other has gone.
+#include "demo.h"
 #include "game.h"
 #include "lockstep.h"
 #include "netscript.h"
@@ -94,14 +95,14 @@ static bool receive(Message& m, Uint32 ms, bool* gone) {
 static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
     resetGameState();
     gameSrand(seed);
+    demoNoteReset(seed);
     lockstepBegin(hosting, delay);
-    bool (*before)(bool) = takeInputs;
-    takeInputs = lockstepInputs;
+    bool (*before)(bool) = swapInputs(lockstepInputs);  // under the recorder when the session is recorded
     while (!done && lockstepEnd() == SESSION_RUNNING) framePass();
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
     // is this player's own leaving, which the other learns from the link.
     if (done && event.type != SDL_QUIT && lockstepEnd() == SESSION_RUNNING) lockstepLinger();
-    takeInputs = before;
+    swapInputs(before);
     keys = SDL_GetKeyState(nullptr);
     lockstepFinish();
     return lockstepEnd();

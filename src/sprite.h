@@ -4,8 +4,8 @@
 
 #include <SDL.h>
 
-// The game's random draws: the standard library's generator (korvado_net: one of the game's own, since the
-// sound library draws from the standard one on its own thread, and two machines' games must draw alike).
+// The game's random draws, from a generator of the game's own: the sound library draws from the standard
+// library's on its own thread, and a demo or two machines' games must draw alike from the same seed.
 int gameRand();
 void gameSrand(unsigned seed);
 

@@ -1,4 +1,5 @@
 // startup.cpp: the life of the program: start-up and asset loading, the frame loop, shutdown.
+#include "demo.h"
 #include "game.h"
 #include "input/pad.h"
 
@@ -270,6 +271,8 @@ int startUp(int argc, char* argv[]) {
     initState();
     int status = readCommandLine(argc, argv);  // answered before SDL starts, display or not
     if (status >= 0) return status;
+    status = demoPrepare();  // a demo to play is read before the window opens
+    if (status >= 0) return status;
     findAssets();
     status = openDisplay();
     if (status >= 0) return status;
@@ -340,7 +343,7 @@ static Uint32 passStart;  // when the current pass took its inputs
 
 void setUpPacing() {
     const char* off = getenv("KORVADO_NO_PACING");
-    pacing = !(off && *off && strcmp(off, "0") != 0);
+    pacing = !(off && *off && strcmp(off, "0") != 0) && demoMode != DEMO_TIME;
 #ifndef KORVADO_NET
     if (pacing) setenv("SDL12COMPAT_SYNC_TO_VBLANK", "1", 0);  // the player's own setting wins
 #endif
@@ -395,13 +398,18 @@ void shutDown() {
 int SDL_main(int argc, char* argv[]) {
     int status = startUp(argc, argv);
     if (status >= 0) return status;
-    playIntro();
+    status = demoRun();  // --playdemo and --timedemo play instead of the intro and the game
+    if (status < 0) {
+        playIntro();
+        demoStartRecording();
 #ifdef KORVADO_NET
-    status = done ? 0 : playSessions();
+        status = done ? 0 : playSessions();
 #else
-    while (!done) framePass();
-    status = 0;
+        while (!done) framePass();
+        status = 0;
 #endif
+    }
+    demoFinish();
     shutDown();
     return status;
 }

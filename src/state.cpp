@@ -49,11 +49,11 @@ SDL_Surface *n1, *n2, *n3, *n0;
 FMUSIC_MODULE* music;
 FSOUND_SAMPLE *sgfire, *sy1, *sy2, *sy3, *swhis, *winS;
 
-#ifdef KORVADO_NET
-static std::mt19937 draws;
-int gameRand() { return int(draws() >> 1); }
-void gameSrand(unsigned seed) { draws.seed(seed); }
-#else
-int gameRand() { return rand(); }
-void gameSrand(unsigned seed) { srand(seed); }
-#endif
+std::mt19937 gameDraws;
+uint32_t gameSeed;
+int gameRand() { return int(gameDraws() >> 1); }
+
+void gameSrand(unsigned seed) {
+    gameSeed = seed;
+    gameDraws.seed(seed);
+}

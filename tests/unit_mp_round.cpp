@@ -151,9 +151,9 @@ TEST_F(Round, RedCannotAnswerBluesShotAndTheHitCryComesFromTheGenerator) {
     duel(500, 100);
     Hrac2->whiskeyCount = 3;
     K[SDLK_LEFT] = 0;
-    srand(7);
-    int cry = rand() % 10;
-    srand(7);
+    gameSrand(7);
+    int cry = gameRand() % 10;
+    gameSrand(7);
     frame(16);
     EXPECT_EQ(Hrac2->whiskeyCount, 2);
     EXPECT_EQ(r, cry);

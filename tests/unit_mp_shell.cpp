@@ -302,6 +302,9 @@ TEST(CommandLine, HelpVersionAndWrongArgumentsAnswerWithoutAWindow) {
         EXPECT_EQ(err.rfind("usage: korvado_mp [fullscreen]\n", 0), 0u) << arg << ": " << err;
         EXPECT_EQ(out, "") << arg;
     }
+    EXPECT_EQ(answer("--record", &out, &err), 2) << "a demo option wants its file";
+    EXPECT_EQ(answer("--playdemo /no/such.kvd", &out, &err), 1);
+    EXPECT_EQ(err, "korvado: demo /no/such.kvd: No such file or directory\n");
 }
 
 TEST(CommandLine, AMissingPictureNamesItsPathAndExitsWithOne) {

@@ -232,9 +232,9 @@ TEST_F(Actors, DyingNeverGoesBelowNoneAndShootingAfterDeathPosesOnAfterRespawn) 
 // Respawns land on the 7 x 4 grid, x drawn first, and start the walk cycle with frame 0.
 TEST_F(Actors, RespawnLandsOnTheGridWithAFreshWalkFrame) {
     for (unsigned seed = 1; seed <= 300; seed++) {
-        srand(seed);
-        int rx = rand() % 100, ry = rand() % 100;
-        srand(seed);
+        gameSrand(seed);
+        int rx = gameRand() % 100, ry = gameRand() % 100;
+        gameSrand(seed);
         Player p(scr, pics);
         p.smer = 'l';
         p.die();
@@ -331,9 +331,9 @@ TEST_F(Actors, PickupMarginsAreExact) {
 }
 
 TEST_F(Actors, PickupMovesTheBottleXFirstAndHidesIt) {
-    srand(77);
-    int rx = rand() % 100, ry = rand() % 100;
-    srand(77);
+    gameSrand(77);
+    int rx = gameRand() % 100, ry = gameRand() % 100;
+    gameSrand(77);
     Whiskey w;
     putBottle(w, 360, 300);
     w.timer = 90;

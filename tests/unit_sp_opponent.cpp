@@ -360,7 +360,7 @@ protected:
     void SetUp() override {
         bootGame();
         K = SDL_GetKeyState(NULL);
-        srand(7);
+        gameSrand(7);
         reflex = wReflex = 0;  // as at the start of a run
     }
     void TearDown() override { endGame(); }

@@ -1,5 +1,6 @@
 // unit_sp_shell.cpp: what start-up does differently in the single-player edition.
 #include <gtest/gtest.h>
+#include "demo.h"
 #include "game.h"
 #include "harness.h"
 
@@ -26,5 +27,19 @@ TEST(SinglePlayerStartUp, HasItsOwnCaptionAndMenuBackground) {
     EXPECT_FALSE(likeMp) << "the two menu backgrounds should tell the editions apart";
     SDL_FreeSurface(sp);
     SDL_FreeSurface(mp);
+    endGame();
+}
+
+// The computer's golden duel (recorded by demogen) to its hash and winner, and each shipped demo to a winner.
+TEST(SinglePlayerDemos, PlayToTheirWinners) {
+    bootGame();
+    int winner = -1;
+    EXPECT_EQ(playDemoFile(std::string(KORVADO_SOURCE_DIR) + "/tests/golden/sp-0.kvd", &winner), 0x7b7ee085u);
+    EXPECT_EQ(winner, 2);
+    for (int type = 0; type < 3; type++) {
+        playDemoFile(attractDemoPath(type), &winner);
+        EXPECT_EQ(gameMode, type);
+        EXPECT_TRUE(winner == 1 || winner == 2) << attractDemoPath(type);
+    }
     endGame();
 }

@@ -1,10 +1,11 @@
 #!/bin/bash
 # test_net_session.sh: two korvado_net programs on this machine, headless, play a round of each game type
 # against each other through a relay that delays (50 ms each way), reorders and drops (5%) datagrams, their
-# inputs played from scripts. Their state hashes agree on every pass, and both see the same winners; a third
-# player who joins meanwhile hears that the host is busy. First, joining a port where nobody listens gives a
-# message and status 1 within 5 seconds. Last, short sessions that the host's exit item ends, the final
-# inputs of one side or the other lost on purpose: both programs end with status 0, neither sees a departure.
+# inputs played from scripts. Their state hashes agree on every pass, and both see the same winners; each side's
+# recording plays every pass it traced (the joiner's in korvado_mp, the host's in korvado_net); a third player
+# who joins meanwhile hears that the host is busy. First, joining a port where nobody listens gives a message
+# and status 1 within 5 seconds. Last, short sessions that the host's exit item ends, the final inputs of one
+# side or the other lost on purpose: both programs end with status 0, neither sees a departure.
 source "$E2E_LIB"
 BIN="$KORVADO_BUILD_DIR/bin"
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
@@ -15,6 +16,7 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 BASE=$((20000 + ($$ % 4000) * 10))  # ports of this run's own: HOST, RELAY, NOBODY
 HOST_PORT=$BASE RELAY_PORT=$((BASE + 1)) NOBODY_PORT=$((BASE + 2))
 RELAY_PID=""
+finals=""
 trap '[ -n "$RELAY_PID" ] && kill $RELAY_PID 2>/dev/null; e2e_cleanup' EXIT
 
 # net_run NAME LIMIT SCRIPT ARGS...: starts korvado_net in the background, its trace and output under
@@ -60,10 +62,10 @@ echo "joining nobody: the message, then status 1, $ms ms after joining began"
 
 # ---- a whole session through the relay, and a third player who comes meanwhile ----
 relay_start 50 20 11
-net_run host 150 host.script host $HOST_PORT --no-port-mapping
+net_run host 150 host.script --record "$WORK/host.kvd" host $HOST_PORT --no-port-mapping
 HOST_PID=$!
 sleep 1
-net_run joiner 150 joiner.script join 127.0.0.1:$RELAY_PORT
+net_run joiner 150 joiner.script --record "$WORK/joiner.kvd" join 127.0.0.1:$RELAY_PORT
 JOINER_PID=$!
 for _ in $(seq 100); do grep -q "^pass 300 " "$WORK/host.trace" 2>/dev/null && break; sleep 0.1; done
 net_run third 20 intro.script join 127.0.0.1:$HOST_PORT
@@ -89,6 +91,14 @@ cmp -s <(head -n "$passes" "$WORK/host.hashes") "$WORK/joiner.hashes" ||
 expected=$'winner type 0 red 1 blue 0\nwinner type 1 red 1 blue 0\nwinner type 2 red 0 blue 1'
 [ "$(cat "$WORK/host.winners")" = "$expected" ] || e2e_fail "the host saw other winners: $(cat "$WORK/host.winners")"
 cmp -s "$WORK/host.winners" "$WORK/joiner.winners" || e2e_fail "the two saw different winners"
+for side in host:korvado_net joiner:korvado_mp; do
+    name=${side%%:*}
+    out=$(cd "$BIN" && ./${side#*:} --timedemo "$WORK/$name.kvd") || e2e_fail "the $name's recording: $out"
+    echo "$out"
+    [[ "$out" == *" $(wc -l <"$WORK/$name.hashes") passes in "* ]] || e2e_fail "the $name's recording lacks passes"
+    finals+=" ${out##* }"
+done
+[ "$(echo $finals | tr ' ' '\n' | uniq | wc -l)" = 1 ] || e2e_fail "the two recordings end in other states:$finals"
 echo "PASS: $passes passes with the same state on both sides; winners: red, red, blue on both"
 
 # ---- sessions the game ends: the host's exit item, the last inputs of one side lost ----

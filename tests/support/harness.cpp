@@ -1,5 +1,6 @@
 // harness.cpp: the in-process test harness: headless SDL drivers, sanitizer options and game boot.
 #include "harness.h"
+#include "demo.h"
 #include "game.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,19 @@ bool sameArea(SDL_Surface* a, int x, int y, SDL_Surface* b, int bx, int by, int 
         for (int i = 0; i < w; i++)
             if (pixelRGB(a, x + i, y + j) != pixelRGB(b, bx + i, by + j)) return false;
     return true;
+}
+
+uint32_t playDemoFile(const std::string& path, int* winner) {
+    Demo d;
+    EXPECT_TRUE(loadDemo(path, d)) << path;
+    playDemo(d, false, false);
+    EXPECT_FALSE(playerDesynced()) << path << " at pass " << playerPass();
+    EXPECT_EQ(playerPass(), d.passes.size()) << path;
+    int red = Hrac1->whiskeyCount, blue = Hrac2->whiskeyCount;
+    bool redWon = gameMode == 0 ? red >= wLimit : blue <= 0;
+    bool blueWon = gameMode == 0 ? blue >= wLimit : red <= 0;
+    *winner = (redWon ? 1 : 0) | (blueWon ? 2 : 0);
+    return stateHash();
 }
 
 std::string buildPath(const std::string& rel) { return std::string(KORVADO_BUILD_DIR) + "/" + rel; }

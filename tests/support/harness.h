@@ -18,6 +18,11 @@ Uint32 pixelRGB(SDL_Surface* s, int x, int y);
 // True when every pixel of the w x h area at (x, y) of a equals the same area of b at (bx, by).
 bool sameArea(SDL_Surface* a, int x, int y, SDL_Surface* b, int bx, int by, int w, int h);
 
+// Plays a demo file from its start through the real frame loop, as fast as it goes, on the booted game.
+// `winner`: 1 red, 2 blue, 3 both, 0 neither, by the counts the last round left. Fails the calling test when
+// the file is refused or the game no longer plays it the same. Returns the final state hash.
+uint32_t playDemoFile(const std::string& path, int* winner);
+
 // A full path into the build tree, e.g. buildPath("images/bgsml.png").
 std::string buildPath(const std::string& rel);
 
