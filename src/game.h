@@ -153,6 +153,8 @@ void paceFrame();                      // waits out the rest of this pass's fram
 uint32_t stateHash();                  // every value the game's next pass depends on, hashed (statehash.cpp)
 void shutDown();                       // releases the cowboys, the sound and SDL
 void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of the screen
+// A picture was drawn at r (as SDL clipped it; null: the whole surface) over what drawBackground laid on dst.
+void noteDrawn(SDL_Surface* dst, const SDL_Rect* r);
 
 // ---- sequences.cpp ----
 bool keyWait();  // blocks until Return or Escape (true) or a window-close request (false, sets done)

@@ -4,7 +4,9 @@
 
 // Draws a whole picture with its top-left corner at `at` (null: the corner of the screen).
 static void showPic(SDL_Surface* pic, SDL_Rect* at) {
-    if (pic) SDL_BlitSurface(pic, NULL, screen, at);
+    if (!pic) return;
+    SDL_BlitSurface(pic, NULL, screen, at);
+    noteDrawn(screen, at);
 }
 
 // One item of a list page: highlighted when it is the chosen one.

@@ -124,6 +124,7 @@ static void drawInDepth() {
 static void drawCount(int n, SDL_Rect* at) {
     if (n < 0 || n > 10) return;
     SDL_UpperBlit(wc[n], NULL, screen, at);
+    noteDrawn(screen, at);
 }
 
 // Blue's count top left, red's top right, the portraits over them.
@@ -135,7 +136,9 @@ static void drawHud() {
     drawCount(Hrac2->whiskeyCount, &hud1);
     drawCount(Hrac1->whiskeyCount, &hud2);
     SDL_UpperBlit(bpi, NULL, screen, &hud3);
+    noteDrawn(screen, &hud3);
     SDL_UpperBlit(rpi, NULL, screen, &hud4);
+    noteDrawn(screen, &hud4);
 }
 
 // The end of the round by game type. Both winner screens can come in one frame: in types 1 and 2

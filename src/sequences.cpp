@@ -4,7 +4,9 @@
 // Draws a whole picture with its top-left corner at `at` (null: the corner of the screen).
 // A picture that failed to load is simply not drawn.
 static void showPic(SDL_Surface* pic, SDL_Rect* at) {
-    if (pic) SDL_BlitSurface(pic, NULL, screen, at);
+    if (!pic) return;
+    SDL_BlitSurface(pic, NULL, screen, at);
+    noteDrawn(screen, at);
 }
 
 // Marks Return and Escape as released until they are pressed again.

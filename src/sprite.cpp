@@ -16,7 +16,9 @@ static const int BOTTLE_FRAMES = 5;
 // Blits a whole picture at r; SDL writes back into r the part that really landed on the surface.
 // A picture that failed to load is skipped, and r keeps the size it had.
 static void blitWhole(SDL_Surface* pic, SDL_Surface* dst, SDL_Rect* r) {
-    if (pic && dst) SDL_BlitSurface(pic, NULL, dst, r);
+    if (!pic || !dst) return;
+    SDL_BlitSurface(pic, NULL, dst, r);
+    noteDrawn(dst, r);
 }
 
 // ---- the cowboy ----

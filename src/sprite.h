@@ -7,6 +7,7 @@
 // The game's random draws, from a generator of the game's own: the sound library draws from the standard
 // library's on its own thread, and a demo or two machines' games must draw alike from the same seed.
 int gameRand();
+void noteDrawn(SDL_Surface* dst, const SDL_Rect* r);  // drawn over the street (startup.cpp)
 void gameSrand(unsigned seed);
 
 // One cowboy's picture set: 20 slots, slots 2 and 11 always empty.

@@ -44,6 +44,7 @@ void drawText(const Lettering& l, const std::string& s, int x, int y, int align)
         SDL_Rect from = {Sint16(i % 16 * l.cellW), Sint16(i / 16 * l.cellH + 1), Uint16(l.cellW), Uint16(l.cellH - 1)};
         SDL_Rect to = {Sint16(x), Sint16(y), 0, 0};
         SDL_BlitSurface(l.sheet, &from, screen, &to);
+        noteDrawn(screen, &to);
         x += l.advance[i];
     }
 }
