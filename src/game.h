@@ -155,6 +155,7 @@ void shutDown();                       // releases the cowboys, the sound and SD
 void drawBackground(SDL_Surface* pic); // a full-screen picture at the corner of the screen
 // A picture was drawn at r (as SDL clipped it; null: the whole surface) over what drawBackground laid on dst.
 void noteDrawn(SDL_Surface* dst, const SDL_Rect* r);
+void showFrame();                      // the frame to the display: what changed, or the whole screen
 
 // ---- sequences.cpp ----
 bool keyWait();  // blocks until Return or Escape (true) or a window-close request (false, sets done)

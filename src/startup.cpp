@@ -319,20 +319,38 @@ static SDL_Surface* laidDown;        // the plain picture on the screen under wh
 static SDL_Surface* laidOn;          // ... and the screen it was laid on
 static SDL_Rect drawnOver[48];       // where pictures were drawn over it since
 static int drawnCount;
+// What a frame whose picture was put back changed: the places put back and those drawn over. showFrame
+// sends only those to the display; any other frame is sent whole.
+static SDL_Rect changed[96];
+static int changedCount;
+static bool partial;  // this frame's changes are all in `changed`
+
+static void noteChanged(const SDL_Rect& r) {
+    if (changedCount < 96) changed[changedCount++] = r;
+    else partial = false;
+}
 
 void noteDrawn(SDL_Surface* dst, const SDL_Rect* r) {
     if (dst != screen || !laidDown) return;
-    if (r && drawnCount < 48) drawnOver[drawnCount++] = *r;
-    else laidDown = nullptr;  // the whole screen, or too many places to keep: the next one is laid whole
+    if (r && drawnCount < 48) {
+        drawnOver[drawnCount++] = *r;
+        if (partial) noteChanged(*r);
+        return;
+    }
+    laidDown = nullptr;  // the whole screen, or too many places to keep: the next one is laid whole
+    partial = false;
 }
 
 static bool putBack(SDL_Surface* pic) {
     if (pic != laidDown || screen != laidOn || (screen->flags & SDL_HWSURFACE) || !plainCopy(pic)) return false;
+    partial = changedCount == 0;  // nothing else was drawn earlier in this frame
     for (int i = 0; i < drawnCount; i++) {
         const SDL_Rect& r = drawnOver[i];
         int x = std::max(0, int(r.x)), y = std::max(0, int(r.y));
         int w = std::min(int(r.x) + int(r.w), pic->w) - x, h = std::min(int(r.y) + int(r.h), pic->h) - y;
-        if (w > 0 && h > 0) copyRows(pic, x, y, w, h);
+        if (w <= 0 || h <= 0) continue;
+        copyRows(pic, x, y, w, h);
+        noteChanged(SDL_Rect{Sint16(x), Sint16(y), Uint16(w), Uint16(h)});
     }
     drawnCount = 0;
     return true;
@@ -342,12 +360,22 @@ void drawBackground(SDL_Surface* pic) {
     if (!pic || putBack(pic)) return;
     laidDown = nullptr;
     drawnCount = 0;
+    partial = false;
     if (!plainCopy(pic)) {
         SDL_BlitSurface(pic, NULL, screen, NULL);
         return;
     }
     copyRows(pic, 0, 0, pic->w, pic->h);
     laidDown = pic, laidOn = screen;
+}
+
+// Sends the frame to the display: only what changed when that is known (a tenth of the screen in a
+// round, where the window system copies every pixel it is sent), else the whole screen.
+void showFrame() {
+    if (partial && !(screen->flags & SDL_HWSURFACE)) SDL_UpdateRects(screen, changedCount, changed);
+    else SDL_Flip(screen);
+    partial = false;
+    changedCount = 0;
 }
 
 Uint32 (*tickSource)() = SDL_GetTicks;
@@ -413,7 +441,7 @@ void framePass() {
     if (event.type == SDL_QUIT) done = true;
     if (gameBezi) game();
     if (menuBezi) menu();
-    SDL_Flip(screen);
+    showFrame();
     paceFrame();
 }
 
