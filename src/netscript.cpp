@@ -93,8 +93,10 @@ uint8_t pulse(uint8_t bits, float distance) {
     return bits;
 }
 
-// Towards (tx, ty) within (tolX, tolY): vertically first, then across; 0 once there.
+// Towards (tx, ty) within (tolX, tolY): vertically first, then across; 0 once there. A place lower than a
+// cowboy can stand (a bottle at the street's bottom edge) is taken as the lowest he can.
 uint8_t walkTo(const Player* me, float tx, float ty, float tolX, float tolY) {
+    ty = std::fmin(ty, float(screen->h - 130));
     float dx = tx - me->x, dy = ty - me->y;
     if (std::fabs(dy) > tolY) return pulse(dy > 0 ? IN_DOWN : IN_UP, dy);
     if (std::fabs(dx) > tolX) return pulse(dx > 0 ? IN_RIGHT : IN_LEFT, dx);
