@@ -132,6 +132,13 @@ void storeInputs(const Message& m) {
     while (theirs[theirsHeld % RING].pass == theirsHeld) theirsHeld++;
 }
 
+// One event of the link: the other's message taken in, his goodbye noted.
+void take(const LinkEvent& e) {
+    Message m;
+    if (e.kind == LINK_GONE) peerLeft = true;
+    if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
+}
+
 // Services the link until the other's input for this pass is here, resending ours once a frame budget.
 void awaitPass() {
     Uint32 resent = SDL_GetTicks();
@@ -139,13 +146,9 @@ void awaitPass() {
     while (ending == SESSION_RUNNING && theirsHeld <= cur) {
         LinkEvent e = linkService(1);
         Uint32 now = SDL_GetTicks();
-        if (e.kind == LINK_GONE) peerLeft = true;
+        take(e);
         if (peerLeft || now - lastHeard > GONE_AFTER_MS) endSession(SESSION_GONE);
-        if (e.kind == LINK_RECEIVED) {
-            Message m;
-            lastHeard = now;
-            if (decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
-        }
+        if (e.kind == LINK_RECEIVED) lastHeard = now;
         if (now - resent >= frameBudgetMs) sendInputs(), resent = now;
         if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0) return;  // the window closes at once
     }
@@ -173,10 +176,9 @@ void drainLink() {
     for (;;) {
         LinkEvent e = linkService(0);
         if (e.kind == LINK_NOTHING) return;
-        if (e.kind == LINK_GONE) return void(peerLeft = true);
-        Message m;
+        take(e);
+        if (e.kind == LINK_GONE) return;
         lastHeard = SDL_GetTicks();
-        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
     }
 }
 
@@ -335,10 +337,7 @@ void lockstepLinger() {
     Uint32 start = SDL_GetTicks(), resent = start - frameBudgetMs;
     while (peerHolds < cur && !peerLeft && SDL_GetTicks() - start < LINGER_MS) {
         if (SDL_GetTicks() - resent >= frameBudgetMs) sendInputs(), resent = SDL_GetTicks();
-        LinkEvent e = linkService(1);
-        Message m;
-        if (e.kind == LINK_GONE) peerLeft = true;
-        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
+        take(linkService(1));
     }
     if (trace) fprintf(trace, "linger %s %u ms\n", peerHolds >= cur ? "caught-up" : peerLeft ? "left" : "timeout",
                        SDL_GetTicks() - start);
