@@ -145,6 +145,7 @@ void framePass();                      // one pass of the frame loop
 // was taken. The frame loop and the key waits call it; korvado_net puts the lockstep in its place.
 extern bool (*takeInputs)(bool timed);
 bool localInputs(bool timed);          // this machine's clock, event queue and keyboard
+bool pollOneEvent();                   // at most one event into `event`; none leaves it empty (SDL_NOEVENT)
 void startPass();                      // marks the start of a pass, for paceFrame
 extern Uint32 frameBudgetMs;           // the shortest pass when nothing waits for the display
 extern bool pacing;                    // passes wait for the display's refresh or the frame budget

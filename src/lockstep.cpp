@@ -305,7 +305,7 @@ void lockstepBegin(bool host, uint32_t delay) {
 
 bool lockstepInputs(bool timed) {
     uint32_t dt = keepSchedule();
-    bool got = SDL_PollEvent(&event) != 0;
+    bool got = pollOneEvent();
     if (ending != SESSION_RUNNING) return got;
     drainLink();
     sample(!timed, dt);

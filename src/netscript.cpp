@@ -180,7 +180,7 @@ uint8_t scriptBits(bool inSession, bool keyWaiting) {
 bool scriptedLocalInputs(bool timed) {
     startPass();
     if (timed) frameTime();
-    bool got = SDL_PollEvent(&event) != 0;
+    bool got = pollOneEvent();
     bool down[12];
     combineKeys(scriptBits(false, !timed), 0, !timed, false, down);
     for (int i = 0; i < 12; i++) {

@@ -425,12 +425,18 @@ void paceFrame() {
 
 void startPass() { passStart = tickSource(); }
 
+bool pollOneEvent() {
+    if (SDL_PollEvent(&event)) return true;
+    event.type = SDL_NOEVENT;  // no event this pass: an old key press must not look like a new one
+    return false;
+}
+
 // This machine's own inputs: the frame time (in a pass of the frame loop), one event, SDL's keyboard
 // with the pads' buttons pressed into it.
 bool localInputs(bool timed) {
     startPass();
     if (timed) frameTime();
-    bool got = SDL_PollEvent(&event) != 0;
+    bool got = pollOneEvent();
     keys = SDL_GetKeyState(nullptr);
     padsToKeys(keys, gameBezi);
     return got;
@@ -441,9 +447,11 @@ bool (*takeInputs)(bool timed) = localInputs;
 // One pass of the frame loop: its inputs, the running screens, the flip.
 void framePass() {
     takeInputs(true);
-    if (event.type == SDL_QUIT) done = true;
+    bool closing = event.type == SDL_QUIT;
+    if (closing) done = true;
     if (gameBezi) game();
     if (menuBezi) menu();
+    if (closing) done = true;  // a round started by this pass's Return does not outlive the close request
     showFrame();
     paceFrame();
 }
