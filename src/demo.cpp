@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <ctime>
 
 int demoMode;
@@ -171,8 +172,32 @@ static void paceTo(const DemoPass& p) {
     if (wait > 0) SDL_Delay(Uint32(std::min(wait, 1000)));
 }
 
+// The test seam's per-pass trace (KORVADO_PASS_TRACE names the file): the state each pass of a demo starts
+// from, and the state it ends in, one line each, for comparing two builds of the game pass by pass.
+static FILE* passTrace() {
+    static FILE* file;
+    static bool opened;
+    if (opened) return file;
+    opened = true;
+    const char* path = getenv("KORVADO_PASS_TRACE");
+    file = path && *path ? fopen(path, "w") : nullptr;
+    return file;
+}
+
+static void tracePass(const char* what) {
+    FILE* f = passTrace();
+    if (!f) return;
+    float clocks[2] = {0, 0};
+#ifdef KORVADO_SP
+    clocks[0] = reflex, clocks[1] = wReflex;
+#endif
+    fprintf(f, "%s %zu %08x %llu %g %g\n", what, playAt, stateHash(), (unsigned long long)gameDrawCount, clocks[0],
+            clocks[1]);
+}
+
 bool playerInputs(bool timed) {
     startPass();
+    tracePass(timed ? "timed" : "wait");
     if (interrupted() || playAt >= playing->passes.size()) return stopPlaying();
     const DemoPass& p = playing->passes[playAt];
     if (p.timed != timed) return desync = true, stopPlaying();
@@ -192,6 +217,7 @@ void playDemo(const Demo& d, bool paced, bool attract) {
     bool (*before)(bool) = takeInputs;
     takeInputs = playerInputs;
     while (!done) framePass();
+    tracePass("end");
     takeInputs = before;
     playerEnd();
 }

@@ -35,6 +35,7 @@ extern Uint8* keys;      // SDL's own key-state array (never a copy)
 extern SDL_Event event;  // the record every event poll fills
 extern std::mt19937 gameDraws;  // the generator behind gameRand
 extern uint32_t gameSeed;       // the seed gameSrand last took
+extern uint64_t gameDrawCount;  // draws since gameSrand
 extern int schannel;     // the sound channel that shutdown stops
 
 // ---- objects ----

@@ -51,9 +51,14 @@ FSOUND_SAMPLE *sgfire, *sy1, *sy2, *sy3, *swhis, *winS;
 
 std::mt19937 gameDraws;
 uint32_t gameSeed;
-int gameRand() { return int(gameDraws() >> 1); }
+uint64_t gameDrawCount;
+int gameRand() {
+    gameDrawCount++;
+    return int(gameDraws() >> 1);
+}
 
 void gameSrand(unsigned seed) {
     gameSeed = seed;
     gameDraws.seed(seed);
+    gameDrawCount = 0;
 }

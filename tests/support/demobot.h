@@ -22,6 +22,11 @@ const Pad RED = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, 3};
 const Pad BLUE = {SDLK_w, SDLK_s, SDLK_a, SDLK_d, SDLK_q, 9};
 
 inline int mode;           // the game type to play
+// How the duel is played: plainly; leaving the round with Escape once for a while and resuming it; or as
+// twins, who fire only in the same pass, so that both fall together (red's shot, then blue's last one).
+enum Variant { PLAIN, ESCAPE, TWINS };
+inline Variant variant;
+inline long roundPasses, onMenu;
 inline Uint32 now;         // the bot's clock: 60 passes a second
 inline long passes, waits, onMain, rounds;
 inline bool tapped, closeAsked;
@@ -69,6 +74,24 @@ inline void driveMenu(Uint8* k) {
     if (pozicemenu == 1) tap(k, volbamenu < mode ? SDLK_DOWN : SDLK_RETURN);
 }
 
+// Red in blue's line of fire or the other way round: facing him, more than 50 pixels off and level.
+inline bool ready(const Player* me, const Player* foe) {
+    float dx = foe->x - me->x;
+    bool facing = me->smer == (dx > 0 ? 'r' : 'l');
+    return facing && std::fabs(dx) > 50 && std::fabs(me->y - foe->y) < 11 && me->canShoot && !me->dead && !foe->dead;
+}
+
+// The round left with Escape 700 passes in, a step down and up the main page, and Escape back into it.
+inline bool escapeAndResume(Uint8* k) {
+    k[SDLK_ESCAPE] = 0;
+    if (gameBezi && ++roundPasses == 700) return k[SDLK_ESCAPE] = 1, k[SDLK_RETURN] = 0, true;
+    if (gameBezi || roundPasses < 700 || rounds > 0) return false;
+    ++onMenu;
+    if (onMenu == 30 || onMenu == 60) k[onMenu == 30 ? SDLK_DOWN : SDLK_UP] = 1;
+    if (onMenu > 90 && mCanMove && canEsc) k[SDLK_ESCAPE] = 1;
+    return true;
+}
+
 // takeInputs for an unattended run: this machine's inputs, with the bot's keys written into SDL's array.
 inline bool inputs(bool timed) {
     now += passes++ % 3 ? 17 : 16;
@@ -85,17 +108,21 @@ inline bool inputs(bool timed) {
         rounds += keys[SDLK_RETURN];
         return got;
     }
+    if (variant == ESCAPE && escapeAndResume(keys)) return got;
     if (gameBezi) drive(Hrac1, Hrac2, RED, keys);
 #ifndef KORVADO_SP
     if (gameBezi) drive(Hrac2, Hrac1, BLUE, keys);
 #endif
+    if (gameBezi && variant == TWINS) keys[RED.fire] = keys[BLUE.fire] = ready(Hrac1, Hrac2) && ready(Hrac2, Hrac1);
     if (menuBezi && !gameBezi) driveMenu(keys);
     return got;
 }
 
 // Ready for a run of game type `type` on the bot's clock, with the game's generator seeded.
-inline void start(int type, unsigned seed) {
+inline void start(int type, unsigned seed, Variant how = PLAIN) {
     mode = type;
+    variant = how;
+    roundPasses = onMenu = 0;
     now = 1000;
     passes = waits = onMain = rounds = 0;
     tapped = closeAsked = backing[0] = backing[1] = false;
