@@ -1,6 +1,6 @@
 // cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
 #include "demo.h"
-#include "game.h"
+#include "shell.h"
 
 #include <cstdio>
 #include <cstdlib>

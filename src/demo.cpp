@@ -1,44 +1,44 @@
 // demo.cpp: recording a run as it is played, playing a recording back in its place, and timing one.
 #include "demo.h"
-#include "game.h"
+#include "shell.h"
+#include "input/pad.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 int demoMode;
 std::string demoPath;
 
-// The keys of each player's bits, bit by bit (IN_UP first); red's also carry Return and Escape.
-static const int RED_KEYS[7] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_RETURN, SDLK_ESCAPE};
-static const int BLUE_KEYS[5] = {SDLK_w, SDLK_s, SDLK_a, SDLK_d, SDLK_q};
+// A demo holds each player's bits bit by bit (IN_UP first): red's the arrows, Right Ctrl, Return and Escape,
+// blue's W S A D and Q.
+static const int RED_KEYS[7] = {K_UP, K_DOWN, K_LEFT, K_RIGHT, K_RCTRL, K_RETURN, K_ESCAPE};
+static const int BLUE_KEYS[5] = {K_W, K_S, K_A, K_D, K_Q};
 
-static uint8_t bitsOf(const int* syms, int n) {
+static uint8_t bitsOf(uint16_t keys, const int* order, int n) {
     uint8_t b = 0;
     for (int i = 0; i < n; i++)
-        if (keys[syms[i]]) b |= uint8_t(1 << i);
+        if (keys & keyBit(order[i])) b |= uint8_t(1 << i);
     return b;
 }
 
-// The computer's reaction clocks are the one state a new start does not reset.
-static void resetOpponent() {
-#ifdef KORVADO_SP
-    reflex = wReflex = 0;
-#endif
+static uint16_t keysOf(uint8_t bits, const int* order, int n) {
+    uint16_t k = 0;
+    for (int i = 0; i < n; i++)
+        if (bits >> i & 1) k |= keyBit(order[i]);
+    return k;
 }
 
 // ---- recording ----
 
 static FILE* recFile;
-static bool (*recInner)(bool);  // where the recorded passes take their inputs
+static const GameState* recState;  // the game whose passes are recorded
 static std::vector<DemoPass> recBlock;
 static uint32_t recChain;
-static bool resetPending;
-static uint32_t resetSeed;
 
 static void writeBlock() {
     if (!recFile || recBlock.empty()) return;
@@ -48,129 +48,50 @@ static void writeBlock() {
     recBlock.clear();
 }
 
-// What the pass just took: the keys as they stand, the frame time, a close request.
-static DemoPass passTaken(bool timed, bool close) {
+// What the pass took: the keys as the game saw them, the frame time, a close request, a fresh start.
+DemoPass demoPassOf(const TicCmd& cmd, uint16_t seen, bool timed) {
     DemoPass p;
     p.timed = timed;
-    p.red.bits = bitsOf(RED_KEYS, 7);
-    p.blue.bits = bitsOf(BLUE_KEYS, 5);
-    p.red.dt = timed ? uint16_t(delta) : 0;
-    p.extra = uint8_t((keys[SDLK_k] ? DEMO_K : 0) | (close ? DEMO_CLOSE : 0) | (resetPending ? DEMO_RESET : 0));
-    p.seed = resetSeed;
-    resetPending = false;
+    p.red.bits = bitsOf(seen, RED_KEYS, 7);
+    p.blue.bits = bitsOf(seen, BLUE_KEYS, 5);
+    p.red.dt = timed ? cmd.dt : 0;
+    p.extra = uint8_t((seen & keyBit(K_K) ? DEMO_K : 0) | (cmd.close ? DEMO_CLOSE : 0) | (cmd.reset ? DEMO_RESET : 0));
+    p.seed = cmd.reset ? cmd.seed : 0;
     return p;
 }
 
-static bool recordInputs(bool timed) {
-    bool got = recInner(timed);
-    if (timed && delta > 65535) delta = 65535;  // a frame time the record holds (waits of over a minute)
-    recBlock.push_back(passTaken(timed, got && event.type == SDL_QUIT));
+void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed) {
+    if (!recFile || &s != recState) return;
+    recBlock.push_back(demoPassOf(cmd, ev.seen, timed));
     if (recBlock.size() >= 64) writeBlock();
-    return got;
 }
 
-void demoStartRecording() {
+void demoStartRecording(const GameState& s) {
     if (demoMode != DEMO_RECORD || !recFile) return;
-    resetGameState();
-    gameSrand(gameSeed);
-    resetOpponent();
     Demo head;
     head.edition = editionCode();
     head.version = DEMO_GAME_VERSION;
-    head.seed = gameSeed;
+    head.seed = s.rng.seed;
     std::vector<uint8_t> b = encodeDemo(head);
     recChain = uint32_t(b[20] | b[21] << 8 | b[22] << 16 | uint32_t(b[23]) << 24);
     fwrite(b.data(), 1, b.size(), recFile);
     fflush(recFile);
-    recInner = takeInputs;
-    takeInputs = recordInputs;
-}
-
-void demoNoteReset(uint32_t seed) {
-    resetPending = recFile != nullptr;
-    resetSeed = seed;
-}
-
-bool (*swapInputs(bool (*source)(bool)))(bool) {
-    bool (*&slot)(bool) = recFile && takeInputs == recordInputs ? recInner : takeInputs;
-    bool (*before)(bool) = slot;
-    slot = source;
-    return before;
+    recState = &s;
 }
 
 void demoFinish() {
     writeBlock();
     if (recFile) fclose(recFile);
     recFile = nullptr;
+    recState = nullptr;
 }
 
 // ---- playing ----
 
 static const Demo* playing;
 static size_t playAt;
-static bool playPaced, inAttract, closed, desync, pacedBefore;
-static Uint8 demoKeys[SDLK_LAST];
-static Uint32 clockMs;         // the recorded clock: the sum of the frame times played
-static Uint32 due, timedDue;   // when the pass may start, and when the last pass of the frame loop did
-
-void playerBegin(const Demo& d, bool paced, bool attract) {
-    playing = &d;
-    playAt = clockMs = 0;
-    playPaced = paced, inAttract = attract;
-    closed = desync = false;
-    pacedBefore = pacing;
-    pacing = false;  // the recorded frame times pace the passes
-    resetGameState();
-    gameSrand(d.seed);
-    resetOpponent();
-    memset(demoKeys, 0, sizeof demoKeys);
-    keys = demoKeys;
-    due = timedDue = tickSource();
-}
-
-// The demo ends: the passes' loops stop as on a close request, and nothing is held.
-static bool stopPlaying() {
-    memset(demoKeys, 0, sizeof demoKeys);
-    keys = demoKeys;
-    event.type = SDL_QUIT;
-    done = true;
-    return true;
-}
-
-// The real window's events: its close button ends the demo, as does Escape, or in attract mode any key or
-// pad button.
-static bool interrupted() {
-    SDL_Event e;
-    bool stop = false;
-    while (SDL_PollEvent(&e)) {
-        if (e.type == SDL_QUIT) closed = stop = true;
-        if (e.type == SDL_KEYDOWN && (inAttract || e.key.keysym.sym == SDLK_ESCAPE)) stop = true;
-        if (e.type == SDL_JOYBUTTONDOWN && inAttract) stop = true;
-    }
-    return stop;
-}
-
-static void applyPass(const DemoPass& p) {
-    for (int i = 0; i < 7; i++) demoKeys[RED_KEYS[i]] = (p.red.bits >> i) & 1;
-    for (int i = 0; i < 5; i++) demoKeys[BLUE_KEYS[i]] = (p.blue.bits >> i) & 1;
-    demoKeys[SDLK_k] = (p.extra & DEMO_K) != 0;
-    keys = demoKeys;
-    event.type = (p.extra & DEMO_CLOSE) ? SDL_QUIT : SDL_NOEVENT;
-    if (!p.timed) return;
-    delta = p.red.dt;
-    clockMs += p.red.dt;
-    deltaNew = deltaOld = float(clockMs);
-}
-
-// Waits until the pass is due at the recorded pace: a pass of the frame loop its frame time after the last
-// one, a pass of a key wait a frame budget after the pass before. The first pass starts at once.
-static void paceTo(const DemoPass& p) {
-    if (!playPaced) return;
-    if (p.timed) due = timedDue = playAt == 1 ? timedDue : timedDue + p.red.dt;
-    else due += frameBudgetMs;
-    int32_t wait = int32_t(due - tickSource());
-    if (wait > 0) SDL_Delay(Uint32(std::min(wait, 1000)));
-}
+static bool playPaced, inAttract, closed, desync, over, pacedBefore;
+static Uint32 due, timedDue;  // when the pass may start, and when the last pass of the frame loop did
 
 // The test seam's per-pass trace (KORVADO_PASS_TRACE names the file): the state each pass of a demo starts
 // from, and the state it ends in, one line each, for comparing two builds of the game pass by pass.
@@ -184,53 +105,92 @@ static FILE* passTrace() {
     return file;
 }
 
-static void tracePass(const char* what) {
+void demoTrace(const GameState& s, const char* what) {
     FILE* f = passTrace();
-    if (!f) return;
-    float clocks[2] = {0, 0};
-#ifdef KORVADO_SP
-    clocks[0] = reflex, clocks[1] = wReflex;
-#endif
-    fprintf(f, "%s %zu %08x %llu %g %g\n", what, playAt, stateHash(), (unsigned long long)gameDrawCount, clocks[0],
-            clocks[1]);
+    if (f)
+        fprintf(f, "%s %zu %08x %llu %g %g\n", what, playAt, legacyHash(s), (unsigned long long)s.rng.draws,
+                s.reflex, s.wReflex);
 }
 
-bool playerInputs(bool timed) {
-    startPass();
-    tracePass(timed ? "timed" : "wait");
-    if (interrupted() || playAt >= playing->passes.size()) return stopPlaying();
-    const DemoPass& p = playing->passes[playAt];
-    if (p.timed != timed) return desync = true, stopPlaying();
-    playAt++;
-    if (p.extra & DEMO_RESET) {  // a new session of the network game
-        resetGameState();
-        gameSrand(p.seed);
-        resetOpponent();
+void playerBegin(const Demo& d, bool paced, bool attract) {
+    playing = &d;
+    playAt = 0;
+    playPaced = paced, inAttract = attract;
+    closed = desync = over = false;
+    pacedBefore = pacing;
+    pacing = false;  // the recorded frame times pace the passes
+    due = timedDue = tickSource();
+}
+
+// The real window's events: its close button ends the demo, as does Escape, or in attract mode any key or
+// pad button.
+static bool interrupted() {
+    SDL_Event e;
+    bool stop = false;
+    while (SDL_PollEvent(&e)) {
+        if (e.type == SDL_QUIT) closed = stop = true;
+        if (e.type == SDL_KEYDOWN && (inAttract || e.key.keysym.sym == SDLK_ESCAPE)) stop = true;
     }
-    applyPass(p);
+    return stop || (inAttract && padsPressed());
+}
+
+// Waits until the pass is due at the recorded pace: a pass of the frame loop its frame time after the last
+// one, a pass of a key wait a frame budget after the pass before. The first pass starts at once.
+static void paceTo(const DemoPass& p) {
+    if (!playPaced) return;
+    if (p.timed) due = timedDue = playAt == 1 ? timedDue : timedDue + p.red.dt;
+    else due += frameBudgetMs;
+    int32_t wait = int32_t(due - tickSource());
+    if (wait > 0) SDL_Delay(Uint32(std::min(wait, 1000)));
+}
+
+// The demo is over (played out, stopped, or no longer played alike): the game sees the window close, with
+// nothing held, once.
+static bool stopPlaying(const GameState& s, TicCmd& cmd) {
+    if (over) return false;
+    over = true;
+    cmd.close = true;
+    cmd.dt = uint16_t(s.delta);
+    return true;
+}
+
+bool playerInputs(const GameState& s, bool timed, TicCmd& cmd) {
+    cmd = TicCmd();
+    if (!over) demoTrace(s, timed ? "timed" : "wait");
+    if (over || interrupted() || playAt >= playing->passes.size()) return stopPlaying(s, cmd);
+    const DemoPass& p = playing->passes[playAt];
+    if (p.timed != timed) return desync = true, stopPlaying(s, cmd);
+    playAt++;
+    cmd.held = cmd.fresh = uint16_t(keysOf(p.red.bits, RED_KEYS, 7) | keysOf(p.blue.bits, BLUE_KEYS, 5) |
+                                     (p.extra & DEMO_K ? keyBit(K_K) : 0));
+    cmd.dt = p.timed ? p.red.dt : 0;
+    cmd.close = (p.extra & DEMO_CLOSE) != 0;
+    cmd.reset = (p.extra & DEMO_RESET) != 0;  // a new session of the network game
+    cmd.seed = p.seed;
     paceTo(p);
-    return (p.extra & DEMO_CLOSE) != 0;
+    return true;
 }
 
-void playDemo(const Demo& d, bool paced, bool attract) {
-    playerBegin(d, paced, attract);
-    bool (*before)(bool) = takeInputs;
-    takeInputs = playerInputs;
-    while (!done) framePass();
-    tracePass("end");
-    takeInputs = before;
-    playerEnd();
-}
-
-void playerEnd() {
-    pacing = pacedBefore;
-    keys = SDL_GetKeyState(nullptr);
-    event.type = SDL_NOEVENT;
-}
+void playerEnd() { pacing = pacedBefore; }
 
 bool playerClosed() { return closed; }
 bool playerDesynced() { return desync; }
 uint32_t playerPass() { return uint32_t(playAt); }
+
+uint32_t demoFinalHash(GameState s) {
+    s.keys = 0;
+    return legacyHash(s);
+}
+
+int playDemo(const Demo& d, bool paced, GameState& s) {
+    s = startState(d.seed);
+    playerBegin(d, paced, false);
+    while (runFrame(s, playerInputs)) {
+    }
+    demoTrace(s, "end");
+    playerEnd();
+    return desync ? 1 : 0;
+}
 
 // ---- the command line's demo ----
 
@@ -247,18 +207,19 @@ int demoPrepare() {
 
 int demoRun() {
     if (demoMode != DEMO_PLAY && demoMode != DEMO_TIME) return -1;
-    FMUSIC_PlaySong(music);
+    startMusic();
     auto start = std::chrono::steady_clock::now();
     std::clock_t cpuStart = std::clock();
-    playDemo(named, pacing, false);
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    GameState s;
+    playDemo(named, pacing, s);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;  // the program's, its sound thread's too
     if (desync)
         fprintf(stderr, "korvado: demo %s: the game no longer plays it the same (pass %u of %zu)\n", demoPath.c_str(),
                 playerPass(), named.passes.size());
     if (demoMode == DEMO_TIME)
         printf("timedemo %s: %u passes in %.3f s, %.0f passes per second (%.0f per CPU second), final state hash %08x\n",
-               demoPath.c_str(), playerPass(), s, playerPass() / std::max(s, 1e-9), playerPass() / std::max(cpu, 1e-9),
-               stateHash());
+               demoPath.c_str(), playerPass(), secs, playerPass() / std::max(secs, 1e-9),
+               playerPass() / std::max(cpu, 1e-9), demoFinalHash(s));
     return desync ? 1 : 0;
 }

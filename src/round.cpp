@@ -1,185 +1,156 @@
-// round.cpp: one frame of a round: input, shots and hits, pickups, depth-ordered drawing, HUD and the round's end.
-#include "game.h"
+// round.cpp: one pass of a round: inputs, shots and hits, pickups, the depth order, the countdown and the end.
+#include "ticker.h"
 
-#include <cstdlib>
-
-// The blue cowboy's five inputs for this frame: his keys in the two-player edition, the computer's
-// decisions in the single-player edition. Both editions then play the same frame with them.
-static BlueInput blueInput() {
+// The blue cowboy's five inputs for this pass: his keys in the two-player edition, the computer's
+// decisions in the single-player edition. Both editions then play the same pass with them.
+static BlueInput blueInput(GameState& s) {
 #ifdef KORVADO_SP
-    return opponentDecide();
+    return opponentDecide(s);
 #else
-    BlueInput in;
-    in.fire = keys[SDLK_q] != 0;
-    in.right = keys[SDLK_d] != 0;
-    in.left = keys[SDLK_a] != 0;
-    in.down = keys[SDLK_s] != 0;
-    in.up = keys[SDLK_w] != 0;
-    return in;
+    return BlueInput{held(s, K_Q), held(s, K_D), held(s, K_A), held(s, K_S), held(s, K_W)};
 #endif
 }
 
 // T is level with S when T's line at y + 135 lies strictly inside S's band from y + 123 to y + 147.
-static bool level(const Player* s, const Player* t) {
-    double tLine = (double)t->y + 135;
-    return tLine > (double)s->y + 123 && (double)s->y + 147 > tLine;
+static bool level(const Player& s, const Player& t) {
+    double tLine = (double)t.y + 135;
+    return tLine > (double)s.y + 123 && (double)s.y + 147 > tLine;
 }
 
-// A hit: a cry (or none), the last-shot mark when red hit blue, and the target goes down.
-static void hit(Player* shooter, Player* target) {
-    r = gameRand() % 10;
-    if (r <= 1)
-        FSOUND_PlaySound(FSOUND_FREE, sy1);
-    else if (r <= 3)
-        FSOUND_PlaySound(FSOUND_FREE, sy3);
-    else if (r >= 7)
-        FSOUND_PlaySound(FSOUND_FREE, sy2);
-    if (shooter == Hrac1) p2justdied = true;
-    target->die();
+// A hit: a cry (or none) from the one hit, the last-shot mark when red hit blue, and the target goes down.
+static void hit(GameState& s, Player& shooter, Player& target, TickEvents& ev) {
+    uint8_t who = &target == &s.Hrac1 ? 1 : 2;
+    s.r = s.rng.next() % 10;
+    if (s.r <= 1) ev.play(SND_OUCH, who);
+    else if (s.r <= 3) ev.play(SND_YEEHAAA, who);
+    else if (s.r >= 7) ev.play(SND_YAAHOOO, who);
+    if (&shooter == &s.Hrac1) s.p2justdied = true;
+    target.die();
 }
 
 // The shot reaches across the whole street: facing the target, more than 50 pixels ahead and level.
-static void fire(Player* shooter, Player* target) {
-    FSOUND_PlaySound(FSOUND_FREE, sgfire);
-    shooter->shoot();
-    if (shooter->getSmer() == 'r' && !target->dead && (double)target->x > (double)shooter->x + 50 &&
-        level(shooter, target))
-        hit(shooter, target);
-    if (shooter->getSmer() == 'l' && !target->dead && (double)shooter->x > (double)target->x + 50 &&
-        level(shooter, target))
-        hit(shooter, target);
+static void fire(GameState& s, Player& shooter, Player& target, TickEvents& ev) {
+    ev.play(SND_FIRE, &shooter == &s.Hrac1 ? 1 : 2);
+    shooter.shoot();
+    if (shooter.getSmer() == 'r' && !target.dead && (double)target.x > (double)shooter.x + 50 && level(shooter, target))
+        hit(s, shooter, target, ev);
+    if (shooter.getSmer() == 'l' && !target.dead && (double)shooter.x > (double)target.x + 50 && level(shooter, target))
+        hit(s, shooter, target, ev);
 }
 
 // One walking direction per frame: the first held one of right, left, down, up wins.
-static void walk(Player* p, bool right, bool left, bool down, bool up) {
-    if (right && (p->motion == 's' || p->motion == 'r')) p->wRight();
-    if (left && (p->motion == 's' || p->motion == 'l')) p->wLeft();
-    if (down && (p->motion == 's' || p->motion == 'd')) p->wDown();
-    if (up && (p->motion == 's' || p->motion == 'u')) p->wUp();
+static void walk(Player& p, bool right, bool left, bool down, bool up) {
+    if (right && (p.motion == 's' || p.motion == 'r')) p.wRight();
+    if (left && (p.motion == 's' || p.motion == 'l')) p.wLeft();
+    if (down && (p.motion == 's' || p.motion == 'd')) p.wDown();
+    if (up && (p.motion == 's' || p.motion == 'u')) p.wUp();
 }
 
-// Escape leaves the round for the menu's main page; the rest of the frame still runs.
-static void roundEscape() {
-    if (!keys[SDLK_ESCAPE] || !canGEsc) return;
-    canEsc = false;
-    gameBezi = false;
-    menuBezi = true;
-    SDL_Delay(100);
-    volbamenu = 0;
-    pozicemenu = 0;
+// Escape leaves the round for the menu's main page, after a pause of 100 ms; the rest of the pass still runs.
+static void roundEscape(GameState& s, TickEvents& ev) {
+    if (!held(s, K_ESCAPE) || !s.canGEsc) return;
+    s.canEsc = false;
+    s.gameBezi = false;
+    s.menuBezi = true;
+    ev.pause = true;
+    s.volbamenu = 0;
+    s.pozicemenu = 0;
 }
 
 // The red cowboy's turn: Right Ctrl fires, the arrows walk.
-static void redTurn() {
-    if (Hrac1->dead || doCount) return;
-    if (keys[SDLK_RCTRL] && Hrac1->canShoot) fire(Hrac1, Hrac2);
-    walk(Hrac1, keys[SDLK_RIGHT], keys[SDLK_LEFT], keys[SDLK_DOWN], keys[SDLK_UP]);
+static void redTurn(GameState& s, TickEvents& ev) {
+    if (s.Hrac1.dead || s.doCount) return;
+    if (held(s, K_RCTRL) && s.Hrac1.canShoot) fire(s, s.Hrac1, s.Hrac2, ev);
+    walk(s.Hrac1, held(s, K_RIGHT), held(s, K_LEFT), held(s, K_DOWN), held(s, K_UP));
 }
 
 // The blue cowboy's turn. A blue cowboy just hit by red still gets his last shot in this frame.
-static void blueTurn(const BlueInput& in) {
-    if (p2justdied && in.fire && Hrac2->canShoot) fire(Hrac2, Hrac1);
-    if (Hrac2->dead || doCount) return;
-    if (in.fire && Hrac2->canShoot) fire(Hrac2, Hrac1);
-    walk(Hrac2, in.right, in.left, in.down, in.up);
+static void blueTurn(GameState& s, const BlueInput& in, TickEvents& ev) {
+    if (s.p2justdied && in.fire && s.Hrac2.canShoot) fire(s, s.Hrac2, s.Hrac1, ev);
+    if (s.Hrac2.dead || s.doCount) return;
+    if (in.fire && s.Hrac2.canShoot) fire(s, s.Hrac2, s.Hrac1, ev);
+    walk(s.Hrac2, in.right, in.left, in.down, in.up);
 #ifndef KORVADO_SP
-    if (keys[SDLK_k]) done = true;
+    if (held(s, K_K)) s.done = true;
 #endif
 }
 
 // Whoever touched the bottle last frame takes it; red is asked first, so he wins a tie.
-static void pickups() {
-    if (whiskey.kolid(Hrac1->rect)) {
-        Hrac1->whiskeyCount++;
-        FSOUND_PlaySound(FSOUND_FREE, swhis);
+static void pickups(GameState& s, TickEvents& ev) {
+    if (s.whiskey.kolid(s.Hrac1.rect, s.rng)) {
+        s.Hrac1.whiskeyCount++;
+        ev.play(SND_YIPEE, 1);
     }
-    if (whiskey.kolid(Hrac2->rect)) {
-        Hrac2->whiskeyCount++;
-        FSOUND_PlaySound(FSOUND_FREE, swhis);
+    if (s.whiskey.kolid(s.Hrac2.rect, s.rng)) {
+        s.Hrac2.whiskeyCount++;
+        ev.play(SND_YIPEE, 2);
     }
 }
 
-// The cowboy nearer the bottom of the screen is drawn in front; red wins equal feet lines. The bottle
-// gets three chances to be drawn, and only the first that is taken draws it.
-static void drawInDepth() {
-    float redFeet = Hrac1->y + 130;
-    float blueFeet = Hrac2->y + 130;
-    float base = (float)(whiskey.y + 55);
+// The cowboy nearer the bottom of the screen is drawn in front; red wins equal feet lines. Each is animated
+// just before he is drawn, the one behind first, so their clocks and a respawn's draws go in that order.
+// The bottle gets a chance to be drawn before each cowboy and after the front one (its hidden time counts
+// once per chance it gets); only the first chance it is showing draws it.
+static void depthOrder(GameState& s) {
+    float redFeet = s.Hrac1.y + 130, blueFeet = s.Hrac2.y + 130, base = (float)(s.whiskey.y + 55);
     bool redFront = redFeet >= blueFeet;
-    Player* back = redFront ? Hrac2 : Hrac1;
-    Player* front = redFront ? Hrac1 : Hrac2;
-    float backFeet = redFront ? blueFeet : redFeet;
-    float frontFeet = redFront ? redFeet : blueFeet;
-
-    if (backFeet >= base) whiskey.draw(screen, delta);
-    back->anim();
-    back->draw();
-    if (frontFeet >= base) whiskey.draw(screen, delta);
-    front->anim();
-    front->draw();
-    if (base > frontFeet) whiskey.draw(screen, delta);
-}
-
-// A count picture; a count outside the eleven pictures draws nothing rather than read past them.
-static void drawCount(int n, SDL_Rect* at) {
-    if (n < 0 || n > 10) return;
-    SDL_UpperBlit(wc[n], NULL, screen, at);
-    noteDrawn(screen, at);
-}
-
-// Blue's count top left, red's top right, the portraits over them.
-static void drawHud() {
-    hud3.x = 5;
-    hud3.y = 0;
-    hud4.x = 695;
-    hud4.y = 0;
-    drawCount(Hrac2->whiskeyCount, &hud1);
-    drawCount(Hrac1->whiskeyCount, &hud2);
-    SDL_UpperBlit(bpi, NULL, screen, &hud3);
-    noteDrawn(screen, &hud3);
-    SDL_UpperBlit(rpi, NULL, screen, &hud4);
-    noteDrawn(screen, &hud4);
-}
-
-// The end of the round by game type. Both winner screens can come in one frame: in types 1 and 2
-// blue's first, when both cowboys lost their last life together.
-static void endOfRound() {
-    if (gameMode == 0 && gameBezi) {
-        if (Hrac1->whiskeyCount >= wLimit) gameOverAn(1);
-        if (Hrac2->whiskeyCount >= wLimit) gameOverAn(2);
-    }
-    if (gameMode == 1 && gameBezi) {
-        if (Hrac1->whiskeyCount <= 0) gameOverAn(2);
-        if (Hrac2->whiskeyCount <= 0) gameOverAn(1);
-        if (Hrac1->whiskeyCount > 4) Hrac1->whiskeyCount = 5;
-        if (Hrac2->whiskeyCount > 4) Hrac2->whiskeyCount = 5;
-    }
-    if (gameMode == 2 && gameBezi) {
-        if (Hrac1->whiskeyCount <= 0) gameOverAn(2);
-        if (Hrac2->whiskeyCount <= 0) gameOverAn(1);
+    Player& back = redFront ? s.Hrac2 : s.Hrac1;
+    Player& front = redFront ? s.Hrac1 : s.Hrac2;
+    float backFeet = redFront ? blueFeet : redFeet, frontFeet = redFront ? redFeet : blueFeet;
+    s.shown.redFront = redFront;
+    s.shown.bottleAt = -1;
+    bool chances[3] = {backFeet >= base, frontFeet >= base, base > frontFeet};
+    for (int at = 0; at < 3; at++) {
+        if (chances[at]) {
+            bool before = s.whiskey.drawn;
+            s.whiskey.chance(s.delta);
+            if (!before && s.whiskey.drawn) s.shown.bottleAt = int8_t(at);
+        }
+        Player* p = at == 0 ? &back : at == 1 ? &front : nullptr;
+        if (p) p->anim(s.rng), p->place();
     }
 }
 
-void game() {
-    drawBackground(bgr);
+// The end of the round by game type: the winner screens to show, in their order; in types 1 and 2 blue's
+// first, when both cowboys lost their last life in one pass.
+static void endOfRound(GameState& s) {
+    const Player &red = s.Hrac1, &blue = s.Hrac2;
+    bool ends[2] = {false, false};  // red wins, blue wins
+    if (s.gameMode == 0) ends[0] = red.whiskeyCount >= s.wLimit, ends[1] = blue.whiskeyCount >= s.wLimit;
+    if (s.gameMode == 1 || s.gameMode == 2) ends[1] = red.whiskeyCount <= 0, ends[0] = blue.whiskeyCount <= 0;
+    bool blueFirst = s.gameMode != 0;
+    for (int i = 0; i < 2; i++) {
+        int w = blueFirst ? 1 - i : i;
+        if (ends[w]) s.winners[s.winnerCount++] = uint8_t(w + 1);
+    }
+}
 
-    Hrac1->setDelta(delta);
-    Hrac1->motion = 's';
-    Hrac2->setDelta(delta);
-    Hrac2->motion = 's';
+void roundPass(GameState& s, TickEvents& ev) {
+    s.shown.view = VIEW_ROUND;
+    s.winnerCount = s.winnerAt = 0;
+    s.Hrac1.setDelta(s.delta);
+    s.Hrac1.motion = 's';
+    s.Hrac2.setDelta(s.delta);
+    s.Hrac2.motion = 's';
+    roundEscape(s, ev);
+    redTurn(s, ev);
+    BlueInput in = blueInput(s);
+    blueTurn(s, in, ev);
+    pickups(s, ev);
+    depthOrder(s);
+    s.shown.redCount = int8_t(s.Hrac1.whiskeyCount), s.shown.blueCount = int8_t(s.Hrac2.whiskeyCount);
+    s.whiskey.drawn = false;
+    s.p2justdied = false;
+    s.canGEsc = true;
+    if (s.doCount) count(s);
+    if (!s.gameBezi) return;
+    endOfRound(s);
+    if (!s.winnerCount) keepCounts(s);
+}
 
-    roundEscape();
-    redTurn();
-    BlueInput in = blueInput();
-    blueTurn(in);
-    pickups();
-    drawInDepth();
-    drawHud();
-
-    whiskey.drawn = false;
-    p2justdied = false;
-    canGEsc = true;
-    if (doCount) count();
-
-    endOfRound();
+// Type 1 keeps each count to five, in every pass of the round, after any winner screens of the pass.
+void keepCounts(GameState& s) {
+    if (s.gameMode != 1) return;
+    if (s.Hrac1.whiskeyCount > 4) s.Hrac1.whiskeyCount = 5;
+    if (s.Hrac2.whiskeyCount > 4) s.Hrac2.whiskeyCount = 5;
 }
