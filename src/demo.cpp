@@ -60,6 +60,17 @@ DemoPass demoPassOf(const TicCmd& cmd, uint16_t seen, bool timed) {
     return p;
 }
 
+TicCmd demoCmd(const DemoPass& p) {
+    TicCmd cmd;
+    cmd.held = cmd.fresh = uint16_t(keysOf(p.red.bits, RED_KEYS, 7) | keysOf(p.blue.bits, BLUE_KEYS, 5) |
+                                     (p.extra & DEMO_K ? keyBit(K_K) : 0));
+    cmd.dt = p.timed ? p.red.dt : 0;
+    cmd.close = (p.extra & DEMO_CLOSE) != 0;
+    cmd.reset = (p.extra & DEMO_RESET) != 0;  // a new session of the network game
+    cmd.seed = p.seed;
+    return cmd;
+}
+
 void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed) {
     if (!recFile || &s != recState) return;
     recBlock.push_back(demoPassOf(cmd, ev.seen, timed));
@@ -161,12 +172,7 @@ bool playerInputs(const GameState& s, bool timed, TicCmd& cmd) {
     const DemoPass& p = playing->passes[playAt];
     if (p.timed != timed) return desync = true, stopPlaying(s, cmd);
     playAt++;
-    cmd.held = cmd.fresh = uint16_t(keysOf(p.red.bits, RED_KEYS, 7) | keysOf(p.blue.bits, BLUE_KEYS, 5) |
-                                     (p.extra & DEMO_K ? keyBit(K_K) : 0));
-    cmd.dt = p.timed ? p.red.dt : 0;
-    cmd.close = (p.extra & DEMO_CLOSE) != 0;
-    cmd.reset = (p.extra & DEMO_RESET) != 0;  // a new session of the network game
-    cmd.seed = p.seed;
+    cmd = demoCmd(p);
     paceTo(p);
     return true;
 }
@@ -204,6 +210,8 @@ int demoPrepare() {
     fprintf(stderr, "korvado: demo %s: %s\n", demoPath.c_str(), strerror(errno));
     return 1;
 }
+
+int demoSyncTest() { return syncTest(demoMode == DEMO_TIME ? &named : nullptr); }
 
 int demoRun() {
     if (demoMode != DEMO_PLAY && demoMode != DEMO_TIME) return -1;

@@ -54,6 +54,16 @@ void demoStartRecording(const GameState& s);  // records the passes of `s` from 
 void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed);
 void demoFinish();                             // writes what is left of a recording
 DemoPass demoPassOf(const TicCmd& cmd, uint16_t seen, bool timed);  // a pass as a demo holds it
+TicCmd demoCmd(const DemoPass& p);  // a demo's pass as a record: the keys as the game saw them
+
+// ---- the sync test (synctest.cpp) ----
+extern int syncDepth;      // --synctest N: the depth of the passes run again; 0 without
+extern long syncPasses;    // ... with random records: how many passes
+extern uint32_t syncSeed;  // ... and the seed of the records and of the game
+// Runs the demo's passes (or, without one, syncPasses random records), each then run again from the state
+// syncDepth passes back; 1 with the pass and the fields that differ on stderr at the first mismatch, else 0.
+int syncTest(const Demo* d);
+int demoSyncTest();  // the sync test the command line asked for, on its demo or random records
 uint8_t editionCode();               // this program's edition
 bool editionPlays(uint8_t edition);  // whether this program plays a demo of that edition
 

@@ -61,6 +61,7 @@ int startUp(int argc, char* argv[]) {
     if (status >= 0) return status;
     status = demoPrepare();  // a demo to play is read before the window opens
     if (status >= 0) return status;
+    if (syncDepth) return demoSyncTest();
     findAssets();
     status = openDisplay();
     if (status >= 0) return status;
