@@ -3,7 +3,7 @@
 #define KORVADO_INPUT_H
 
 #include <cstdint>
-#include "rules.h"
+#include "game/game.h"
 
 extern const int KEY_SYMS[GAME_KEYS];  // the keyboard's key for each of the game's keys
 

@@ -1,6 +1,6 @@
 // pad.cpp: gamepads: opening and reading them through SDL 1.2's joystick calls, and pressing the game's keys.
 #include "input/pad.h"
-#include "rules.h"
+#include "game/game.h"
 
 #include <cstdlib>
 #include <cstring>
