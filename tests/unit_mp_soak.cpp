@@ -2,6 +2,8 @@
 #include "game/ticker.h"
 #include "soak.h"
 
+#include <cmath>
+
 TEST(Soak, TwoPlayerEditionKeepsItsInvariantsThroughRandomPlay) { soak::soakTest(true, "mp"); }
 
 // The checks after each pass, given the pass before: true when they find nothing.
@@ -39,7 +41,9 @@ TEST(Soak, TheChecksTellWhatAPassMayLeaveFromFaults) {
     EXPECT_TRUE(holds(run));
     s.Hrac2.y = 55;  // but never up again
     EXPECT_FALSE(holds(run));
-    s.Hrac2.y = 471;
+    s.Hrac2.y = std::nextafter(470.0f, 471.0f);  // a rounding past the bottom clamp
+    EXPECT_TRUE(holds(run));
+    s.Hrac2.y = 470.01f;
     EXPECT_FALSE(holds(run));
     s.Hrac2.y = 430;
     EXPECT_TRUE(holds(run));

@@ -158,11 +158,13 @@ inline bool onGrid(float v, int first, int step) {
 
 // Walking clamps the picture to x 0..720 and y 60..470; a respawn puts it on its grid (x 57 + 7k,
 // y 54 + 4m), which reaches past the right and top clamps. From there he may walk back towards the
-// street (left, or down) without being clamped until he walks the other way.
+// street (left, or down) without being clamped until he walks the other way. The right and bottom clamps
+// test the picture's far edge, a sum in single precision: a step may end a rounding past 720 or 470.
 inline std::string checkCowboy(const char* who, const Player& p, float px, float py) {
     char msg[256];
-    bool xOk = p.x >= 0 && p.x <= 750 && (p.x <= 720 || onGrid(p.x, 57, 7) || (px > 720 && p.x <= px));
-    bool yOk = p.y >= 54 && p.y <= 470 && (p.y >= 60 || onGrid(p.y, 54, 4) || (py < 60 && p.y >= py));
+    const float X_MAX = 720.001f, Y_MAX = 470.001f;
+    bool xOk = p.x >= 0 && p.x <= 750 && (p.x <= X_MAX || onGrid(p.x, 57, 7) || (px > X_MAX && p.x <= px));
+    bool yOk = p.y >= 54 && p.y <= Y_MAX && (p.y >= 60 || onGrid(p.y, 54, 4) || (py < 60 && p.y >= py));
     bool countOk = p.whiskeyCount >= 0 && p.whiskeyCount <= 10;
     bool poseOk = p.frame >= 0 && p.frame <= 3 && (p.smer == 'l' || p.smer == 'r') &&
                   std::strchr("srlud", p.motion) != nullptr && p.motion != 0;
