@@ -33,7 +33,8 @@ bool sameArea(SDL_Surface* a, int x, int y, SDL_Surface* b, int bx, int by, int 
 
 // Plays a demo file from its start through the real frame loop, as fast as it goes, on the booted game.
 // `winner`: 1 red, 2 blue, 3 both, 0 neither, by the counts the last round left. Fails the calling test when
-// the file is refused or the game no longer plays it the same. Returns the final state hash --timedemo prints.
+// the file is refused or the game no longer plays it the same. Returns the final state hash --timedemo prints;
+// the state the demo leaves goes to `end` when one is given.
 uint32_t playDemoFile(const std::string& path, int* winner, GameState* end = nullptr);
 
 // A full path into the build tree, e.g. buildPath("images/bgsml.png").
