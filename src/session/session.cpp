@@ -1,10 +1,12 @@
 // session.cpp: korvado_net's sessions: the host waits for a player, the joiner rides in, they greet each other
 // (versions, the round trip, the seed), play in lockstep, and each learns when the other has gone.
-#include "demo.h"
-#include "game.h"
-#include "lockstep.h"
-#include "netscript.h"
-#include "text.h"
+#include "demo/demo.h"
+#include "draw/draw.h"
+#include "session/lockstep.h"
+#include "session/netscript.h"
+#include "shell/shell.h"
+#include "draw/text.h"
+#include "input/input.h"
 #include "input/pad.h"
 #include "net/link.h"
 #include "net/portmap.h"
@@ -30,7 +32,7 @@ void prepareSessions() {
         SDL_Quit();
         exit(1);
     }
-    takeInputs = scriptedLocalInputs;
+    playerSource = scriptedLocalInputs;
 }
 
 // A screen of the session: a heading and a few lines on the paper.
@@ -42,15 +44,10 @@ static void showPage(const std::string& title, const std::vector<std::string>& l
     SDL_Flip(screen);
 }
 
-// A pad's B or Back, pressed now: the pads press Escape in SDL's key array, and it is taken at once.
-static bool padEscape() {
-    Uint8* k = SDL_GetKeyState(nullptr);
-    Uint8 before = k[SDLK_ESCAPE];
-    padsToKeys(k, false);
-    bool pressed = !before && k[SDLK_ESCAPE];
-    if (pressed) k[SDLK_ESCAPE] = 0;
-    return pressed;
-}
+static bool done;  // the player has left: the window's close button, or Escape on a screen of the session
+
+// A pad's B or Back, pressed now.
+static bool padEscape() { return padsRead(false).fresh & keyBit(K_ESCAPE); }
 
 // The window's close button and Escape (or a pad's B or Back) end the game from every screen of the session.
 static bool leaving() {
@@ -91,19 +88,32 @@ static bool receive(Message& m, Uint32 ms, bool* gone) {
     return false;
 }
 
+// The session's input source: the lockstep's passes, the first of which starts the game afresh from the
+// session's seed; the last record is kept, to tell how the game ended.
+static bool resetting;
+static uint32_t sessionSeed;
+static TicCmd lastCmd;
+
+static bool sessionInputs(const GameState& s, bool timed, TicCmd& cmd) {
+    if (!lockstepInputs(s, timed, cmd)) return false;
+    cmd.reset = resetting, cmd.seed = sessionSeed;
+    resetting = false;
+    lastCmd = cmd;
+    return true;
+}
+
 // Plays one session in lockstep from the start values; why it ended.
 static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
-    resetGameState();
-    gameSrand(seed);
-    demoNoteReset(seed);
+    GameState& game = theGame();
+    game = startState(seed);
+    resetting = true, sessionSeed = seed, lastCmd = TicCmd();
     lockstepBegin(hosting, delay);
-    bool (*before)(bool) = swapInputs(lockstepInputs);  // under the recorder when the session is recorded
-    while (!done && lockstepEnd() == SESSION_RUNNING) framePass();
+    while (runFrame(game, sessionInputs)) {
+    }
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
     // is this player's own leaving, which the other learns from the link.
-    if (done && event.type != SDL_QUIT && lockstepEnd() == SESSION_RUNNING) lockstepLinger();
-    swapInputs(before);
-    keys = SDL_GetKeyState(nullptr);
+    if (game.done && !lastCmd.close && lockstepEnd() == SESSION_RUNNING) lockstepLinger();
+    if (game.done) done = true;
     lockstepFinish();
     return lockstepEnd();
 }

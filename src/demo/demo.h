@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "game/game.h"
 #include "net/packet.h"
 
 const int DEMO_FORMAT = 1;              // the file format's own version, beside the game's
@@ -48,32 +49,40 @@ extern std::string demoPath;  // the file they named
 int demoPrepare();
 // Plays or times the demo named on the command line; -1 when none is to be played (then the game runs).
 int demoRun();
-void demoStartRecording();  // from the end of the intro on, when --record asked for it
-void demoFinish();          // writes what is left of a recording
-// Puts `source` where the passes take their inputs (under the recorder, while one runs); the one before.
-bool (*swapInputs(bool (*source)(bool)))(bool);
-void demoNoteReset(uint32_t seed);  // the game starts again from its start values with this seed
-uint8_t editionCode();              // this program's edition
-bool editionPlays(uint8_t edition); // whether this program plays a demo of that edition
+void demoStartRecording(const GameState& s);  // records the passes of `s` from now on, when --record asked
+// A pass of `s` as the frame loop ran it: recorded when `s` is the game being recorded.
+void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed);
+void demoFinish();                             // writes what is left of a recording
+DemoPass demoPassOf(const TicCmd& cmd, uint16_t seen, bool timed);  // a pass as a demo holds it
+TicCmd demoCmd(const DemoPass& p);  // a demo's pass as a record: the keys as the game saw them
+
+// ---- the sync test (synctest.cpp) ----
+extern int syncDepth;      // --synctest N: the depth of the passes run again; 0 without
+extern long syncPasses;    // ... with random records: how many passes
+extern uint32_t syncSeed;  // ... and the seed of the records and of the game
+// Runs the demo's passes (or, without one, syncPasses random records), each then run again from the state
+// syncDepth passes back; 1 with the pass and the fields that differ on stderr at the first mismatch, else 0.
+int syncTest(const Demo* d);
+int demoSyncTest();  // the sync test the command line asked for, on its demo or random records
+uint8_t editionCode();               // this program's edition
+bool editionPlays(uint8_t edition);  // whether this program plays a demo of that edition
 
 // ---- playing in process ----
-// Starts playing `d` from its start: the game's start values and its seed, its passes as takeInputs.
-// Paced at the recorded speed when `paced`; with `attract`, a real key or pad button ends it.
+// Starts playing `d` from its start as an input source, for a state started from the demo's seed. Paced at
+// the recorded speed when `paced`; with `attract`, a real key or pad button ends it.
 void playerBegin(const Demo& d, bool paced, bool attract);
-bool playerInputs(bool timed);  // takeInputs while a demo plays
-void playerEnd();               // after the demo: pacing as it was, SDL's keys, no event left over
-// Plays `d` through the frame loop from its start to its end (or until it is stopped), as playerBegin.
-void playDemo(const Demo& d, bool paced, bool attract);
+// The next pass of the demo; once it is over (played out, stopped or no longer played alike), one record
+// that closes the window, then none.
+bool playerInputs(const GameState& s, bool timed, TicCmd& cmd);
+void playerEnd();               // after the demo: pacing as it was
+// Plays `d` through the frame loop on `s` from its start values to its end (or until it is stopped), as
+// playerBegin; 1 when the game no longer plays it the same, else 0.
+int playDemo(const Demo& d, bool paced, GameState& s);
 bool playerClosed();            // the window's close button was pressed during the demo
 bool playerDesynced();          // the game asked for a pass of the other kind than the demo holds
 uint32_t playerPass();          // passes played
-
-// ---- attract mode (attract.cpp) ----
-const float ATTRACT_AFTER_MS = 30000;  // the main page left alone this long shows a demo
-// Called by the menu each frame: plays a shipped demo once the main page has been left alone long enough,
-// and then puts every global back as it was.
-void attractWatch();
-void playAttract();
-std::string attractDemoPath(int gameType);  // the shipped demo of a game type
+void demoTrace(const GameState& s, const char* what);
+// What --timedemo prints of the state a demo leaves: its hash with every key let go, as it has always been.
+uint32_t demoFinalHash(GameState s);  // a line of the per-pass trace, when one is asked for
 
 #endif

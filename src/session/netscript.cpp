@@ -7,9 +7,10 @@
 //   wait PASSES          do nothing for a while
 //   late SENDS           from here on this side's inputs leave SENDS sends late, and those still held back
 //                        when the session ends are lost (as if the network dropped the last ones)
-#include "netscript.h"
-#include "game.h"
-#include "lockstep.h"
+#include "session/netscript.h"
+#include "session/lockstep.h"
+#include "shell/shell.h"
+#include "input/input.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,8 +34,6 @@ size_t at;
 bool active;
 int holdLeft, restLeft, pulseLeft, lookLeft;
 uint8_t holding, pulseBits;
-Uint8 scriptKeys[SDLK_LAST];
-bool wasDown[12];
 
 const char* const KEY_NAMES[] = {"Up", "Down", "Left", "Right", "Fire", "Return", "Escape"};
 
@@ -70,16 +69,16 @@ uint8_t press(uint8_t bits, int passes, bool inSession) {
 }
 
 // The menu towards a round of `type`: the main page's first item, then the type on the types page.
-uint8_t menuKey(int type, bool inSession) {
-    if (pozicemenu == 2 || pozicemenu == 3) return press(IN_ESCAPE, 3, inSession);
-    if (pozicemenu == 0 && volbamenu != 0) return press(IN_UP, 3, inSession);
-    if (pozicemenu == 1 && volbamenu != type) return press(volbamenu < type ? IN_DOWN : IN_UP, 3, inSession);
+uint8_t menuKey(const GameState& s, int type, bool inSession) {
+    if (s.pozicemenu == 2 || s.pozicemenu == 3) return press(IN_ESCAPE, 3, inSession);
+    if (s.pozicemenu == 0 && s.volbamenu != 0) return press(IN_UP, 3, inSession);
+    if (s.pozicemenu == 1 && s.volbamenu != type) return press(s.volbamenu < type ? IN_DOWN : IN_UP, 3, inSession);
     return press(IN_RETURN, 3, inSession);
 }
 
-uint8_t exitKey(bool inSession) {
-    if (pozicemenu != 0) return press(IN_ESCAPE, 3, inSession);
-    if (volbamenu != 3) return press(IN_UP, 3, inSession);
+uint8_t exitKey(const GameState& s, bool inSession) {
+    if (s.pozicemenu != 0) return press(IN_ESCAPE, 3, inSession);
+    if (s.volbamenu != 3) return press(IN_UP, 3, inSession);
     return press(IN_RETURN, 3, inSession);
 }
 
@@ -95,49 +94,49 @@ uint8_t pulse(uint8_t bits, float distance) {
 
 // Towards (tx, ty) within (tolX, tolY): vertically first, then across; 0 once there. A place lower than a
 // cowboy can stand (a bottle at the street's bottom edge) is taken as the lowest he can.
-uint8_t walkTo(const Player* me, float tx, float ty, float tolX, float tolY) {
-    ty = std::fmin(ty, float(screen->h - 130));
-    float dx = tx - me->x, dy = ty - me->y;
+uint8_t walkTo(const Player& me, float tx, float ty, float tolX, float tolY) {
+    ty = std::fmin(ty, float(SCREEN_H - COWBOY_H));
+    float dx = tx - me.x, dy = ty - me.y;
     if (std::fabs(dy) > tolY) return pulse(dy > 0 ? IN_DOWN : IN_UP, dy);
     if (std::fabs(dx) > tolX) return pulse(dx > 0 ? IN_RIGHT : IN_LEFT, dx);
     return 0;
 }
 
 // Level with the other, more than 50 pixels across and facing him; then the trigger.
-uint8_t duel(const Player* me, const Player* them) {
-    float dx = them->x - me->x;
+uint8_t duel(const Player& me, const Player& them) {
+    float dx = them.x - me.x;
     // level is within 12 pixels; a respawned cowboy may stand a little above where walking reaches
-    if (std::fabs(me->y - them->y) > 10) return walkTo(me, me->x, them->y, 1e9f, 4);
+    if (std::fabs(me.y - them.y) > 10) return walkTo(me, me.x, them.y, 1e9f, 4);
     if (std::fabs(dx) < 70) {  // too close to be hit: away from him, or past him when a wall is behind
         bool left = dx > 0;
-        if ((left && me->x < 60) || (!left && me->x > 660)) left = !left;
+        if ((left && me.x < 60) || (!left && me.x > 660)) left = !left;
         return pulse(left ? IN_LEFT : IN_RIGHT, 140 - std::fabs(dx));
     }
     char towards = dx > 0 ? 'r' : 'l';
-    if (me->smer != towards) return pulse(towards == 'r' ? IN_RIGHT : IN_LEFT, 1);
-    return them->dead ? 0 : IN_FIRE;
+    if (me.smer != towards) return pulse(towards == 'r' ? IN_RIGHT : IN_LEFT, 1);
+    return them.dead ? 0 : IN_FIRE;
 }
 
-uint8_t pilot(char mode) {
+uint8_t pilot(const GameState& s, char mode) {
     bool hosting = lockstepHosting();
-    Player* me = hosting ? Hrac1 : Hrac2;
-    Player* them = hosting ? Hrac2 : Hrac1;
-    if (mode == 'i' || !gameBezi || doCount || me->dead) return 0;
+    const Player& me = hosting ? s.Hrac1 : s.Hrac2;
+    const Player& them = hosting ? s.Hrac2 : s.Hrac1;
+    if (mode == 'i' || !s.gameBezi || s.doCount || me.dead) return 0;
     if (pulseLeft > 0) return pulseLeft--, pulseBits;
     if (lookLeft > 0) return lookLeft--, 0;
     if (mode == 'd') return duel(me, them);
-    if (whiskey.hidden || gameMode == 2) return 0;
-    return walkTo(me, float(whiskey.x - 20), float(whiskey.y - 73), 15, 6);  // the pickup's middle
+    if (s.whiskey.hidden || s.gameMode == 2) return 0;
+    return walkTo(me, float(s.whiskey.x - 20), float(s.whiskey.y - 73), 15, 6);  // the pickup's middle
 }
 
-uint8_t stepBits(Step& st, bool inSession, bool keyWaiting) {
+uint8_t stepBits(const GameState& s, Step& st, bool inSession, bool keyWaiting) {
     switch (st.kind) {
     case PRESS: at++; return press(st.key, st.arg, inSession);
     case WAIT: if (--st.arg <= 0) at++; return 0;
-    case MENU: if (inSession && gameBezi) return at++, 0; return inSession ? menuKey(st.arg, true) : 0;
-    case PLAY: if (keyWaiting) return at++, pulseLeft = lookLeft = 0, 0; return pilot(st.mode);
+    case MENU: if (inSession && s.gameBezi) return at++, 0; return inSession ? menuKey(s, st.arg, true) : 0;
+    case PLAY: if (keyWaiting) return at++, pulseLeft = lookLeft = 0, 0; return pilot(s, st.mode);
     case WINNER: if (!keyWaiting) return at++, 0; return press(IN_RETURN, 3, inSession);
-    case EXIT: return inSession ? exitKey(true) : 0;
+    case EXIT: return inSession ? exitKey(s, true) : 0;
     case LATE: at++; return lockstepHoldInputs(uint32_t(st.arg)), 0;
     }
     return 0;
@@ -170,24 +169,17 @@ bool scriptLoad(const char* path) {
     return true;
 }
 
-uint8_t scriptBits(bool inSession, bool keyWaiting) {
+uint8_t scriptBits(const GameState& s, bool inSession, bool keyWaiting) {
     if (holdLeft > 0) return holdLeft--, holding;
     if (restLeft > 0) return restLeft--, 0;
     if (at >= steps.size()) return 0;
-    return stepBits(steps[at], inSession, keyWaiting);
+    return stepBits(s, steps[at], inSession, keyWaiting);
 }
 
-bool scriptedLocalInputs(bool timed) {
-    startPass();
-    if (timed) frameTime();
-    bool got = pollOneEvent();
-    bool down[12];
-    combineKeys(scriptBits(false, !timed), 0, !timed, false, down);
-    for (int i = 0; i < 12; i++) {
-        if (down[i] && !wasDown[i]) scriptKeys[SYNCED_KEYS[i]] = 1;
-        if (!down[i]) scriptKeys[SYNCED_KEYS[i]] = 0;
-        wasDown[i] = down[i];
-    }
-    keys = scriptKeys;
-    return got;
+bool scriptedLocalInputs(const GameState& s, bool timed, TicCmd& cmd) {
+    cmd = TicCmd();
+    if (timed) cmd.dt = frameTime();
+    cmd.close = readLocalInput(false).close;
+    cmd.held = combineKeys(scriptBits(s, false, !timed), 0, !timed, false);
+    return true;
 }

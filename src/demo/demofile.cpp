@@ -1,5 +1,5 @@
 // demofile.cpp: the demo file: a checksummed header, then blocks of passes, each block checksummed on its own.
-#include "demo.h"
+#include "demo/demo.h"
 
 #include <cerrno>
 #include <cstdio>

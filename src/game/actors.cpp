@@ -1,40 +1,29 @@
-// sprite.cpp: the cowboy and the whiskey bottle: walking, animation, drawing, hits and pickups.
-#include "sprite.h"
+// actors.cpp: the cowboy and the whiskey bottle: walking, animation, hits, pickups, and where their pictures land.
+#include "game/game.h"
 
-#include <cstdlib>
-
-// A cowboy's picture is 80 x 130; the street's far edge stops him 60 pixels below the top.
-static const int COWBOY_W = 80;
-static const int COWBOY_H = 130;
+// The street's far edge stops a cowboy 60 pixels below the top of the screen.
 static const int STREET_TOP = 60;
 
-// The bottle's picture is 30 x 55, in five frames of its glint.
-static const int BOTTLE_W = 30;
-static const int BOTTLE_H = 55;
-static const int BOTTLE_FRAMES = 5;
-
-// Blits a whole picture at r; SDL writes back into r the part that really landed on the surface.
-// A picture that failed to load is skipped, and r keeps the size it had.
-static void blitWhole(SDL_Surface* pic, SDL_Surface* dst, SDL_Rect* r) {
-    if (!pic || !dst) return;
-    SDL_BlitSurface(pic, NULL, dst, r);
-    noteDrawn(dst, r);
+// The part of a picture of w x h at (x, y) that lands on the screen, as SDL clips a blit: nothing left
+// keeps the corner and has no size.
+static Box clipped(int x, int y, int w, int h) {
+    Box b;
+    b.x = int16_t(x), b.y = int16_t(y);
+    int dx = -b.x, dy = -b.y;
+    if (dx > 0) w -= dx, b.x = 0;
+    if (b.x + w - SCREEN_W > 0) w -= b.x + w - SCREEN_W;
+    if (dy > 0) h -= dy, b.y = 0;
+    if (b.y + h - SCREEN_H > 0) h -= b.y + h - SCREEN_H;
+    if (w > 0 && h > 0) b.w = uint16_t(w), b.h = uint16_t(h);
+    return b;
 }
 
 // ---- the cowboy ----
 
-Player::Player(SDL_Surface* s, imgbase i)
-    : img(i), whiskeyCount(0), dead(false), canShoot(true), shooting(false), x(100), y(100), smer('r'),
-      motion('s'), rect(), screen(s), frame(0), animTime(0), delta(0), deadTime(0), speed(0.2f),
-      reloadTime(0) {}
-
-// The pictures belong to the asset globals: nothing to free here.
-Player::~Player() {}
-
 void Player::wRight() {
     motion = smer = 'r';
     x += speed * delta;
-    if (x + COWBOY_W > screen->w) x = float(screen->w - COWBOY_W);
+    if (x + COWBOY_W > SCREEN_W) x = float(SCREEN_W - COWBOY_W);
 }
 
 void Player::wLeft() {
@@ -47,7 +36,7 @@ void Player::wLeft() {
 void Player::wDown() {
     motion = 'd';
     y += (speed - 0.03f) * delta;
-    if (y + COWBOY_H > screen->h) y = float(screen->h - COWBOY_H);
+    if (y + COWBOY_H > SCREEN_H) y = float(SCREEN_H - COWBOY_H);
 }
 
 void Player::wUp() {
@@ -56,32 +45,30 @@ void Player::wUp() {
     if (y < STREET_TOP) y = float(STREET_TOP);
 }
 
-void Player::setDelta(float d) { delta = d; }
-
 // Back on his feet somewhere on the street, x first, then y.
-static void respawn(Player& p) {
+static void respawn(Player& p, GameRng& rng) {
     p.dead = false;
     p.deadTime = 0;
-    int col = gameRand() % 100;
+    int col = rng.next() % 100;
     p.x = float(col * 7 + 57);
-    int row = gameRand() % 100;
+    int row = rng.next() % 100;
     p.y = float(row * 4 + 54);
     // start the walk cycle afresh: a leftover death frame would pick an empty or a death picture
     p.frame = 0;
 }
 
 // The death pictures step every 150 ms and stop on the fourth; after 2 s he comes back.
-static void animDead(Player& p) {
+static void animDead(Player& p, GameRng& rng) {
     p.deadTime += p.delta;
     if (p.animTime > 150) {
         p.frame++;
         p.animTime = 0;
         if (p.frame > 3) p.frame = 3;
     }
-    if (p.deadTime > 2000) respawn(p);
+    if (p.deadTime > 2000) respawn(p, rng);
 }
 
-void Player::anim() {
+void Player::anim(GameRng& rng) {
     animTime += delta;
     if (!canShoot) {
         reloadTime += delta;
@@ -91,7 +78,7 @@ void Player::anim() {
         }
     }
     if (dead) {
-        animDead(*this);
+        animDead(*this, rng);
     } else if (animTime > 200) {
         // one walk step; it also ends the shooting pose
         animTime = 0;
@@ -101,9 +88,10 @@ void Player::anim() {
     }
 }
 
-// The picture slot for the cowboy's pose. Walking up or down shows the side view of the way he faces;
-// standing always shows the first picture of its pose.
-static int poseSlot(const Player& p) {
+// Walking up or down shows the side view of the way he faces; standing always shows the first picture of
+// its pose. Walking right 0-1, reloading right 3-4, reloading left 5-6, shooting 7 (right) and 8 (left),
+// walking left 9-10, dying facing right 12-15, dying facing left 16-19.
+int poseSlot(const Player& p) {
     if (p.dead) return (p.smer == 'l' ? 16 : 12) + p.frame;
     bool left = p.motion == 'l' || (p.motion != 'r' && p.smer == 'l');
     int f = p.motion == 's' ? 0 : p.frame;
@@ -112,16 +100,7 @@ static int poseSlot(const Player& p) {
     return (left ? 5 : 3) + f;
 }
 
-void Player::draw() {
-    rect.x = Sint16(int(x));
-    rect.y = Sint16(int(y));
-    rect.w = COWBOY_W;
-    rect.h = COWBOY_H;
-    int slot = poseSlot(*this);
-    if (slot >= 0 && slot < 20) blitWhole(img[slot], screen, &rect);
-}
-
-char Player::getSmer() { return smer; }
+void Player::place() { rect = clipped(int(x), int(y), COWBOY_W, COWBOY_H); }
 
 // Hit: one bottle or life less (never below none), and the death pictures start.
 void Player::die() {
@@ -139,8 +118,9 @@ void Player::shoot() {
 
 // ---- the bottle ----
 
-// Counts the hidden time, then glints and draws itself once per frame.
-void Whiskey::draw(SDL_Surface* surface, float d) {
+// Each chance counts the hidden time; the first chance it is showing in a frame steps the glint and puts
+// it on the screen.
+void Whiskey::chance(float d) {
     if (hidden) {
         timer += d;
         if (timer > 4000) {
@@ -155,17 +135,13 @@ void Whiskey::draw(SDL_Surface* surface, float d) {
         frame++;
         if (frame >= BOTTLE_FRAMES) frame = 0;
     }
-    rect.x = Sint16(x);
-    rect.y = Sint16(y);
-    rect.w = BOTTLE_W;
-    rect.h = BOTTLE_H;
+    rect = clipped(x, y, BOTTLE_W, BOTTLE_H);
     drawn = true;
-    if (frame >= 0 && frame < BOTTLE_FRAMES) blitWhole(img[frame], surface, &rect);
 }
 
 // A cowboy picks the bottle up when his feet are just at its foot and he stands over it.
 // The box is where the bottle was last drawn; a pickup sends it to a new place, hidden.
-bool Whiskey::kolid(SDL_Rect r) {
+bool Whiskey::kolid(Box r, GameRng& rng) {
     if (hidden) return false;
     int rx = r.x, ry = r.y, rh = r.h;
     int bx = rect.x, by = rect.y, bw = rect.w, bh = rect.h;
@@ -173,9 +149,9 @@ bool Whiskey::kolid(SDL_Rect r) {
     if (rx + bw + 20 <= bx) return false;
     if (ry + rh >= by + bh + 15) return false;
     if (ry + rh <= by + 45) return false;
-    int col = gameRand() % 100;
+    int col = rng.next() % 100;
     x = col * 7 + 57;
-    int row = gameRand() % 100;
+    int row = rng.next() % 100;
     y = row * 4 + 154;
     hidden = true;
     timer = 0;

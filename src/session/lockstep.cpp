@@ -2,10 +2,10 @@
 // ahead and sent with every input the other has not acknowledged yet; a pass runs once both players' inputs
 // for it are here. The host's input also carries his frame time, so both machines share one clock. Passes
 // keep a schedule a frame budget apart, and the side that runs ahead of the other lets a few run long.
-#include "lockstep.h"
-#include "game.h"
-#include "netscript.h"
-#include "input/pad.h"
+#include "session/lockstep.h"
+#include "session/netscript.h"
+#include "shell/shell.h"
+#include "input/input.h"
 #include "net/link.h"
 
 #include <algorithm>
@@ -14,9 +14,6 @@
 #include <cstring>
 #include <deque>
 #include <sys/time.h>
-
-const int SYNCED_KEYS[12] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_w,
-                             SDLK_s,  SDLK_a,    SDLK_d,    SDLK_q,     SDLK_RETURN, SDLK_ESCAPE};
 
 namespace {
 
@@ -55,8 +52,6 @@ Uint32 lastHeard;
 bool peerLeft;         // the other has closed the link: play on while his inputs last
 uint8_t lastBits;
 SessionEnd ending;
-Uint8 netKeys[SDLK_LAST];
-bool wasDown[12];
 bool wasWaiting;
 FILE* trace;
 uint32_t holdBack;                         // test seam: input datagrams leave this many sends late
@@ -92,8 +87,6 @@ void sendInputs() {
 void endSession(SessionEnd why) {
     if (ending != SESSION_RUNNING) return;
     ending = why;
-    memset(netKeys, 0, sizeof netKeys);
-    netKeys[SDLK_ESCAPE] = 1;  // a winner screen waiting for its key lets go; no screen acts on it further
     if (trace) fprintf(trace, "end %s\n", why == SESSION_GONE ? "gone" : "lost-sync");
 }
 
@@ -139,8 +132,9 @@ void take(const LinkEvent& e) {
     if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) lockstepReceive(m);
 }
 
-// Services the link until the other's input for this pass is here, resending ours once a frame budget.
-void awaitPass() {
+// Services the link until the other's input for this pass is here, resending ours once a frame budget;
+// true when the window's close button cut the wait short.
+bool awaitPass() {
     Uint32 resent = SDL_GetTicks();
     unsigned long long neededAt = microseconds();
     while (ending == SESSION_RUNNING && theirsHeld <= cur) {
@@ -150,9 +144,11 @@ void awaitPass() {
         if (peerLeft || now - lastHeard > GONE_AFTER_MS) endSession(SESSION_GONE);
         if (e.kind == LINK_RECEIVED) lastHeard = now;
         if (now - resent >= frameBudgetMs) sendInputs(), resent = now;
-        if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0) return;  // the window closes at once
+        SDL_Event quit;
+        if (SDL_PeepEvents(&quit, 1, SDL_PEEKEVENT, SDL_QUITMASK) > 0) return true;
     }
     if (theirsHeld > cur) noteSlack(neededAt);
+    return false;
 }
 
 // Holds the pass until it is due, a ms late every second pass while this side owes the other some. The
@@ -183,9 +179,9 @@ void drainLink() {
 }
 
 // This side's input for the pass `delay` ahead: its bits and, on the host, the frame time `dt`.
-void sample(bool keyWaiting, uint32_t dt) {
+void sample(const GameState& s, uint16_t held, bool keyWaiting, uint32_t dt) {
     InputRecord rec;
-    rec.bits = scriptActive() ? scriptBits(true, keyWaiting) : keyboardBits();
+    rec.bits = scriptActive() ? scriptBits(s, true, keyWaiting) : keyboardBits(held);
     rec.dt = hosting ? uint16_t(dt > 0xFFFF ? 0xFFFF : dt) : 0;
     uint32_t p = cur + delayPasses;
     mine[p % RING] = Slot{p, rec};
@@ -193,33 +189,21 @@ void sample(bool keyWaiting, uint32_t dt) {
     lastBits = rec.bits;
 }
 
-// The pass's keys: SDL's way, a key is 1 from its press on, until the game writes 0 or it is let go.
-void applyKeys(bool keyWaiting) {
+// The pass's keys, both players' as the game reads them, and the host's clock, which both sides share:
+// a pass of the frame loop's frame time is the time since the last one.
+void applyInputs(const GameState& s, bool timed, TicCmd& cmd) {
     const InputRecord& mineNow = mine[cur % RING].rec;
     const InputRecord& theirsNow = theirs[cur % RING].rec;
-    bool down[12];
-    combineKeys(hosting ? mineNow.bits : theirsNow.bits, hosting ? theirsNow.bits : mineNow.bits, keyWaiting,
-                gameBezi, down);
-    for (int i = 0; i < 12; i++) {
-        if (down[i] && !wasDown[i]) netKeys[SYNCED_KEYS[i]] = 1;
-        if (!down[i]) netKeys[SYNCED_KEYS[i]] = 0;
-        wasDown[i] = down[i];
-    }
-    keys = netKeys;
-}
-
-// The host's clock, as both sides have it: delta of a pass of the frame loop is the time since the last one.
-void applyClock(bool timed) {
-    const Slot& host = hosting ? mine[cur % RING] : theirs[cur % RING];
-    hostClock += host.rec.dt;
+    cmd.held = combineKeys(hosting ? mineNow.bits : theirsNow.bits, hosting ? theirsNow.bits : mineNow.bits,
+                           !timed, s.gameBezi);
+    hostClock += (hosting ? mineNow : theirsNow).dt;
     if (!timed) return;
-    delta = float(hostClock - lastTimedClock);
+    cmd.dt = uint16_t(hostClock - lastTimedClock);
     lastTimedClock = hostClock;
-    deltaNew = deltaOld = float(hostClock);
 }
 
-void noteHash(bool keyWaiting) {
-    uint32_t h = stateHash();
+void noteHash(const GameState& s, bool keyWaiting) {
+    uint32_t h = stateHash(s);
     myHashes[cur % RING] = HashSlot{cur, h, SLACK_UNKNOWN};
     if (cur % HASH_EVERY == 0) {
         Message m;
@@ -233,9 +217,8 @@ void noteHash(bool keyWaiting) {
     if (!trace) return;
     fprintf(trace, "pass %u %08x %llu\n", cur, h, microseconds());
     if (keyWaiting && !wasWaiting) {  // a winner screen has come up
-        bool redWon = gameMode == 0 ? Hrac1->whiskeyCount >= wLimit : Hrac2->whiskeyCount <= 0;
-        bool blueWon = gameMode == 0 ? Hrac2->whiskeyCount >= wLimit : Hrac1->whiskeyCount <= 0;
-        fprintf(trace, "winner type %d red %d blue %d\n", gameMode, redWon, blueWon);
+        int w = lastWinner(s);
+        fprintf(trace, "winner type %d red %d blue %d\n", s.gameMode, w & 1, w >> 1);
     }
 }
 
@@ -252,28 +235,29 @@ int stretchFor(int8_t ownSlack, int8_t otherSlack) {
     return ahead >= 2 ? std::min(ahead, MAX_STRETCH_MS) : 0;
 }
 
-uint8_t keyboardBits() {
-    Uint8* k = SDL_GetKeyState(nullptr);
-    padsToKeys(k, gameBezi);
+uint8_t keyboardBits(uint16_t k) {
+    auto any = [k](int a, int b) { return (k & (keyBit(a) | keyBit(b))) != 0; };
     uint8_t b = 0;
-    if (k[SDLK_UP] || k[SDLK_w]) b |= IN_UP;
-    if (k[SDLK_DOWN] || k[SDLK_s]) b |= IN_DOWN;
-    if (k[SDLK_LEFT] || k[SDLK_a]) b |= IN_LEFT;
-    if (k[SDLK_RIGHT] || k[SDLK_d]) b |= IN_RIGHT;
-    if (k[SDLK_RCTRL] || k[SDLK_q]) b |= IN_FIRE;
-    if (k[SDLK_RETURN]) b |= IN_RETURN;
-    if (k[SDLK_ESCAPE]) b |= IN_ESCAPE;
+    if (any(K_UP, K_W)) b |= IN_UP;
+    if (any(K_DOWN, K_S)) b |= IN_DOWN;
+    if (any(K_LEFT, K_A)) b |= IN_LEFT;
+    if (any(K_RIGHT, K_D)) b |= IN_RIGHT;
+    if (any(K_RCTRL, K_Q)) b |= IN_FIRE;
+    if (k & keyBit(K_RETURN)) b |= IN_RETURN;
+    if (k & keyBit(K_ESCAPE)) b |= IN_ESCAPE;
     return b;
 }
 
-void combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound, bool down[]) {
+uint16_t combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound) {
     const uint8_t walkFire[5] = {IN_UP, IN_DOWN, IN_LEFT, IN_RIGHT, IN_FIRE};
+    uint16_t k = 0;
     for (int i = 0; i < 5; i++) {
-        down[i] = host & walkFire[i];        // red: arrows and Right Ctrl
-        down[5 + i] = joiner & walkFire[i];  // blue: W S A D and Q
+        if (host & walkFire[i]) k |= keyBit(K_UP + i);      // red: arrows and Right Ctrl
+        if (joiner & walkFire[i]) k |= keyBit(K_W + i);     // blue: W S A D and Q
     }
-    down[10] = (host & IN_RETURN) || (keyWaiting && (joiner & IN_RETURN));
-    down[11] = (host & IN_ESCAPE) || ((keyWaiting || inRound) && (joiner & IN_ESCAPE));
+    if ((host & IN_RETURN) || (keyWaiting && (joiner & IN_RETURN))) k |= keyBit(K_RETURN);
+    if ((host & IN_ESCAPE) || ((keyWaiting || inRound) && (joiner & IN_ESCAPE))) k |= keyBit(K_ESCAPE);
+    return k;
 }
 
 void lockstepBegin(bool host, uint32_t delay) {
@@ -295,30 +279,31 @@ void lockstepBegin(bool host, uint32_t delay) {
     pacedBefore = pacing;
     pacing = false;  // the schedule paces the session's passes
     lastBits = 0xFF;
-    memset(netKeys, 0, sizeof netKeys);
-    memset(wasDown, 0, sizeof wasDown);
     wasWaiting = false;
-    keys = netKeys;
     trace = netTrace();
     if (trace) fprintf(trace, "start %s delay %u budget %u\n", host ? "host" : "joiner", delay, frameBudgetMs);
 }
 
-bool lockstepInputs(bool timed) {
+bool lockstepInputs(const GameState& s, bool timed, TicCmd& cmd) {
     uint32_t dt = keepSchedule();
-    bool got = pollOneEvent();
-    if (ending != SESSION_RUNNING) return got;
+    LocalInput local = readLocalInput(s.gameBezi);
+    if (ending != SESSION_RUNNING) return false;
     drainLink();
-    sample(!timed, dt);
+    sample(s, local.held, !timed, dt);
     sendInputs();
-    awaitPass();
-    if (ending != SESSION_RUNNING) return got;
-    if (theirsHeld <= cur) return true;  // the window is closing: this last pass runs without the other
-    noteHash(!timed);
-    applyKeys(!timed);
-    applyClock(timed);
+    bool closing = awaitPass();
+    if (ending != SESSION_RUNNING) return false;
+    cmd = TicCmd();
+    cmd.close = local.close || closing;
+    if (closing) {  // the window closes at once: a last pass without the other, in which nothing else changes
+        cmd.held = s.heldBefore, cmd.dt = uint16_t(s.delta);
+        return true;
+    }
+    noteHash(s, !timed);
+    applyInputs(s, timed, cmd);
     wasWaiting = !timed;
     cur++;
-    return got;
+    return true;
 }
 
 void lockstepReceive(const Message& m) {

@@ -1,6 +1,6 @@
 // text.cpp: lines of text from a glyph sheet that the asset generator drew.
-#include "text.h"
-#include "game.h"
+#include "draw/text.h"
+#include "draw/draw.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // datadir.cpp: where the pictures, sounds and music are: beside the working directory, the program, or installed.
-#include "game.h"
+#include "shell/shell.h"
 
 #include <climits>
 #include <string>

@@ -1,6 +1,6 @@
 // cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
-#include "demo.h"
-#include "game.h"
+#include "demo/demo.h"
+#include "shell/shell.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +57,9 @@ static void help() {
            "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
            "  --playdemo FILE    play the recorded game in FILE back; Escape ends it\n"
            "  --timedemo FILE    play it as fast as the machine can, then print the passes per second\n"
+           "  --synctest N --timedemo FILE, --synctest N PASSES [SEED]\n"
+           "                     run each pass of the demo (or of PASSES random ones) again from N passes\n"
+           "                     back, and check that the game comes to the same state; no window\n"
            "  --help, -h    show this help and exit\n"
            "  --version     show the version and exit\n\n");
     printf("Keys:\n"
@@ -123,6 +126,28 @@ static bool readNetArguments(int argc, char* argv[]) {
 }
 #endif
 
+// A whole number from `lo` to `hi`, digits only.
+static bool readNumber(const char* s, long lo, long hi, long& n) {
+    if (!*s || strlen(s) > 10 || strspn(s, "0123456789") != strlen(s)) return false;
+    n = strtol(s, nullptr, 10);
+    return n >= lo && n <= hi;
+}
+
+// "--synctest N --timedemo FILE" or "--synctest N PASSES [SEED]": the whole command line.
+static bool readSyncTest(int argc, char* argv[]) {
+    long depth = 0, passes = 0, seed = 1;
+    if (argc < 4 || !readNumber(argv[2], 1, 64, depth)) return false;
+    syncDepth = int(depth);
+    if (strcmp(argv[3], "--timedemo") == 0) {
+        demoMode = DEMO_TIME, demoPath = argv[4 < argc ? 4 : 3];
+        return argc == 5 && *argv[4];
+    }
+    if (!readNumber(argv[3], 1, 100000000, passes) || (argc == 5 && !readNumber(argv[4], 0, 4294967295, seed)))
+        return false;
+    syncPasses = passes, syncSeed = uint32_t(seed);
+    return argc <= 5;
+}
+
 // "--record FILE", "--playdemo FILE" or "--timedemo FILE" in front of the other arguments: taken off them.
 static bool takeDemoArgument(int& argc, char**& argv) {
     static const char* const OPTIONS[3] = {"--record", "--playdemo", "--timedemo"};
@@ -148,6 +173,8 @@ static int wrongArguments() {
 int readCommandLine(int argc, char* argv[]) {
     fullScreen = false;
     netRole = NET_NONE;
+    syncDepth = 0;
+    if (argc > 1 && strcmp(argv[1], "--synctest") == 0) return readSyncTest(argc, argv) ? -1 : wrongArguments();
     if (!takeDemoArgument(argc, argv)) return wrongArguments();
     const char* arg = argc > 1 ? argv[1] : "";
     if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
