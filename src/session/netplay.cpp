@@ -126,11 +126,15 @@ void compareHashes(uint32_t pass) {
     endSession(SESSION_LOST_SYNC);
 }
 
+// The other found the two games apart first: this side's state of that pass goes to him too, as hashed, or as
+// this side last played it when it has not hashed it yet.
 void heardDesync(const Message& m) {
     if (trace) fprintf(trace, "desync %u theirs %08x\n%s", m.pass, m.hash, m.dump.c_str());
     dumpHeard = true;
     uint32_t at = m.pass / HASH_EVERY % HASH_SLOTS;
+    const GameState* played = roll.saved(m.pass);
     if (myHashes[at].pass == m.pass) sendDump(m.pass, myHashes[at].hash, hashedStates[at]);
+    else if (played) sendDump(m.pass, stateHash(*played), *played);
     endSession(SESSION_LOST_SYNC);
 }
 
@@ -358,8 +362,8 @@ void netplayLinger() {
 }
 
 void netplayFinish() {
-    Uint32 start = SDL_GetTicks();  // a lost sync: the other's state, for the trace, a second at most
-    while (ending == SESSION_LOST_SYNC && !dumpHeard && !peerLeft && SDL_GetTicks() - start < 1000)
+    Uint32 start = SDL_GetTicks();  // a lost sync: both states to both traces, a second at most
+    while (ending == SESSION_LOST_SYNC && (!dumpHeard || !linkDelivered()) && !peerLeft && SDL_GetTicks() - start < 1000)
         take(linkService(5));
     if (trace) {
         const RollbackStats& st = roll.stats();

@@ -2,6 +2,8 @@
 #include "session/rollback.h"
 #include "net/packet.h"
 
+#include <algorithm>
+
 uint16_t combineKeys(uint8_t host, uint8_t joiner, bool keyWaiting, bool inRound) {
     const uint8_t walkFire[5] = {IN_UP, IN_DOWN, IN_LEFT, IN_RIGHT, IN_FIRE};
     uint16_t k = 0;
@@ -110,6 +112,12 @@ Rollback::Step Rollback::advance(GameState& s, RollbackListener& l) {
     bool ran = mineHeld > cur && cur < theirsHeld + MAX_PREDICT && runPass(s, l, false, &screen);
     confirm(s, l);
     return ran ? RAN : screen ? WAIT_SCREEN : WAIT_INPUTS;
+}
+
+const GameState* Rollback::saved(uint32_t pass) const {
+    return pass < cur && pass + ROLL_RING > cur && pass >= done - std::min(done, ROLL_RING - MAX_PREDICT - 2)
+               ? &before[pass % ROLL_RING]
+               : nullptr;
 }
 
 void Rollback::forceCorrection(uint32_t depth) {

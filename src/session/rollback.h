@@ -49,6 +49,8 @@ public:
     uint32_t present() const { return cur; }  // the pass to run next
     uint32_t confirmedTo() const { return done; }  // passes before this are final
     const RollbackStats& stats() const { return counts; }
+    // The state a pass started from, as last played, while it is kept (it may rest on guesses); null when not.
+    const GameState* saved(uint32_t pass) const;
     // The sync test's seam: the passes since `depth` back count as run on a wrong guess.
     void forceCorrection(uint32_t depth);
 
