@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demo.h"
+#include "demo/demo.h"
 #include "demobot.h"
-#include "game.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 4 && argc != 5) {
@@ -21,12 +20,13 @@ int main(int argc, char* argv[]) {
     char* args[] = {argv[0], record, argv[1], nullptr};
     int status = startUp(3, args);
     if (status >= 0) return status;
-    demobot::start(atoi(argv[2]), unsigned(strtoul(argv[3], nullptr, 10)), how);
-    demoStartRecording();
-    while (!done && demobot::passes < 100000) framePass();
+    GameState s = demobot::start(atoi(argv[2]), unsigned(strtoul(argv[3], nullptr, 10)), how);
+    demoStartRecording(s);
+    while (demobot::passes < 100000 && runFrame(s, demobot::inputs)) {
+    }
     demoFinish();
     printf("%s: %ld passes, %ld winner screens, final state hash %08x\n", argv[1], demobot::passes,
-           demobot::rounds, stateHash());
+           demobot::rounds, demoFinalHash(s));
     shutDown();
     return demobot::rounds == (how == demobot::TWINS ? 2 : 1) ? 0 : 1;
 }
