@@ -136,38 +136,59 @@ uint8_t randomBits(std::mt19937& rng, uint8_t bits, const GameState& s, bool red
 
 }  // namespace
 
-// A session's passes through the rollback, the rival's inputs syncDepth passes late, and every pass all the
-// passes not yet final run again from their saved states: the present must come back as it was.
-int sessionSyncTest() {
-    static Rollback roll;  // its saved states are large for a stack
-    Quiet quiet;
-    std::mt19937 rng(syncSeed);
+namespace {
+
+// A session's passes through the rollback with random players, the rival's inputs `depth` frames late.
+struct SessionCheck {
+    SessionCheck(Rollback& r, uint32_t d) : roll(r), depth(d) {}
+    Rollback& roll;
+    uint32_t depth;
+    std::mt19937 rng{syncSeed};
+    GameState s;
     uint8_t own = 0, rival = 0, rivals[ROLL_RING] = {};
-    uint32_t depth = std::min<uint32_t>(uint32_t(syncDepth), MAX_PREDICT), games = 1, rounds = 0, winners = 0;
-    GameState s = startState(rng());
-    roll.begin(true, 0, s);
-    long sinceBegin = 0;
-    for (long p = 0; p < syncPasses; p++) {
+    long since = 0;  // the frame the game began in
+    uint32_t games = 0, rounds = 0, winners = 0;
+    Quiet quiet;
+
+    void restart(long frame) {
+        s = startState(rng()), roll.begin(true, 0, s);
+        own = rival = 0, since = frame, games++;
+    }
+
+    // One frame: this side's input, the rival's of `depth` frames ago, the passes; then every pass not yet
+    // final run again from its saved state. False when the present did not come back as it was.
+    bool frame(long f) {
         while (roll.wantsLocal()) own = randomBits(rng, own, s, true), roll.local(own);
-        uint32_t now = uint32_t(p - sinceBegin);  // the rival plays a pass a frame; his inputs come depth frames late
+        uint32_t now = uint32_t(f - since);  // the rival plays a pass a frame
         rivals[now % ROLL_RING] = rival = randomBits(rng, rival, s, false);
         if (now >= depth) roll.remote(now - depth, rivals[(now - depth) % ROLL_RING]);
         bool wasRound = s.gameBezi, wasWinner = s.screen == SCR_WINNER;
         roll.advance(s, quiet);
         rounds += !wasRound && s.gameBezi, winners += !wasWinner && s.screen == SCR_WINNER;
-        uint32_t h = stateHash(s);
         GameState was = s;
         roll.forceCorrection(depth);
         roll.correct(s, quiet);
-        if (stateHash(s) != h) {
-            fprintf(stderr, "korvado: synctest: session pass %u run again from %u passes back differs in: %s\n",
-                    roll.present(), depth, stateDifferences(was, s).c_str());
-            return 1;
-        }
-        if (s.done) s = startState(rng()), roll.begin(true, 0, s), games++, sinceBegin = p + 1, rival = 0;
+        if (stateHash(s) == stateHash(was)) return true;
+        fprintf(stderr, "korvado: synctest: session pass %u run again from %u passes back differs in: %s\n",
+                roll.present(), depth, stateDifferences(was, s).c_str());
+        return false;
+    }
+};
+
+}  // namespace
+
+// A session's passes through the rollback, the rival's inputs syncDepth passes late, and every pass all the
+// passes not yet final run again from their saved states: the present must come back as it was.
+int sessionSyncTest() {
+    static Rollback roll;  // its saved states are large for a stack
+    SessionCheck check(roll, std::min<uint32_t>(uint32_t(syncDepth), MAX_PREDICT));
+    check.restart(0);
+    for (long f = 0; f < syncPasses; f++) {
+        if (!check.frame(f)) return 1;
+        if (check.s.done) check.restart(f + 1);
     }
     printf("synctest: %ld session passes (%u games, %u rounds started or resumed, %u winner screens), the rival's "
            "inputs %u passes late, every pass run again from %u passes back: the same state every pass\n",
-           syncPasses, games, rounds, winners, depth, depth);
+           syncPasses, check.games, check.rounds, check.winners, check.depth, check.depth);
     return 0;
 }
