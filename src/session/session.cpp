@@ -103,9 +103,9 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
     netplayBegin(game, hosting, delay, seed);
     for (bool on = true; on;) {
         on = netplayFrame(game);
-        drawFrame(game);
-        if (netplayWaiting()) drawWaiting();
-        showFrame();
+        bool drawn = drawFrame(game);
+        if (netplayWaiting()) drawWaiting(), drawn = true;
+        if (drawn) showFrame();
         netplayFrameDone();
     }
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
