@@ -319,7 +319,7 @@ void netplayBegin(GameState& s, bool host, uint32_t delay, uint32_t seed) {
     const char* skew = getenv("KORVADO_NET_SKEW");
     skewPass = skew && *skew ? uint32_t(strtoul(skew, nullptr, 10)) : UINT32_MAX;
     trace = netTrace();
-    if (trace) fprintf(trace, "start %s delay %u budget %u\n", host ? "host" : "joiner", delay, frameBudgetMs);
+    if (trace) fprintf(trace, "start %s delay %u budget %u seed %08x\n", host ? "host" : "joiner", delay, frameBudgetMs, seed);
 }
 
 bool netplayFrame(GameState& s) {

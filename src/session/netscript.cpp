@@ -33,6 +33,7 @@ struct Step {
 std::vector<Step> steps;
 size_t at;
 bool active;
+bool roundSeen;  // PLAY: the round has shown
 int holdLeft, restLeft, pulseLeft, lookLeft;
 uint8_t holding, pulseBits;
 
@@ -130,12 +131,21 @@ uint8_t pilot(const GameState& s, char mode) {
     return walkTo(me, float(s.whiskey.x - 20), float(s.whiskey.y - 73), 15, 6);  // the pickup's middle
 }
 
+// Plays the round until its winner screen; a correction may have gone past the screen already (the round
+// was over before the present showed it), so a round seen and then gone counts as over too.
+uint8_t playStep(const GameState& s, char mode, bool keyWaiting) {
+    roundSeen |= s.gameBezi;
+    if (!keyWaiting && !(roundSeen && !s.gameBezi)) return pilot(s, mode);
+    at++, roundSeen = false, pulseLeft = lookLeft = 0;
+    return 0;
+}
+
 uint8_t stepBits(const GameState& s, Step& st, bool inSession, bool keyWaiting) {
     switch (st.kind) {
     case PRESS: at++; return press(st.key, st.arg, inSession);
     case WAIT: if (--st.arg <= 0) at++; return 0;
     case MENU: if (inSession && s.gameBezi) return at++, 0; return inSession ? menuKey(s, st.arg, true) : 0;
-    case PLAY: if (keyWaiting) return at++, pulseLeft = lookLeft = 0, 0; return pilot(s, st.mode);
+    case PLAY: return playStep(s, st.mode, keyWaiting);
     case WINNER: if (!keyWaiting) return at++, 0; return press(IN_RETURN, 3, inSession);
     case EXIT: return inSession ? exitKey(s, true) : 0;
     case LATE: at++; return netplayHoldInputs(uint32_t(st.arg)), 0;
