@@ -72,8 +72,12 @@ TicCmd demoCmd(const DemoPass& p) {
 }
 
 void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed) {
-    if (!recFile || &s != recState) return;
-    recBlock.push_back(demoPassOf(cmd, ev.seen, timed));
+    if (&s == recState) demoRecordPass(cmd, ev.seen, timed);
+}
+
+void demoRecordPass(const TicCmd& cmd, uint16_t seen, bool timed) {
+    if (!recFile || !recState) return;
+    recBlock.push_back(demoPassOf(cmd, seen, timed));
     if (recBlock.size() >= 64) writeBlock();
 }
 

@@ -52,6 +52,8 @@ int demoRun();
 void demoStartRecording(const GameState& s);  // records the passes of `s` from now on, when --record asked
 // A pass of `s` as the frame loop ran it: recorded when `s` is the game being recorded.
 void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed);
+// A pass as the game ran it, recorded when a recording runs (korvado_net's confirmed passes).
+void demoRecordPass(const TicCmd& cmd, uint16_t seen, bool timed);
 void demoFinish();                             // writes what is left of a recording
 DemoPass demoPassOf(const TicCmd& cmd, uint16_t seen, bool timed);  // a pass as a demo holds it
 TicCmd demoCmd(const DemoPass& p);  // a demo's pass as a record: the keys as the game saw them
@@ -60,6 +62,7 @@ TicCmd demoCmd(const DemoPass& p);  // a demo's pass as a record: the keys as th
 extern int syncDepth;      // --synctest N: the depth of the passes run again; 0 without
 extern long syncPasses;    // ... with random records: how many passes
 extern uint32_t syncSeed;  // ... and the seed of the records and of the game
+extern bool syncSession;   // ... through the rollback of korvado_net's sessions
 // Runs the demo's passes (or, without one, syncPasses random records), each then run again from the state
 // syncDepth passes back; 1 with the pass and the fields that differ on stderr at the first mismatch, else 0.
 int syncTest(const Demo* d);

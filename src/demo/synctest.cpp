@@ -1,10 +1,11 @@
 // synctest.cpp: the sync test: every pass is run, then the passes of the last N are run again from the state
 // N passes back with the same records, and both must end in the same state. What rollback stands on.
 #include "demo/demo.h"
+#include "session/rollback.h"
 #include "shell/shell.h"
+#include "net/packet.h"
 
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,65 +13,9 @@
 int syncDepth;         // --synctest N: the depth of the passes run again; 0 without
 long syncPasses;       // ... with random records: how many passes
 uint32_t syncSeed;     // ... and the seed of the records and of the game
+bool syncSession;      // ... through the rollback of korvado_net's sessions
 
 namespace {
-
-// The fields of the state by name, for telling which of two states differ.
-struct Field {
-    const char* owner;
-    const char* name;
-    const void* at;
-    size_t size;
-};
-
-struct Fields {
-    std::vector<Field> all;
-    const char* owner = "";
-    template <typename T>
-    Fields& add(const char* name, const T& v) {
-        all.push_back(Field{owner, name, &v, sizeof v});
-        return *this;
-    }
-};
-
-void playerFields(Fields& f, const Player& p, const char* owner) {
-    f.owner = owner;
-    f.add("whiskeyCount", p.whiskeyCount).add("dead", p.dead).add("canShoot", p.canShoot).add("shooting", p.shooting);
-    f.add("x", p.x).add("y", p.y).add("smer", p.smer).add("motion", p.motion).add("rect", p.rect);
-    f.add("frame", p.frame).add("animTime", p.animTime).add("delta", p.delta).add("deadTime", p.deadTime);
-    f.add("speed", p.speed).add("reloadTime", p.reloadTime);
-}
-
-Fields fields(const GameState& s) {
-    Fields f;
-    f.add("screen", s.screen).add("done", s.done).add("menuBezi", s.menuBezi).add("gameBezi", s.gameBezi);
-    f.add("gameOver", s.gameOver).add("canEsc", s.canEsc).add("canGEsc", s.canGEsc).add("mCanMove", s.mCanMove);
-    f.add("doCount", s.doCount).add("p2justdied", s.p2justdied).add("gameMode", s.gameMode).add("wLimit", s.wLimit);
-    f.add("volbamenu", s.volbamenu).add("pozicemenu", s.pozicemenu).add("r", s.r).add("delta", s.delta);
-    f.add("mPause", s.mPause).add("cPause", s.cPause).add("reflex", s.reflex).add("wReflex", s.wReflex);
-    f.add("rng.seed", s.rng.seed).add("rng.draws", s.rng.draws).add("keys", s.keys).add("heldBefore", s.heldBefore);
-    f.add("winners", s.winners).add("winnerCount", s.winnerCount).add("winnerAt", s.winnerAt);
-    f.add("shown.view", s.shown.view).add("shown.page", s.shown.page).add("shown.item", s.shown.item);
-    f.add("shown.redFront", s.shown.redFront).add("shown.bottleAt", s.shown.bottleAt);
-    f.add("shown.redCount", s.shown.redCount).add("shown.blueCount", s.shown.blueCount);
-    playerFields(f, s.Hrac1, "Hrac1.");
-    playerFields(f, s.Hrac2, "Hrac2.");
-    const Whiskey& w = s.whiskey;
-    f.owner = "whiskey.";
-    f.add("x", w.x).add("y", w.y).add("drawn", w.drawn).add("hidden", w.hidden).add("rect", w.rect);
-    f.add("frame", w.frame).add("timer", w.timer);
-    return f;
-}
-
-std::string differences(const GameState& a, const GameState& b) {
-    std::vector<Field> fa = fields(a).all, fb = fields(b).all;
-    std::string out;
-    for (size_t i = 0; i < fa.size(); i++)
-        if (memcmp(fa[i].at, fb[i].at, fa[i].size) != 0)
-            out += std::string(out.empty() ? "" : ", ") + fa[i].owner + fa[i].name;
-    if (stateHash(a) != stateHash(b) && out.empty()) out = "(the generator)";
-    return out;
-}
 
 // Records at random: keys held for a while and let go (the triggers often, Escape seldom, K very seldom),
 // frame times of a few ms and now and then of seconds, and once in a long while the window's close button;
@@ -125,7 +70,7 @@ struct Checker {
         for (long p = pass - depth; p < pass; p++) tick(again, cmds[size_t(p % depth)]);
         if (stateHash(again) == stateHash(s)) return true;
         fprintf(stderr, "korvado: synctest: pass %ld run again from %d passes back differs in: %s\n", pass - 1, depth,
-                differences(s, again).c_str());
+                stateDifferences(s, again).c_str());
         return false;
     }
 };
@@ -139,7 +84,10 @@ static bool demoRecord(const Demo& d, size_t at, const GameState& s, TicCmd& c) 
     return true;
 }
 
+int sessionSyncTest();
+
 int syncTest(const Demo* d) {
+    if (syncSession) return sessionSyncTest();
     Checker check{syncDepth, std::vector<GameState>(size_t(syncDepth)), std::vector<TicCmd>(size_t(syncDepth))};
     GameState s = d ? startState(d->seed) : introState(syncSeed);
     RandomRecords random{std::mt19937(syncSeed)};
@@ -156,5 +104,91 @@ int syncTest(const Demo* d) {
     printf("synctest: %ld passes (%ld games, %ld rounds started or resumed, %ld winner screens), each run again "
            "from %d passes back: the same state every pass, final hash %08x\n",
            check.pass, games, rounds, winners, syncDepth, stateHash(s));
+    return 0;
+}
+
+// ---- through the session's rollback ----
+
+namespace {
+
+struct Quiet : RollbackListener {
+    void ran(uint32_t, const TickEvents&, bool, bool) override {}
+    void confirmed(uint32_t, const GameState&, const GameState&, const TicCmd&, uint16_t, bool) override {}
+};
+
+// A player's bits at random, changing often: in a round he walks and fires (Escape seldom), and half the time
+// walks towards the other's line, so that shots hit; elsewhere he goes through the menu and the winner screens.
+uint8_t randomBits(std::mt19937& rng, uint8_t bits, const GameState& s, bool red) {
+    bool inRound = s.gameBezi;
+    const Player &me = red ? s.Hrac1 : s.Hrac2, &other = red ? s.Hrac2 : s.Hrac1;
+    if (inRound && rng() % 2) {
+        bits &= uint8_t(~(IN_UP | IN_DOWN));
+        if (me.y > other.y + 6) bits |= IN_UP;
+        if (me.y < other.y - 6) bits |= IN_DOWN;
+    }
+    static const uint8_t KEYS[7] = {IN_UP, IN_DOWN, IN_LEFT, IN_RIGHT, IN_FIRE, IN_RETURN, IN_ESCAPE};
+    int k = int(rng() % 7);
+    bool menuKey = k == 0 || k == 1 || k == 5;
+    if (rng() % 4 == 0 && (inRound ? k < 5 || rng() % 500 == 0 : menuKey || rng() % 50 == 0)) bits ^= KEYS[k];
+    if (rng() % 2) bits &= uint8_t(~(IN_RETURN | IN_ESCAPE));  // tapped, not held
+    return bits;
+}
+
+}  // namespace
+
+namespace {
+
+// A session's passes through the rollback with random players, the rival's inputs `depth` frames late.
+struct SessionCheck {
+    SessionCheck(Rollback& r, uint32_t d) : roll(r), depth(d) {}
+    Rollback& roll;
+    uint32_t depth;
+    std::mt19937 rng{syncSeed};
+    GameState s;
+    uint8_t own = 0, rival = 0, rivals[ROLL_RING] = {};
+    long since = 0;  // the frame the game began in
+    uint32_t games = 0, rounds = 0, winners = 0;
+    Quiet quiet;
+
+    void restart(long frame) {
+        s = startState(rng()), roll.begin(true, 0, s);
+        own = rival = 0, since = frame, games++;
+    }
+
+    // One frame: this side's input, the rival's of `depth` frames ago, the passes; then every pass not yet
+    // final run again from its saved state. False when the present did not come back as it was.
+    bool frame(long f) {
+        while (roll.wantsLocal()) own = randomBits(rng, own, s, true), roll.local(own);
+        uint32_t now = uint32_t(f - since);  // the rival plays a pass a frame
+        rivals[now % ROLL_RING] = rival = randomBits(rng, rival, s, false);
+        if (now >= depth) roll.remote(now - depth, rivals[(now - depth) % ROLL_RING]);
+        bool wasRound = s.gameBezi, wasWinner = s.screen == SCR_WINNER;
+        roll.advance(s, quiet);
+        rounds += !wasRound && s.gameBezi, winners += !wasWinner && s.screen == SCR_WINNER;
+        GameState was = s;
+        roll.forceCorrection(depth);
+        roll.correct(s, quiet);
+        if (stateHash(s) == stateHash(was)) return true;
+        fprintf(stderr, "korvado: synctest: session pass %u run again from %u passes back differs in: %s\n",
+                roll.present(), depth, stateDifferences(was, s).c_str());
+        return false;
+    }
+};
+
+}  // namespace
+
+// A session's passes through the rollback, the rival's inputs syncDepth passes late, and every pass all the
+// passes not yet final run again from their saved states: the present must come back as it was.
+int sessionSyncTest() {
+    static Rollback roll;  // its saved states are large for a stack
+    SessionCheck check(roll, std::min<uint32_t>(uint32_t(syncDepth), MAX_PREDICT));
+    check.restart(0);
+    for (long f = 0; f < syncPasses; f++) {
+        if (!check.frame(f)) return 1;
+        if (check.s.done) check.restart(f + 1);
+    }
+    printf("synctest: %ld session passes (%u games, %u rounds started or resumed, %u winner screens), the rival's "
+           "inputs %u passes late, every pass run again from %u passes back: the same state every pass\n",
+           syncPasses, check.games, check.rounds, check.winners, check.depth, check.depth);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 
 const int SCREEN_W = 800, SCREEN_H = 600;  // the screen the street fills; it bounds the walking
 const int COWBOY_W = 80, COWBOY_H = 130;    // a cowboy's picture
@@ -162,6 +163,9 @@ TickEvents tick(GameState& s, const TicCmd& in);  // one pass of the rules
 uint32_t stateHash(const GameState& s);   // every field, hashed
 // The hash the game printed before its state was one value, over the same fields: a demo's final state hash.
 uint32_t legacyHash(const GameState& s);
+std::string stateText(const GameState& s);  // every field, a "name value" line each
+// The names of the fields in which two states differ, by comma; empty when they agree.
+std::string stateDifferences(const GameState& a, const GameState& b);
 bool onMainPage(const GameState& s);  // the menu's main page shows, and nothing else runs
 int lastWinner(const GameState& s);   // by the counts the last round left: 1 red, 2 blue, 3 both, 0 neither
 

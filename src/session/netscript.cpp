@@ -8,7 +8,8 @@
 //   late SENDS           from here on this side's inputs leave SENDS sends late, and those still held back
 //                        when the session ends are lost (as if the network dropped the last ones)
 #include "session/netscript.h"
-#include "session/lockstep.h"
+#include "session/netplay.h"
+#include "session/rollback.h"
 #include "shell/shell.h"
 #include "input/input.h"
 
@@ -32,6 +33,7 @@ struct Step {
 std::vector<Step> steps;
 size_t at;
 bool active;
+bool roundSeen;  // PLAY: the round has shown
 int holdLeft, restLeft, pulseLeft, lookLeft;
 uint8_t holding, pulseBits;
 
@@ -64,7 +66,7 @@ bool parseLine(const std::string& line, Step& st) {
 uint8_t press(uint8_t bits, int passes, bool inSession) {
     holding = bits;
     holdLeft = passes - 1;
-    restLeft = inSession ? int(lockstepDelay()) + 20 : 10;
+    restLeft = inSession ? int(netplayDelay()) + 20 : 10;
     return bits;
 }
 
@@ -88,7 +90,7 @@ uint8_t pulse(uint8_t bits, float distance) {
     float perPass = (bits == IN_DOWN ? 0.17f : 0.2f) * float(frameBudgetMs);
     pulseLeft = int(std::fmin(200.f, std::fmax(1.f, std::fabs(distance) / perPass))) - 1;
     pulseBits = bits;
-    lookLeft = int(lockstepDelay()) + 2;
+    lookLeft = int(netplayDelay()) + 2;
     return bits;
 }
 
@@ -118,7 +120,7 @@ uint8_t duel(const Player& me, const Player& them) {
 }
 
 uint8_t pilot(const GameState& s, char mode) {
-    bool hosting = lockstepHosting();
+    bool hosting = netplayHosting();
     const Player& me = hosting ? s.Hrac1 : s.Hrac2;
     const Player& them = hosting ? s.Hrac2 : s.Hrac1;
     if (mode == 'i' || !s.gameBezi || s.doCount || me.dead) return 0;
@@ -129,15 +131,24 @@ uint8_t pilot(const GameState& s, char mode) {
     return walkTo(me, float(s.whiskey.x - 20), float(s.whiskey.y - 73), 15, 6);  // the pickup's middle
 }
 
+// Plays the round until its winner screen; a correction may have gone past the screen already (the round
+// was over before the present showed it), so a round seen and then gone counts as over too.
+uint8_t playStep(const GameState& s, char mode, bool keyWaiting) {
+    roundSeen |= s.gameBezi;
+    if (!keyWaiting && !(roundSeen && !s.gameBezi)) return pilot(s, mode);
+    at++, roundSeen = false, pulseLeft = lookLeft = 0;
+    return 0;
+}
+
 uint8_t stepBits(const GameState& s, Step& st, bool inSession, bool keyWaiting) {
     switch (st.kind) {
     case PRESS: at++; return press(st.key, st.arg, inSession);
     case WAIT: if (--st.arg <= 0) at++; return 0;
     case MENU: if (inSession && s.gameBezi) return at++, 0; return inSession ? menuKey(s, st.arg, true) : 0;
-    case PLAY: if (keyWaiting) return at++, pulseLeft = lookLeft = 0, 0; return pilot(s, st.mode);
+    case PLAY: return playStep(s, st.mode, keyWaiting);
     case WINNER: if (!keyWaiting) return at++, 0; return press(IN_RETURN, 3, inSession);
     case EXIT: return inSession ? exitKey(s, true) : 0;
-    case LATE: at++; return lockstepHoldInputs(uint32_t(st.arg)), 0;
+    case LATE: at++; return netplayHoldInputs(uint32_t(st.arg)), 0;
     }
     return 0;
 }

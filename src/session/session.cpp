@@ -1,8 +1,8 @@
 // session.cpp: korvado_net's sessions: the host waits for a player, the joiner rides in, they greet each other
-// (versions, the round trip, the seed), play in lockstep, and each learns when the other has gone.
+// (versions, the round trip, the seed), play with rollback, and each learns when the other has gone.
 #include "demo/demo.h"
 #include "draw/draw.h"
-#include "session/lockstep.h"
+#include "session/netplay.h"
 #include "session/netscript.h"
 #include "shell/shell.h"
 #include "draw/text.h"
@@ -88,34 +88,32 @@ static bool receive(Message& m, Uint32 ms, bool* gone) {
     return false;
 }
 
-// The session's input source: the lockstep's passes, the first of which starts the game afresh from the
-// session's seed; the last record is kept, to tell how the game ended.
-static bool resetting;
-static uint32_t sessionSeed;
-static TicCmd lastCmd;
-
-static bool sessionInputs(const GameState& s, bool timed, TicCmd& cmd) {
-    if (!lockstepInputs(s, timed, cmd)) return false;
-    cmd.reset = resetting, cmd.seed = sessionSeed;
-    resetting = false;
-    lastCmd = cmd;
-    return true;
+// The sign of a present held up by the network, over the top of the frame.
+static void drawWaiting() {
+    const std::string sign = "Waiting for the network ...";
+    SDL_Rect box = {Sint16(400 - textWidth(ink, sign) / 2 - 12), 4, Uint16(textWidth(ink, sign) + 24), Uint16(ink.cellH + 8)};
+    SDL_FillRect(screen, &box, SDL_MapRGB(screen->format, 240, 226, 190));
+    noteDrawn(screen, &box);
+    drawText(ink, sign, 400, 8, 0);
 }
 
-// Plays one session in lockstep from the start values; why it ended.
+// Plays one session from the start values; why it ended.
 static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
     GameState& game = theGame();
-    game = startState(seed);
-    resetting = true, sessionSeed = seed, lastCmd = TicCmd();
-    lockstepBegin(hosting, delay);
-    while (runFrame(game, sessionInputs)) {
+    netplayBegin(game, hosting, delay, seed);
+    for (bool on = true; on;) {
+        on = netplayFrame(game);
+        bool drawn = drawFrame(game);
+        if (netplayWaiting()) drawWaiting(), drawn = true;
+        if (drawn) showFrame();
+        netplayFrameDone();
     }
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
     // is this player's own leaving, which the other learns from the link.
-    if (game.done && !lastCmd.close && lockstepEnd() == SESSION_RUNNING) lockstepLinger();
+    if (game.done && !netplayClosed() && netplayEnd() == SESSION_RUNNING) netplayLinger();
     if (game.done) done = true;
-    lockstepFinish();
-    return lockstepEnd();
+    netplayFinish();
+    return netplayEnd();
 }
 
 // ---- the host ----
@@ -207,10 +205,7 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
     Uint32 rtt = measureRoundTrip();
     if (!rtt) return false;
     if (FILE* trace = netTrace()) fprintf(trace, "roundtrip %u\n", rtt);
-    // Half the round trip in whole passes, and one more for jitter and a lost datagram (its inputs come again
-    // with the next): a key is on both screens less than half the round trip and two passes after it went down.
-    delay = (rtt / 2 + frameBudgetMs - 1) / frameBudgetMs + 1;
-    if (delay > 60) delay = 60;
+    delay = netDelay >= 0 ? uint32_t(netDelay) : delayFor(rtt);
     seed = uint32_t(time(nullptr)) ^ (SDL_GetTicks() << 16);
     Message start;
     start.kind = MSG_START;

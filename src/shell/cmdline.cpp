@@ -14,7 +14,8 @@ static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
 #elif defined(KORVADO_NET)
 static const char PROGRAM[] = "korvado_net";
 static const char EDITION[] = "network edition (NET): two players on two machines";
-static const char ARGS[] = "host [PORT] [--no-port-mapping] [fullscreen] | join [ADDRESS[:PORT]] [fullscreen]";
+static const char ARGS[] =
+    "host [PORT] [--no-port-mapping] [--delay N] [fullscreen] | join [ADDRESS[:PORT]] [fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
@@ -39,6 +40,7 @@ int netRole;
 std::string netAddress;
 uint16_t netPort;
 bool portMapping;
+int netDelay;
 
 static void usageLine(FILE* to) { fprintf(to, "usage: %s %s\n", PROGRAM, ARGS); }
 
@@ -49,6 +51,8 @@ static void help() {
     printf("  host [PORT]   wait for the other player on UDP port PORT (default %d), asking the router\n"
            "                to open the port to the internet (NAT-PMP, then UPnP)\n"
            "  --no-port-mapping  (after host) leave the router alone\n"
+           "  --delay N     (after host) play each key N passes of 13 ms after it goes down, 0 to 8\n"
+           "                (unless told, the host takes 0 to 2 by the round trip to the other player)\n"
            "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n"
            "  join          play with the one host waiting on the local network (on port %d)\n",
            DEFAULT_PORT, DEFAULT_PORT);
@@ -57,9 +61,10 @@ static void help() {
            "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
            "  --playdemo FILE    play the recorded game in FILE back; Escape ends it\n"
            "  --timedemo FILE    play it as fast as the machine can, then print the passes per second\n"
-           "  --synctest N --timedemo FILE, --synctest N PASSES [SEED]\n"
+           "  --synctest N --timedemo FILE, --synctest N [--session] PASSES [SEED]\n"
            "                     run each pass of the demo (or of PASSES random ones) again from N passes\n"
-           "                     back, and check that the game comes to the same state; no window\n"
+           "                     back, and check that the game comes to the same state; no window; with\n"
+           "                     --session, through korvado_net's rollback, the rival's inputs N passes late\n"
            "  --help, -h    show this help and exit\n"
            "  --version     show the version and exit\n\n");
     printf("Keys:\n"
@@ -86,6 +91,13 @@ static void version() {
     printf("KORVADO 2.2\n%s\nSDL %d.%d.%d\n", EDITION, v->major, v->minor, v->patch);
 }
 
+// A whole number from `lo` to `hi`, digits only.
+static bool readNumber(const char* s, long lo, long hi, long& n) {
+    if (!*s || strlen(s) > 10 || strspn(s, "0123456789") != strlen(s)) return false;
+    n = strtol(s, nullptr, 10);
+    return n >= lo && n <= hi;
+}
+
 #ifdef KORVADO_NET
 // A port number: 1 to 65535, digits only.
 static bool readPort(const char* s, uint16_t& port) {
@@ -105,10 +117,13 @@ static bool readNetArguments(int argc, char* argv[]) {
     netPort = DEFAULT_PORT;
     netAddress.clear();
     portMapping = true;
+    netDelay = -1;
     if (strcmp(argv[1], "host") == 0) {
         netRole = NET_HOST;
         if (at < argc && !isOption(argv[at]) && !readPort(argv[at++], netPort)) return false;
         if (at < argc && strcmp(argv[at], "--no-port-mapping") == 0) portMapping = false, at++;
+        long n = 0;
+        if (at + 1 < argc && strcmp(argv[at], "--delay") == 0 && readNumber(argv[at + 1], 0, 8, n)) netDelay = int(n), at += 2;
     } else if (strcmp(argv[1], "join") == 0 && (argc == 2 || isOption(argv[2]))) {
         netRole = NET_JOIN;
     } else if (strcmp(argv[1], "join") == 0) {
@@ -126,18 +141,13 @@ static bool readNetArguments(int argc, char* argv[]) {
 }
 #endif
 
-// A whole number from `lo` to `hi`, digits only.
-static bool readNumber(const char* s, long lo, long hi, long& n) {
-    if (!*s || strlen(s) > 10 || strspn(s, "0123456789") != strlen(s)) return false;
-    n = strtol(s, nullptr, 10);
-    return n >= lo && n <= hi;
-}
-
-// "--synctest N --timedemo FILE" or "--synctest N PASSES [SEED]": the whole command line.
+// "--synctest N --timedemo FILE" or "--synctest N [--session] PASSES [SEED]": the whole command line.
 static bool readSyncTest(int argc, char* argv[]) {
     long depth = 0, passes = 0, seed = 1;
     if (argc < 4 || !readNumber(argv[2], 1, 64, depth)) return false;
     syncDepth = int(depth);
+    syncSession = strcmp(argv[3], "--session") == 0;
+    if (syncSession) argv++, argc--;
     if (strcmp(argv[3], "--timedemo") == 0) {
         demoMode = DEMO_TIME, demoPath = argv[4 < argc ? 4 : 3];
         return argc == 5 && *argv[4];

@@ -15,6 +15,7 @@ extern int netRole;                            // korvado_net: hosting or joinin
 extern std::string netAddress;                 // korvado_net join: the host's address or name; empty: look for one
 extern uint16_t netPort;                       // korvado_net: the UDP port
 extern bool portMapping;                       // korvado_net host: ask the router to open the port
+extern int netDelay;                           // korvado_net host: the input delay asked for; -1: by the round trip
 int readCommandLine(int argc, char* argv[]);   // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----
@@ -27,6 +28,8 @@ void missingAsset(const char* path, const char* reason);
 void loadSounds();                    // the music and the six samples; none without a sound device
 void startMusic();
 void playSound(uint8_t sound);        // one of the game's Sound events
+int playSoundOn(uint8_t sound);       // ... and the channel it plays on (-1: none)
+void fadeSound(int channel, uint8_t sound);  // fades it out, if the channel still plays it
 void stopSounds();                    // every sample playing
 void closeSounds();
 

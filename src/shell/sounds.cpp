@@ -31,8 +31,12 @@ void loadSounds() {
 
 void startMusic() { FMUSIC_PlaySong(music); }
 
-void playSound(uint8_t sound) {
-    if (sound < SOUNDS) FSOUND_PlaySound(FSOUND_FREE, samples[sound]);
+void playSound(uint8_t sound) { playSoundOn(sound); }
+
+int playSoundOn(uint8_t sound) { return sound < SOUNDS ? FSOUND_PlaySound(FSOUND_FREE, samples[sound]) : -1; }
+
+void fadeSound(int channel, uint8_t sound) {
+    if (sound < SOUNDS) FSOUND_FadeOut(channel, samples[sound], 60);
 }
 
 void stopSounds() {
