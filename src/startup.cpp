@@ -2,6 +2,7 @@
 #include "demo.h"
 #include "game.h"
 #include "input/pad.h"
+#include "platform/platform.h"
 
 #include <SDL_image.h>
 #include <algorithm>
@@ -105,7 +106,7 @@ static FSOUND_SAMPLE* loadSample(const char* path) {
 
 // The music and the six samples; without a sound device every handle stays null.
 static void loadSounds() {
-    std::string file = assetPath("../music/wildwest.it");
+    std::string file = assetPath(musicFile());
     music = FMUSIC_LoadSong(file.c_str());
     if (!music) missingAsset(file.c_str(), SDL_GetError());
     sgfire = loadSample("../sfx/gfire.wav");
@@ -418,9 +419,8 @@ void setUpPacing() {
 }
 
 void paceFrame() {
-    if (!pacing) return;
     Uint32 spent = tickSource() - passStart;
-    if (spent < frameBudgetMs) SDL_Delay(frameBudgetMs - spent);
+    endPass(pacing && spent < frameBudgetMs ? frameBudgetMs - spent : 0);
 }
 
 void startPass() { passStart = tickSource(); }

@@ -17,11 +17,16 @@ void mix(uint32_t& h, const T& v) {
     mixHash(h, &v, sizeof v);
 }
 
+// A rectangle as SDL 1.2 keeps one, in 16 bits: the same hash where an SDL's rectangle has wider fields.
+void mixRect(uint32_t& h, const SDL_Rect& r) {
+    mix(h, Sint16(r.x)), mix(h, Sint16(r.y)), mix(h, Uint16(r.w)), mix(h, Uint16(r.h));
+}
+
 void mixPlayer(uint32_t& h, const Player* p) {
     mix(h, p->whiskeyCount), mix(h, p->dead), mix(h, p->canShoot), mix(h, p->shooting);
     mix(h, p->x), mix(h, p->y), mix(h, p->smer), mix(h, p->motion), mix(h, p->frame);
     mix(h, p->animTime), mix(h, p->delta), mix(h, p->deadTime), mix(h, p->speed), mix(h, p->reloadTime);
-    mix(h, p->rect.x), mix(h, p->rect.y), mix(h, p->rect.w), mix(h, p->rect.h);
+    mixRect(h, p->rect);
 }
 
 }  // namespace
@@ -37,7 +42,7 @@ uint32_t stateHash() {
     mixPlayer(h, Hrac1);
     mixPlayer(h, Hrac2);
     mix(h, whiskey.x), mix(h, whiskey.y), mix(h, whiskey.drawn), mix(h, whiskey.hidden), mix(h, whiskey.frame);
-    mix(h, whiskey.timer), mix(h, whiskey.rect.x), mix(h, whiskey.rect.y), mix(h, whiskey.rect.w), mix(h, whiskey.rect.h);
+    mix(h, whiskey.timer), mixRect(h, whiskey.rect);
     for (int k : HASHED_KEYS) mix(h, keys[k]);
     return h;
 }
