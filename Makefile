@@ -32,8 +32,10 @@ play-mp: build
 	cd $(BUILD)/bin && ./korvado_mp
 
 test: deps
-	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON \
+	    -DKORVADO_WEB_SITE=$(abspath $(WEB_BUILD))/site
 	cmake --build $(TEST_BUILD) -j $(JOBS)
+	$(MAKE) --no-print-directory web WEB_ASSETS=$(TEST_BUILD)  # the pages the browser test plays, from these assets
 	@echo "test pass 'classic':      $$($(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	@echo "test pass 'sdl12-compat': $$(LD_LIBRARY_PATH=$(SDL12COMPAT) $(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	cd $(TEST_BUILD) && ctest -j $(TEST_JOBS) --output-on-failure
@@ -41,12 +43,14 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	$(MAKE) --no-print-directory web WEB_ASSETS=$(BENCH_BUILD)
 	@# every part runs; the status is 0 only when every goal printed is met
 	@status=0; \
 	(cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench) || status=1; \
 	bash bench/timedemo.sh $(BENCH_BUILD) || status=1; \
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
+	/usr/bin/python3 bench/web.py $(WEB_BUILD)/site || status=1; \
 	exit $$status
 
 # The Debian package: a release build with Debian's hardening flags, programs in /usr/games.

@@ -32,10 +32,15 @@ EM_JS(void, notePass, (int menuShown), {
 
 static bool inFrameLoop;  // past the intro: a pass with the menu running shows the menu
 
+// The pads the browser shows the page (emscripten's SDL_NumJoysticks counts its empty slots too).
+EM_JS(int, padsShown, (), {
+    return Array.from(navigator.getGamepads ? navigator.getGamepads() : []).filter(pad => pad).length;
+});
+
 // The browser shows a pad to a page only once one of its buttons is pressed there: pads are opened again
 // when it shows more than are open.
 static void openNewPads() {
-    if (SDL_NumJoysticks() <= padsOpened()) return;
+    if (padsShown() <= padsOpened()) return;
     padsClose();
     padsOpen();
 }

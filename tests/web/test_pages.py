@@ -1,0 +1,188 @@
+# test_pages.py: both web pages played in headless Chromium: a desktop demo replays to the desktop's state hash,
+# the intro, the menu and a round answer held keys, the screen shows the game's pictures, the console no error.
+import os
+import re
+import subprocess
+import sys
+import time
+
+from PIL import Image, ImageChops
+
+sys.path.insert(0, os.path.dirname(__file__))
+from browser import RIGHT_CTRL, Page, fail, serve, site_from_env  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+
+BUILD = os.environ['KORVADO_BUILD_DIR']
+GOLDEN = os.path.join(os.environ['KORVADO_SOURCE_DIR'], 'tests', 'golden')
+IMAGES = os.path.join(BUILD, 'images')
+STREET = Image.open(os.path.join(IMAGES, 'bgsml.png')).convert('RGB')
+
+
+def picture(name):
+    return Image.open(os.path.join(IMAGES, name)).convert('RGB')
+
+
+def wrong_pixels(shot, pic, x=0, y=0):
+    """Pixels of the shot at (x, y) unlike `pic` drawn over the street with its pure green left out."""
+    box = (x, y, x + pic.width, y + pic.height)
+    want = STREET.crop(box)
+    want.paste(pic, (0, 0), key_mask(pic))
+    r, g, b = ImageChops.difference(want, shot.crop(box)).split()
+    worst = ImageChops.lighter(ImageChops.lighter(r, g), b)
+    return worst.point(lambda v: 255 if v > 24 else 0).histogram()[255]
+
+
+def key_mask(pic):
+    mask = Image.new('L', pic.size)
+    mask.putdata([0 if p == (0, 255, 0) else 255 for p in pic.getdata()])
+    return mask
+
+
+def shows(page, pic, x, y, seconds=3):
+    """The canvas comes to show `pic` at (x, y) within `seconds`."""
+    end = time.time() + seconds
+    while wrong_pixels(page.canvas(), pic, x, y) > 40:
+        if time.time() > end:
+            return False
+        time.sleep(0.1)
+    return True
+
+
+def find_x(shot, pic, y):
+    """Where along row y the shot shows `pic` best: its x and the wrong pixels there."""
+    return min((wrong_pixels(shot, pic, x, y), x) for x in range(0, 800 - pic.width + 1, 2))[::-1]
+
+
+def desktop_timedemo(program, demo):
+    out = subprocess.run(['./' + program, '--timedemo', demo], cwd=os.path.join(BUILD, 'bin'), check=True,
+                         capture_output=True, text=True, env=dict(os.environ, SDL_VIDEODRIVER='dummy',
+                                                                  SDL_AUDIODRIVER='dummy')).stdout
+    return re.search(r'(\d+) passes .* final state hash (\w+)', out).groups()
+
+
+def page_timedemo(page, html, demo):
+    page.open(html + '?timedemo=extra/' + demo)
+    end = time.time() + 60
+    while time.time() < end:
+        for line in page.read_console():
+            found = re.search(r'(\d+) passes .* final state hash (\w+)', line['message'])
+            if found:
+                return found.groups()
+        time.sleep(0.2)
+    fail('%s played no demo to its end' % html)
+
+
+def check_demos(page):
+    for html, program, demo in (('index.html', 'korvado_sp', 'sp-0.kvd'), ('mp.html', 'korvado_mp', 'mp-1.kvd')):
+        desktop = desktop_timedemo(program, os.path.join(GOLDEN, demo))
+        web = page_timedemo(page, html, demo)
+        print('%s: %s --timedemo %s: %s passes, hash %s; in the page: %s passes, hash %s' %
+              (html, program, demo, *desktop, *web))
+        if web != desktop:
+            fail('%s replays %s otherwise than %s' % (html, demo, program))
+
+
+def into_round(page, html, menu_background):
+    """The intro's two pictures and the menu by Enter, then a round of game type 0 after its countdown."""
+    page.open(html)
+    if not shows(page, picture('tolvlogo.png'), 0, 0):
+        fail(html + ': no studio picture')
+    page.hold(Keys.ENTER)
+    if not shows(page, picture('kvdlogo.png'), 0, 0):
+        fail(html + ': Enter did not lead to the title')
+    page.hold(Keys.ENTER)
+    page.wait_for('Module.korvado.menuAt', 5, html + ' menu')
+    if wrong_pixels(page.canvas().crop((0, 0, 200, 100)), picture(menu_background).crop((0, 0, 200, 100))) > 40:
+        fail(html + ': no menu background')
+    page.hold(Keys.ENTER)  # new game: the game types
+    time.sleep(0.4)
+    page.hold(Keys.ENTER)  # whiskey hunt
+    time.sleep(3.8)  # the countdown
+    shot = page.canvas()
+    if wrong_pixels(shot, STREET.crop((0, 570, 800, 600)), 0, 570) > 40:
+        fail(html + ': no street under the round')
+    if any(p == (0, 255, 0) for p in shot.getdata()):
+        fail(html + ': a picture shows its key colour')
+    if wrong_pixels(shot, picture('hud/bp.png'), 5, 0) + wrong_pixels(shot, picture('hud/rp.png'), 695, 0) > 40:
+        fail(html + ': no portraits over the counters')
+    return shot
+
+
+def play_sp(page):
+    shot = into_round(page, 'index.html', 'menu/bgrsp.png')
+    if wrong_pixels(shot, picture('P1/hrac_left.png'), 700, 120) > 40:
+        fail('index.html: the red cowboy is not at his start')
+    page.hold(Keys.ARROW_LEFT, 0.5)
+    x, wrong = find_x(page.canvas(), picture('P1/hrac_left.png'), 120)
+    print('index.html: red walked from x 700 to %d with Left held 0.5 s' % x)
+    if wrong > 40 or not 40 <= 700 - x <= 200:
+        fail('index.html: Left did not walk the red cowboy (x %d, %d pixels unlike him)' % (x, wrong))
+
+
+def play_mp(page):
+    shot = into_round(page, 'mp.html', 'menu/bgr.png')
+    if wrong_pixels(shot, picture('P2/hrac_right.png'), 20, 430) > 40:
+        fail('mp.html: the blue cowboy is not at his start')
+    page.hold(RIGHT_CTRL)
+    if not shows(page, picture('P1/hrac_left_cs.png'), 700, 120, 1):
+        fail('mp.html: Right Ctrl did not fire red\'s gun')
+    page.hold('d', 0.5)
+    x, wrong = find_x(page.canvas(), picture('P2/hrac_right.png'), 430)
+    print('mp.html: blue walked from x 20 to %d with D held 0.5 s' % x)
+    if wrong > 40 or not 40 <= x - 20 <= 200:
+        fail('mp.html: D did not walk the blue cowboy (x %d, %d pixels unlike him)' % (x, wrong))
+    page.hold(Keys.ESCAPE, 0.04)  # the menu; its exit item leads back to the title
+    for _ in range(3):
+        time.sleep(0.3)
+        page.hold(Keys.ARROW_DOWN)
+    time.sleep(0.3)
+    page.hold(Keys.ENTER)
+    if not shows(page, picture('kvdlogo.png'), 0, 0):
+        fail('mp.html: the menu\'s exit item did not return to the title')
+
+
+# A pad the page sees once the test presses one of its buttons, as a browser shows a real one.
+FAKE_PAD = """
+const pad = {id: 'test pad', index: 0, connected: true, mapping: 'standard', timestamp: 1, axes: [0, 0, 0, 0],
+             buttons: Array.from({length: 17}, () => ({pressed: false, value: 0}))};
+let shown = false;
+navigator.getGamepads = () => [shown ? pad : null, null, null, null];
+window.pressPad = (button, down) => {
+    pad.buttons[button] = {pressed: down, value: down ? 1 : 0};
+    pad.timestamp++;
+    shown = true;
+};
+"""
+
+
+def check_pad(page):
+    """A pad shown after the page started works the intro like Enter: its Start button (the standard layout's 9)."""
+    script = page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': FAKE_PAD})
+    page.open('mp.html')
+    for _ in range(2):
+        page.driver.execute_script('pressPad(9, true)')
+        time.sleep(0.12)
+        page.driver.execute_script('pressPad(9, false)')
+        time.sleep(0.3)
+    page.wait_for('Module.korvado.menuAt', 3, 'menu after a pad\'s Start twice')
+    page.driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', script)
+
+
+def main():
+    server = serve(site_from_env(), extra=GOLDEN)
+    page = Page(server)
+    try:
+        check_demos(page)
+        play_sp(page)
+        play_mp(page)
+        check_pad(page)
+        errors = page.errors()
+        if errors:
+            fail('the console shows errors:\n' + '\n'.join(errors))
+    finally:
+        page.quit()
+        server.shutdown()
+    print('PASS')
+
+
+main()
