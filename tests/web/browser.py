@@ -53,6 +53,7 @@ class Page:
         self.driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
         self.console = []  # the console of the page open now
         self.earlier = []  # the earlier pages'
+        self.last = None  # the canvas as last looked at
 
     def open(self, path):
         self.read_console()
@@ -85,7 +86,8 @@ class Page:
         png = self.driver.find_element('id', 'canvas').screenshot_as_png
         shot = Image.open(BytesIO(png)).convert('RGB')
         border = (shot.width - 800) // 2  # the page's frame
-        return shot.crop((border, border, border + 800, border + 600))
+        self.last = shot.crop((border, border, border + 800, border + 600))
+        return self.last
 
     def read_console(self):
         self.console += self.driver.get_log('browser')

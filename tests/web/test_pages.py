@@ -1,5 +1,6 @@
 # test_pages.py: both web pages played in headless Chromium: a desktop demo replays to the desktop's state hash,
-# the intro, the menu and a round answer held keys, the screen shows the game's pictures, the console no error.
+# the intro, the menu and a round answer held keys and a pad, the screen shows the game's pictures, the sound
+# starts with the first key, the console shows no error.
 import os
 import re
 import subprocess
@@ -48,9 +49,15 @@ def shows(page, pic, x, y, seconds=3):
     return True
 
 
-def find_x(shot, pic, y):
-    """Where along row y the shot shows `pic` best: its x and the wrong pixels there."""
-    return min((wrong_pixels(shot, pic, x, y), x) for x in range(0, 800 - pic.width + 1, 2))[::-1]
+def find_x(page, pic, y):
+    """Where along row y the canvas comes to show `pic` within a second (the cowboy standing again): its x and
+    the wrong pixels there."""
+    end = time.time() + 1
+    while True:
+        shot = page.canvas()
+        x, wrong = min((wrong_pixels(shot, pic, x, y), x) for x in range(800 - pic.width + 1))[::-1]
+        if wrong <= 40 or time.time() > end:
+            return x, wrong
 
 
 def desktop_timedemo(program, demo):
@@ -82,14 +89,35 @@ def check_demos(page):
             fail('%s replays %s otherwise than %s' % (html, demo, program))
 
 
-def into_round(page, html, menu_background):
-    """The intro's two pictures and the menu by Enter, then a round of game type 0 after its countdown."""
+# What the page's sound does: its audio contexts, and the sounds started (the music, each shot, ...).
+AUDIO_SPY = """
+const RealContext = window.AudioContext;
+window.audioContexts = [];
+window.AudioContext = function (...args) { const c = new RealContext(...args); audioContexts.push(c); return c; };
+window.AudioContext.prototype = RealContext.prototype;
+window.soundsStarted = 0;
+const start = AudioBufferSourceNode.prototype.start;
+AudioBufferSourceNode.prototype.start = function (...args) { soundsStarted++; return start.apply(this, args); };
+"""
+
+
+def sound(page):
+    return page.js('[audioContexts.map(c => c.state).join(), soundsStarted]')
+
+
+def into_round(page, html, menu_background, wait):
+    """The intro's two pictures and the menu by Enter, then a round of game type 0 (its countdown lasts 3.5 s):
+    the canvas `wait` seconds into it."""
     page.open(html)
     if not shows(page, picture('tolvlogo.png'), 0, 0):
         fail(html + ': no studio picture')
+    if sound(page) != ['suspended', 0]:
+        fail('%s: sound before the first key: %s' % (html, sound(page)))
     page.hold(Keys.ENTER)
     if not shows(page, picture('kvdlogo.png'), 0, 0):
         fail(html + ': Enter did not lead to the title')
+    if sound(page) != ['running', 1]:
+        fail('%s: no music after the first key: %s' % (html, sound(page)))
     page.hold(Keys.ENTER)
     page.wait_for('Module.korvado.menuAt', 5, html + ' menu')
     if wrong_pixels(page.canvas().crop((0, 0, 200, 100)), picture(menu_background).crop((0, 0, 200, 100))) > 40:
@@ -97,37 +125,43 @@ def into_round(page, html, menu_background):
     page.hold(Keys.ENTER)  # new game: the game types
     time.sleep(0.4)
     page.hold(Keys.ENTER)  # whiskey hunt
-    time.sleep(3.8)  # the countdown
-    shot = page.canvas()
+    time.sleep(wait)
+    return page.canvas()
+
+
+def check_round(html, shot):
+    """The street under the round, no key colour left anywhere, the portraits over the counters."""
     if wrong_pixels(shot, STREET.crop((0, 570, 800, 600)), 0, 570) > 40:
         fail(html + ': no street under the round')
     if any(p == (0, 255, 0) for p in shot.getdata()):
         fail(html + ': a picture shows its key colour')
     if wrong_pixels(shot, picture('hud/bp.png'), 5, 0) + wrong_pixels(shot, picture('hud/rp.png'), 695, 0) > 40:
         fail(html + ': no portraits over the counters')
-    return shot
 
 
 def play_sp(page):
-    shot = into_round(page, 'index.html', 'menu/bgrsp.png')
+    # Red walks as the countdown ends, before the computer can be level with him and shoot.
+    shot = into_round(page, 'index.html', 'menu/bgrsp.png', 3.0)
+    page.hold(Keys.ARROW_LEFT, 0.8)
+    x, wrong = find_x(page, picture('P1/hrac_left.png'), 120)
+    check_round('index.html', shot)
     if wrong_pixels(shot, picture('P1/hrac_left.png'), 700, 120) > 40:
-        fail('index.html: the red cowboy is not at his start')
-    page.hold(Keys.ARROW_LEFT, 0.5)
-    x, wrong = find_x(page.canvas(), picture('P1/hrac_left.png'), 120)
-    print('index.html: red walked from x 700 to %d with Left held 0.5 s' % x)
+        fail('index.html: the red cowboy was not at his start')
+    print('index.html: red walked from x 700 to %d with Left held from the countdown\'s end' % x)
     if wrong > 40 or not 40 <= 700 - x <= 200:
         fail('index.html: Left did not walk the red cowboy (x %d, %d pixels unlike him)' % (x, wrong))
 
 
 def play_mp(page):
-    shot = into_round(page, 'mp.html', 'menu/bgr.png')
+    shot = into_round(page, 'mp.html', 'menu/bgr.png', 3.8)
+    check_round('mp.html', shot)
     if wrong_pixels(shot, picture('P2/hrac_right.png'), 20, 430) > 40:
         fail('mp.html: the blue cowboy is not at his start')
     page.hold(RIGHT_CTRL)
-    if not shows(page, picture('P1/hrac_left_cs.png'), 700, 120, 1):
-        fail('mp.html: Right Ctrl did not fire red\'s gun')
+    if not shows(page, picture('P1/hrac_left_cs.png'), 700, 120, 1) or sound(page)[1] != 2:
+        fail('mp.html: Right Ctrl did not fire red\'s gun, or without its sound')
     page.hold('d', 0.5)
-    x, wrong = find_x(page.canvas(), picture('P2/hrac_right.png'), 430)
+    x, wrong = find_x(page, picture('P2/hrac_right.png'), 430)
     print('mp.html: blue walked from x 20 to %d with D held 0.5 s' % x)
     if wrong > 40 or not 40 <= x - 20 <= 200:
         fail('mp.html: D did not walk the blue cowboy (x %d, %d pixels unlike him)' % (x, wrong))
@@ -171,6 +205,7 @@ def check_pad(page):
 def main():
     server = serve(site_from_env(), extra=GOLDEN)
     page = Page(server)
+    page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': AUDIO_SPY})
     try:
         check_demos(page)
         play_sp(page)
@@ -179,6 +214,10 @@ def main():
         errors = page.errors()
         if errors:
             fail('the console shows errors:\n' + '\n'.join(errors))
+    except SystemExit:
+        if page.last:
+            page.last.save(os.path.join(BUILD, 'web-failed.png'))  # what the canvas showed when the test failed
+        raise
     finally:
         page.quit()
         server.shutdown()
