@@ -50,6 +50,7 @@ bench: deps
 	bash bench/timedemo.sh $(BENCH_BUILD) || status=1; \
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
+	bash bench/baseline.sh $(BENCH_BUILD) || status=1; \
 	/usr/bin/python3 bench/web.py $(WEB_BUILD)/site || status=1; \
 	exit $$status
 

@@ -1,9 +1,9 @@
 // unit_net_protocol.cpp: korvado_net's datagrams and key rules: what is encoded decodes to the same message,
 // random and damaged datagrams are never taken; the host leads the menu, each player drives his own cowboy.
 #include <gtest/gtest.h>
-#include "game.h"
+#include "game/ticker.h"
 #include "harness.h"
-#include "lockstep.h"
+#include "session/lockstep.h"
 #include "net/packet.h"
 #include "net/portmap.h"
 
@@ -98,23 +98,12 @@ TEST(NetDatagrams, RandomCutAndDamagedDatagramsAreNeverTaken) {
 }
 
 TEST(NetKeys, EachPlayerDrivesHisCowboyAndTheHostLeadsTheMenu) {
-    bool down[12];
-    combineKeys(IN_UP | IN_FIRE, IN_LEFT | IN_FIRE, false, true, down);
-    const int red[5] = {1, 0, 0, 0, 1}, blue[5] = {0, 0, 1, 0, 1};
-    for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(down[i], red[i] != 0) << "red's key " << SYNCED_KEYS[i];
-        EXPECT_EQ(down[5 + i], blue[i] != 0) << "blue's key " << SYNCED_KEYS[5 + i];
-    }
+    EXPECT_EQ(combineKeys(IN_UP | IN_FIRE, IN_LEFT | IN_FIRE, false, true), bits({K_UP, K_RCTRL, K_A, K_Q}));
     const uint8_t both = IN_RETURN | IN_ESCAPE;
-    combineKeys(0, both, false, false, down);  // the menu: the joiner's keys do nothing there
-    EXPECT_FALSE(down[10] || down[11]);
-    combineKeys(0, both, false, true, down);   // a round: his Escape leaves it, his Return does nothing
-    EXPECT_FALSE(down[10]);
-    EXPECT_TRUE(down[11]);
-    combineKeys(0, both, true, false, down);   // a winner screen: either ends it
-    EXPECT_TRUE(down[10] && down[11]);
-    combineKeys(both, 0, false, false, down);  // the host's work everywhere
-    EXPECT_TRUE(down[10] && down[11]);
+    EXPECT_EQ(combineKeys(0, both, false, false), 0) << "the menu: the joiner's keys do nothing there";
+    EXPECT_EQ(combineKeys(0, both, false, true), keyBit(K_ESCAPE)) << "a round: his Escape leaves it";
+    EXPECT_EQ(combineKeys(0, both, true, false), bits({K_RETURN, K_ESCAPE})) << "a winner screen: either ends it";
+    EXPECT_EQ(combineKeys(both, 0, false, false), bits({K_RETURN, K_ESCAPE})) << "the host's work everywhere";
 }
 
 // Passes keep their schedule: on time a budget apart, a late one made up by the next ones unless it is more
@@ -140,14 +129,16 @@ TEST(NetPace, OnlyTheSideAheadFallsBack) {
 
 // A session starts from exactly the state start-up leaves, whatever the last session left behind.
 TEST(NetSession, AResetGivesTheSameStateAsStartUp) {
-    bootGame();
-    uint32_t fresh = stateHash();
-    newGame(1);
-    Hrac1->x = 333, Hrac2->die(), whiskey.timer = 77, mPause = 12, pozicemenu = 2;
-    ASSERT_NE(stateHash(), fresh);
-    resetGameState();
-    EXPECT_EQ(stateHash(), fresh);
-    endGame();
+    GameState fresh = startState(5), s = startState(9);
+    newGame(s, 1);
+    step(s, {K_RCTRL, K_Q});
+    s.Hrac1.x = 333, s.whiskey.timer = 77, s.mPause = 12, s.pozicemenu = 2;
+    TicCmd reset;
+    reset.reset = true, reset.seed = 5, reset.dt = 16;
+    tick(s, reset);
+    reset.reset = false;
+    tick(fresh, reset);
+    EXPECT_EQ(stateHash(s), stateHash(fresh));
 }
 
 TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
