@@ -1,27 +1,28 @@
-// web.cpp: the web pages' side: the program in a page, the browser's turn every pass, what emscripten's SDL 1.2 lacks.
-#include "demo.h"
-#include "game.h"
+// web.cpp: the web pages' side: the game run a frame at a time by the browser, and what emscripten's SDL 1.2 lacks.
+#include "demo/demo.h"
 #include "input/pad.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <ctime>
 #include <emscripten.h>
 
-// ---- the browser's turn ----
+const char* musicFile() { return "../music/wildwest.ogg"; }
 
-// A turn without a wait: a message the page posts to itself, answered as soon as the browser has drawn and
-// read its input. A 0 ms timer would wait 4 ms (browsers hold nested timers to that).
-EM_ASYNC_JS(void, browserTurn, (), {
-    await new Promise(resolve => {
-        const c = Module.korvadoTurn || (Module.korvadoTurn = new MessageChannel());
-        c.port1.onmessage = () => resolve();
-        c.port2.postMessage(0);
-    });
-});
+// ---- the browser's frames ----
 
-// What the tests and the measurements read on the page (Module.korvado): the passes played, when the first
-// ended (the first frame shown) and when the menu was first shown.
+// A page cannot sleep: its thread is the browser's. A wait (the rest of a pass's frame budget, Escape's pause, a
+// demo's recorded pace) holds back the page's next frame instead; the frame time the next pass measures counts
+// it, as on the desktop.
+static double holdUntil;  // emscripten_get_now()'s ms
+
+extern "C" void SDL_Delay(Uint32 ms) { holdUntil = emscripten_get_now() + ms; }
+
+static bool held() { return emscripten_get_now() < holdUntil; }
+
+// What the tests and the measurements read on the page (Module.korvado): the passes run, when the first ended
+// (the first frame shown) and when the menu was first shown.
 EM_JS(void, notePass, (int menuShown), {
     const s = Module.korvado || (Module.korvado = {passes: 0});
     const now = performance.now();
@@ -29,8 +30,6 @@ EM_JS(void, notePass, (int menuShown), {
     s.passes++;
     if (menuShown && !s.menuAt) s.menuAt = now;
 });
-
-static bool inFrameLoop;  // past the intro: a pass with the menu running shows the menu
 
 // The pads the browser shows the page (emscripten's SDL_NumJoysticks counts its empty slots too).
 EM_JS(int, padsShown, (), {
@@ -45,18 +44,61 @@ static void openNewPads() {
     padsOpen();
 }
 
-void endPass(Uint32 waitMs) {
-    notePass(inFrameLoop && menuBezi && !gameBezi);
-    openNewPads();
-    if (waitMs) SDL_Delay(waitMs);  // a timer: the browser has its turn meanwhile
-    else browserTurn();
+// Leaving the game (the menu's exit item, K in a round) cannot close a page: it starts again on its title, the
+// music playing on. The key that left acts on the title only once let go and pressed again.
+static void backToTitle() {
+    GameState& g = theGame();
+    g = introState(uint32_t(time(nullptr)));
+    g.screen = SCR_TITLE;
+    g.shown.view = VIEW_TITLE;
+    g.heldBefore = uint16_t(keyBit(GAME_KEYS) - 1);
 }
 
-const char* musicFile() { return "../music/wildwest.ogg"; }
+// The page's frame of the interactive game, as the browser calls it (once per display refresh).
+static void gamePageFrame() {
+    if (held()) return;
+    openNewPads();
+    if (!gameFrame()) backToTitle();
+    notePass(theGame().shown.view == VIEW_MENU);
+}
+
+// The test hook's demo: passes until one asks to wait (at a paced demo's recorded pace) or 12 ms of the browser's
+// frame are spent (a timed demo as fast as it goes). A timed demo's sounds are cut after each pass: started a
+// hundred times faster than they end, they would take every channel (emscripten's mixer says so on the console
+// where SDL's drops the sound). Once over, it prints what --timedemo prints and the page stops.
+static GameState demoGame;
+
+static void demoPageFrame() {
+    double until = emscripten_get_now() + 12;
+    bool on = true;
+    while (on && !held() && emscripten_get_now() < until) {
+        on = runFrame(demoGame, playerInputs);
+        if (demoMode == DEMO_TIME) stopSounds();
+        notePass(0);
+    }
+    if (on) return;
+    demoRunEnd(demoGame);
+    emscripten_cancel_main_loop();
+}
+
+// The page's arguments are empty, or the test hook's --timedemo FILE. The browser calls a frame function at each
+// display refresh; main's own stack is unwound.
+int main(int argc, char* argv[]) {
+    int status = startUp(argc, argv);
+    if (status >= 0) return status;
+    if (demoRunBegin(demoGame)) {
+        emscripten_set_main_loop(demoPageFrame, 0, 1);
+        return 0;
+    }
+    theGame() = introState(startSeed());
+    emscripten_set_main_loop(gamePageFrame, 0, 1);
+    return 0;
+}
 
 // ---- what emscripten's SDL 1.2 lacks or ignores ----
 
-// Its surfaces are all in the one format of the page's canvas.
+// Its surfaces are all in the one format of the page's canvas: the pictures the game cannot convert itself
+// (they load as 32-bit surfaces) are copied as they are.
 extern "C" SDL_Surface* SDL_DisplayFormat(SDL_Surface* s) { return SDL_DisplayFormatAlpha(s); }
 
 // Its colour keys do nothing: the key colour's pixels are made transparent instead, once, at load.
@@ -69,19 +111,14 @@ extern "C" int SDL_SetColorKey(SDL_Surface* s, int flag, Uint32 key) {
     return 0;
 }
 
-// Its blits neither clip the rectangle given nor write back the part drawn, which SDL 1.2's do (the game keeps
-// it as a cowboy's or the bottle's box): this one does both, then draws that part unscaled.
-extern "C" int SDL_UpperBlit(SDL_Surface* src, const SDL_Rect* srcrect, SDL_Surface* dst, SDL_Rect* dstrect) {
-    SDL_Rect from = srcrect ? *srcrect : SDL_Rect{0, 0, src->w, src->h};
-    SDL_Rect to = dstrect ? SDL_Rect{dstrect->x, dstrect->y, from.w, from.h} : SDL_Rect{0, 0, from.w, from.h};
-    if (to.x < 0) from.x -= to.x, from.w += to.x, to.w += to.x, to.x = 0;
-    if (to.y < 0) from.y -= to.y, from.h += to.y, to.h += to.y, to.y = 0;
-    to.w = from.w = std::min(to.w, dst->w - to.x);
-    to.h = from.h = std::min(to.h, dst->h - to.y);
-    if (to.w <= 0 || to.h <= 0) to.w = to.h = 0;
-    if (dstrect) *dstrect = to;
-    return to.w ? SDL_UpperBlitScaled(src, &from, dst, &to) : 0;
-}
+// Its Mix_AllocateChannels(-1) answers -1 where SDL_mixer's answers how many channels there are, and the sound
+// adapter stops the channels below that count.
+EM_JS(int, allocateChannels, (int n), {
+    if (n >= 0) SDL.allocateChannels(n);
+    return SDL.numChannels;
+});
+
+extern "C" int Mix_AllocateChannels(int n) { return allocateChannels(n); }
 
 // zlib's CRC-32 (the same polynomial and values), all the demo files need of zlib: emscripten's zlib is
 // a port that would be downloaded.
@@ -97,32 +134,4 @@ extern "C" unsigned long crc32(unsigned long crc, const unsigned char* p, unsign
     uint32_t c = ~uint32_t(crc);
     while (n--) c = table[(c ^ *p++) & 0xff] ^ (c >> 8);
     return ~c;
-}
-
-// ---- the program in a page ----
-
-// Leaving the game (the menu's exit item, K in a round) cannot close a page: it starts again from its title.
-static void backToTitle() {
-    resetGameState();
-    SDL_BlitSurface(gameLogo, nullptr, screen, nullptr);
-    noteDrawn(screen, nullptr);
-    SDL_Flip(screen);
-    keys[SDLK_RETURN] = keys[SDLK_ESCAPE] = 0;  // the press that left is not the title's
-    keyWait();
-    keys[SDLK_RETURN] = keys[SDLK_ESCAPE] = 0;  // nor is the title's the menu's
-}
-
-// The page's arguments are empty, or the test hook's --timedemo FILE.
-int main(int argc, char* argv[]) {
-    int status = startUp(argc, argv);
-    if (status >= 0) return status;
-    status = demoRun();
-    if (status >= 0) return status;
-    playIntro();
-    for (;;) {
-        inFrameLoop = true;
-        while (!done) framePass();
-        inFrameLoop = false;
-        backToTitle();
-    }
 }
