@@ -24,7 +24,8 @@ class Quiet(http.server.SimpleHTTPRequestHandler):
 
     def translate_path(self, path):
         if self.extra and path.startswith('/extra/'):
-            return os.path.join(self.extra, os.path.basename(path.split('?')[0]))
+            inside = os.path.normpath(path.split('?')[0][len('/extra/'):])
+            return os.path.join(self.extra, inside) if not inside.startswith('..') else self.extra
         return super().translate_path(path)
 
     def log_message(self, *args):

@@ -1,9 +1,9 @@
 # test_pages.py: both web pages played in headless Chromium: a desktop demo replays to the desktop's state hash,
-# the intro, the menu and a round answer held keys and a pad, the screen shows the game's pictures, the sound
-# starts with the first key, the console shows no error.
+# the intro, the menu and a round answer held keys and a pad, the exit item leads back to the title, the main page
+# left alone plays a demo, the screen shows the game's pictures, the sound starts with the first key, the console
+# shows no error.
 import os
 import re
-import subprocess
 import sys
 import time
 
@@ -14,7 +14,7 @@ from browser import RIGHT_CTRL, Page, fail, serve, site_from_env  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 BUILD = os.environ['KORVADO_BUILD_DIR']
-GOLDEN = os.path.join(os.environ['KORVADO_SOURCE_DIR'], 'tests', 'golden')
+SOURCE = os.environ['KORVADO_SOURCE_DIR']
 IMAGES = os.path.join(BUILD, 'images')
 STREET = Image.open(os.path.join(IMAGES, 'bgsml.png')).convert('RGB')
 
@@ -60,11 +60,13 @@ def find_x(page, pic, y):
             return x, wrong
 
 
-def desktop_timedemo(program, demo):
-    out = subprocess.run(['./' + program, '--timedemo', demo], cwd=os.path.join(BUILD, 'bin'), check=True,
-                         capture_output=True, text=True, env=dict(os.environ, SDL_VIDEODRIVER='dummy',
-                                                                  SDL_AUDIODRIVER='dummy')).stdout
-    return re.search(r'(\d+) passes .* final state hash (\w+)', out).groups()
+def kept_demos():
+    """The demos kept in the source tree that a page's edition plays, with the passes and final state hash that
+    --timedemo prints for them on the desktop (tests/golden/outcomes.txt; demo_outcomes holds the desktop to it)."""
+    pages = {'korvado_sp': 'index.html', 'korvado_mp': 'mp.html'}
+    with open(os.path.join(SOURCE, 'tests', 'golden', 'outcomes.txt')) as f:
+        lines = [line.split() for line in f if line.strip() and not line.startswith('#')]
+    return [(pages[program], path, (passes, hash)) for program, path, passes, hash in lines if program in pages]
 
 
 def page_timedemo(page, html, demo):
@@ -80,13 +82,11 @@ def page_timedemo(page, html, demo):
 
 
 def check_demos(page):
-    for html, program, demo in (('index.html', 'korvado_sp', 'sp-0.kvd'), ('mp.html', 'korvado_mp', 'mp-1.kvd')):
-        desktop = desktop_timedemo(program, os.path.join(GOLDEN, demo))
+    for html, demo, desktop in kept_demos():
         web = page_timedemo(page, html, demo)
-        print('%s: %s --timedemo %s: %s passes, hash %s; in the page: %s passes, hash %s' %
-              (html, program, demo, *desktop, *web))
+        print('%s --timedemo %s: %s passes, hash %s; the desktop: %s passes, hash %s' % (html, demo, *web, *desktop))
         if web != desktop:
-            fail('%s replays %s otherwise than %s' % (html, demo, program))
+            fail('%s replays %s otherwise than the desktop: %s passes, hash %s' % (html, demo, *desktop))
 
 
 # What the page's sound does: its audio contexts, and the sounds started (the music, each shot, ...).
@@ -173,6 +173,43 @@ def play_mp(page):
     page.hold(Keys.ENTER)
     if not shows(page, picture('kvdlogo.png'), 0, 0):
         fail('mp.html: the menu\'s exit item did not return to the title')
+    time.sleep(0.3)
+    page.hold(Keys.ENTER)  # the game goes on from that title
+    if not shows(page, picture('menu/bgr.png').crop((0, 0, 200, 100)), 0, 0):
+        fail('mp.html: Enter on the title it returned to did not lead to the menu')
+
+
+# The page's clock (SDL_GetTicks reads Date.now), put forward when the test says.
+CLOCK_AHEAD = """
+const realNow = Date.now;
+window.clockAhead = 0;
+Date.now = () => realNow() + clockAhead;
+"""
+
+
+def check_attract(page):
+    """The main page left alone 30 s plays a shipped demo at its recorded pace (a pass every 16-17 ms, a pass
+    each browser frame here); a key ends it, back on the menu."""
+    script = page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': CLOCK_AHEAD})
+    page.open('index.html')
+    page.hold(Keys.ENTER)
+    time.sleep(0.3)
+    page.hold(Keys.ENTER)
+    page.wait_for('Module.korvado.menuAt', 5, 'index.html menu')
+    time.sleep(0.3)
+    page.driver.execute_script('clockAhead = 31000')
+    if not shows(page, STREET.crop((0, 570, 800, 600)), 0, 570):
+        fail('index.html: no demo after the main page was left alone 30 s')
+    passes, start = page.js('Module.korvado.passes'), time.time()
+    time.sleep(2)
+    rate = (page.js('Module.korvado.passes') - passes) / (time.time() - start)
+    print('index.html: attract mode plays its demo at %.0f passes a second' % rate)
+    if not 40 <= rate <= 65:
+        fail('index.html: the demo is not played at its pace (%.0f passes a second)' % rate)
+    page.hold(Keys.ENTER)
+    if not shows(page, picture('menu/bgrsp.png').crop((0, 0, 200, 100)), 0, 0):
+        fail('index.html: a key did not end the demo')
+    page.driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', script)
 
 
 # A pad the page sees once the test presses one of its buttons, as a browser shows a real one.
@@ -203,13 +240,14 @@ def check_pad(page):
 
 
 def main():
-    server = serve(site_from_env(), extra=GOLDEN)
+    server = serve(site_from_env(), extra=SOURCE)
     page = Page(server)
     page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': AUDIO_SPY})
     try:
         check_demos(page)
         play_sp(page)
         play_mp(page)
+        check_attract(page)
         check_pad(page)
         errors = page.errors()
         if errors:
