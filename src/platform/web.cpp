@@ -21,13 +21,14 @@ extern "C" void SDL_Delay(Uint32 ms) { holdUntil = emscripten_get_now() + ms; }
 
 static bool held() { return emscripten_get_now() < holdUntil; }
 
-// What the tests and the measurements read on the page (Module.korvado): the passes run, when the first ended
-// (the first frame shown) and when the menu was first shown.
-EM_JS(void, notePass, (int menuShown), {
-    const s = Module.korvado || (Module.korvado = {passes: 0});
+// What the tests and the measurements read on the page (Module.korvado): the passes run and the ms they took,
+// when the first ended (the first frame shown) and when the menu was first shown.
+EM_JS(void, notePass, (int menuShown, double since), {
+    const s = Module.korvado || (Module.korvado = {passes: 0, passMs: 0});
     const now = performance.now();
     if (!s.passes) s.firstPassAt = now;
     s.passes++;
+    s.passMs += now - since;
     if (menuShown && !s.menuAt) s.menuAt = now;
 });
 
@@ -57,9 +58,10 @@ static void backToTitle() {
 // The page's frame of the interactive game, as the browser calls it (once per display refresh).
 static void gamePageFrame() {
     if (held()) return;
+    double start = emscripten_get_now();
     openNewPads();
     if (!gameFrame()) backToTitle();
-    notePass(theGame().shown.view == VIEW_MENU);
+    notePass(theGame().shown.view == VIEW_MENU, start);
 }
 
 // The test hook's demo: passes until one asks to wait (at a paced demo's recorded pace) or 12 ms of the browser's
@@ -72,9 +74,10 @@ static void demoPageFrame() {
     double until = emscripten_get_now() + 12;
     bool on = true;
     while (on && !held() && emscripten_get_now() < until) {
+        double start = emscripten_get_now();
         on = runFrame(demoGame, playerInputs);
         if (demoMode == DEMO_TIME) stopSounds();
-        notePass(0);
+        notePass(0, start);
     }
     if (on) return;
     demoRunEnd(demoGame);
