@@ -61,12 +61,13 @@ def find_x(page, pic, y):
 
 
 def kept_demos():
-    """The demos kept in the source tree that a page's edition plays, with the passes and final state hash that
-    --timedemo prints for them on the desktop (tests/golden/outcomes.txt; demo_outcomes holds the desktop to it)."""
+    """The golden demos that a page's edition plays, with the passes and final state hash that --timedemo prints
+    for them on the desktop (tests/golden/outcomes.txt; demo_outcomes holds the desktop to it)."""
     pages = {'korvado_sp': 'index.html', 'korvado_mp': 'mp.html'}
     with open(os.path.join(SOURCE, 'tests', 'golden', 'outcomes.txt')) as f:
         lines = [line.split() for line in f if line.strip() and not line.startswith('#')]
-    return [(pages[program], path, (passes, hash)) for program, path, passes, hash in lines if program in pages]
+    return [(pages[program], path, (passes, hash)) for program, path, passes, hash in lines
+            if program in pages and path.startswith('tests/golden/')]
 
 
 def page_timedemo(page, html, demo):
