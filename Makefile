@@ -7,8 +7,13 @@ BUILD ?= build
 TEST_BUILD ?= build-test
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
+WEB_BUILD ?= build-web
+# The native build tree whose asset generator makes the web pages' pictures, sounds and music.
+WEB_ASSETS ?= $(WEB_BUILD)/native
+WEB_PORT ?= 8000
+EMSCRIPTEN_TOOLCHAIN ?= /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 
-.PHONY: all deps build play play-mp test bench soak-net package clean
+.PHONY: all deps build play play-mp test bench soak-net package web serve-web clean
 
 all: build
 
@@ -27,8 +32,10 @@ play-mp: build
 	cd $(BUILD)/bin && ./korvado_mp
 
 test: deps
-	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON \
+	    -DKORVADO_WEB_SITE=$(abspath $(WEB_BUILD))/site
 	cmake --build $(TEST_BUILD) -j $(JOBS)
+	$(MAKE) --no-print-directory web WEB_ASSETS=$(TEST_BUILD)  # the pages the browser test plays, from these assets
 	@echo "test pass 'classic':      $$($(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	@echo "test pass 'sdl12-compat': $$(LD_LIBRARY_PATH=$(SDL12COMPAT) $(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	cd $(TEST_BUILD) && ctest -j $(TEST_JOBS) --output-on-failure
@@ -36,6 +43,7 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	$(MAKE) --no-print-directory web WEB_ASSETS=$(BENCH_BUILD)
 	@# every part runs; the status is 0 only when every goal printed is met
 	@status=0; \
 	(cd $(BENCH_BUILD)/bin && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ../bench/korvado_bench) || status=1; \
@@ -43,6 +51,7 @@ bench: deps
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
 	bash bench/baseline.sh $(BENCH_BUILD) || status=1; \
+	/usr/bin/python3 bench/web.py $(WEB_BUILD)/site || status=1; \
 	exit $$status
 
 # korvado_net's rollback at length under a bad network: 20 sessions at 100 ms and 20 at 200 ms round trip.
@@ -62,5 +71,25 @@ package: deps
 	cd $(PACKAGE_BUILD) && cpack
 	@echo "package: $$(ls $(PACKAGE_BUILD)/korvado_*.deb)"
 
+# Both local editions as web pages in $(WEB_BUILD)/site, built with Debian's emscripten (web/emscripten.sh sets it
+# up in $(WEB_BUILD)/emscripten: a configuration of its own and a writable cache; node finds acorn in Debian's
+# folder).
+web: export EM_CONFIG = $(abspath $(WEB_BUILD))/emscripten/config
+web: export NODE_PATH = /usr/share/nodejs
+web: export EMSDK_PYTHON = /usr/bin/python3
+web: deps
+	@if [ "$(WEB_ASSETS)" = "$(WEB_BUILD)/native" ]; then \
+	    cmake -S . -B $(WEB_ASSETS) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF >/dev/null && \
+	    cmake --build $(WEB_ASSETS) -j $(JOBS) --target assets; fi
+	bash web/emscripten.sh $(WEB_BUILD)/emscripten >/dev/null
+	cmake -S web -B $(WEB_BUILD)/wasm -DCMAKE_TOOLCHAIN_FILE=$(EMSCRIPTEN_TOOLCHAIN) \
+	    -DKORVADO_ASSETS=$(abspath $(WEB_ASSETS)) -DKORVADO_SITE=$(abspath $(WEB_BUILD))/site
+	cmake --build $(WEB_BUILD)/wasm -j $(JOBS)
+	@echo "built: $(WEB_BUILD)/site/ (index.html plays korvado_sp, mp.html korvado_mp), $$(du -sh $(WEB_BUILD)/site | cut -f1)"
+
+serve-web: web
+	@echo "serving $(WEB_BUILD)/site on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
+	cd $(WEB_BUILD)/site && /usr/bin/python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD) $(WEB_BUILD)

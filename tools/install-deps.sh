@@ -15,6 +15,7 @@ PACKAGES=(
   miniupnpd-nftables nftables iproute2
   sox openmpt123 valgrind
   dpkg-dev desktop-file-utils appstream lintian man-db
+  emscripten vorbis-tools chromium chromium-driver python3-selenium python3-pil
 )
 
 missing=()

@@ -192,14 +192,23 @@ uint32_t demoFinalHash(GameState s) {
     return legacyHash(s);
 }
 
-int playDemo(const Demo& d, bool paced, GameState& s) {
+// playDemo's start, `s` at the demo's start values, and its end once runFrame has returned false.
+static void playBegin(const Demo& d, bool paced, GameState& s) {
     s = startState(d.seed);
     playerBegin(d, paced, false);
-    while (runFrame(s, playerInputs)) {
-    }
+}
+
+static int playEnd(const GameState& s) {
     demoTrace(s, "end");
     playerEnd();
     return desync ? 1 : 0;
+}
+
+int playDemo(const Demo& d, bool paced, GameState& s) {
+    playBegin(d, paced, s);
+    while (runFrame(s, playerInputs)) {
+    }
+    return playEnd(s);
 }
 
 // ---- the command line's demo ----
@@ -217,15 +226,22 @@ int demoPrepare() {
 
 int demoSyncTest() { return syncTest(demoMode == DEMO_TIME ? &named : nullptr); }
 
-int demoRun() {
-    if (demoMode != DEMO_PLAY && demoMode != DEMO_TIME) return -1;
+static std::chrono::steady_clock::time_point runStart;
+static std::clock_t runCpuStart;
+
+bool demoRunBegin(GameState& s) {
+    if (demoMode != DEMO_PLAY && demoMode != DEMO_TIME) return false;
     startMusic();
-    auto start = std::chrono::steady_clock::now();
-    std::clock_t cpuStart = std::clock();
-    GameState s;
-    playDemo(named, pacing, s);
-    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;  // the program's, its sound thread's too
+    runStart = std::chrono::steady_clock::now();
+    runCpuStart = std::clock();
+    playBegin(named, pacing, s);
+    return true;
+}
+
+int demoRunEnd(const GameState& s) {
+    playEnd(s);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - runStart).count();
+    double cpu = double(std::clock() - runCpuStart) / CLOCKS_PER_SEC;  // the program's, its sound thread's too
     if (desync)
         fprintf(stderr, "korvado: demo %s: the game no longer plays it the same (pass %u of %zu)\n", demoPath.c_str(),
                 playerPass(), named.passes.size());
@@ -234,4 +250,12 @@ int demoRun() {
                demoPath.c_str(), playerPass(), secs, playerPass() / std::max(secs, 1e-9),
                playerPass() / std::max(cpu, 1e-9), demoFinalHash(s));
     return desync ? 1 : 0;
+}
+
+int demoRun() {
+    GameState s;
+    if (!demoRunBegin(s)) return -1;
+    while (runFrame(s, playerInputs)) {
+    }
+    return demoRunEnd(s);
 }

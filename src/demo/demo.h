@@ -49,6 +49,11 @@ extern std::string demoPath;  // the file they named
 int demoPrepare();
 // Plays or times the demo named on the command line; -1 when none is to be played (then the game runs).
 int demoRun();
+// The same a frame at a time, for a caller that runs the frames itself (runFrame with playerInputs, until it
+// returns false): demoRunBegin starts the demo on `s` (false when none is to be played); demoRunEnd prints
+// what --timedemo prints and returns the exit status.
+bool demoRunBegin(GameState& s);
+int demoRunEnd(const GameState& s);
 void demoStartRecording(const GameState& s);  // records the passes of `s` from now on, when --record asked
 // A pass of `s` as the frame loop ran it: recorded when `s` is the game being recorded.
 void demoNotePass(const GameState& s, const TicCmd& cmd, const TickEvents& ev, bool timed);

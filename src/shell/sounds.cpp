@@ -1,6 +1,7 @@
 // sounds.cpp: the game's music and its six sound effects, loaded once and played for the passes' events.
 #include "shell/shell.h"
 #include "audio/audio.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <string>
@@ -23,7 +24,7 @@ void loadSounds() {
         fprintf(stderr, "korvado: no sound device (%s); playing without sound\n", SDL_GetError());
         return;
     }
-    std::string file = assetPath("../music/wildwest.it");
+    std::string file = assetPath(musicFile());
     music = FMUSIC_LoadSong(file.c_str());
     if (!music) missingAsset(file.c_str(), SDL_GetError());
     for (int i = 0; i < SOUNDS; i++) samples[i] = loadSample(SAMPLE_FILES[i]);
