@@ -1,6 +1,7 @@
 // cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
 #include "demo.h"
 #include "game.h"
+#include "net/lobbywire.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,8 @@ static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
 #elif defined(KORVADO_NET)
 static const char PROGRAM[] = "korvado_net";
 static const char EDITION[] = "network edition (NET): two players on two machines";
-static const char ARGS[] = "host [PORT] [--no-port-mapping] [fullscreen] | join [ADDRESS[:PORT]] [fullscreen]";
+static const char ARGS[] =
+    "host [PORT] [--no-port-mapping] [--lobby HOST[:PORT]] [fullscreen] | join [ADDRESS[:PORT] | +CODE] [--lobby HOST[:PORT]] [fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
@@ -39,6 +41,7 @@ int netRole;
 std::string netAddress;
 uint16_t netPort;
 bool portMapping;
+std::string netLobby;
 
 static void usageLine(FILE* to) { fprintf(to, "usage: %s %s\n", PROGRAM, ARGS); }
 
@@ -50,8 +53,11 @@ static void help() {
            "                to open the port to the internet (NAT-PMP, then UPnP)\n"
            "  --no-port-mapping  (after host) leave the router alone\n"
            "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n"
-           "  join          play with the one host waiting on the local network (on port %d)\n",
-           DEFAULT_PORT, DEFAULT_PORT);
+           "  join          play with the one host waiting on the local network (on port %d)\n"
+           "  join +CODE    play with the host who has that invite code, through the lobby\n"
+           "  --lobby HOST[:PORT]  (after host or join's address) the lobby that gives and takes invite codes\n"
+           "                (UDP port %d unless told; KORVADO_LOBBY names one too)\n",
+           DEFAULT_PORT, DEFAULT_PORT, LOBBY_PORT);
 #endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
            "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
@@ -95,8 +101,28 @@ static bool readPort(const char* s, uint16_t& port) {
 
 static bool isOption(const char* arg) { return strcmp(arg, "fullscreen") == 0 || strncmp(arg, "--", 2) == 0; }
 
-// "host [PORT] [--no-port-mapping] [fullscreen]" or "join [ADDRESS[:PORT]] [fullscreen]"; nothing else may
-// follow. A join without an address looks for the host on the local network.
+// "+CODE" (also split at its space into two arguments): the invite code, written without the space.
+static bool readCode(int argc, char* argv[], int& at) {
+    uint32_t code = 0;
+    if (parseCode(argv[at], code)) return netAddress = codeText(code, false), at++, true;
+    if (at + 1 >= argc || !parseCode(std::string(argv[at]) + argv[at + 1], code)) return false;
+    netAddress = codeText(code, false), at += 2;
+    return true;
+}
+
+// "--lobby HOST[:PORT]", else KORVADO_LOBBY; a join by code needs one.
+static bool readLobby(int argc, char* argv[], int& at) {
+    const char* env = getenv("KORVADO_LOBBY");
+    netLobby = env ? env : "";
+    if (at + 1 < argc && strcmp(argv[at], "--lobby") == 0) netLobby = argv[at + 1], at += 2;
+    if (netAddress[0] != '+' || !netLobby.empty()) return true;
+    fprintf(stderr, "korvado: an invite code needs a lobby: --lobby HOST[:PORT], or KORVADO_LOBBY\n");
+    return false;
+}
+
+// "host [PORT] [--no-port-mapping] [--lobby HOST[:PORT]] [fullscreen]" or "join [ADDRESS[:PORT] | +CODE]
+// [--lobby HOST[:PORT]] [fullscreen]"; nothing else may follow. A join without an address looks for the host
+// on the local network.
 static bool readNetArguments(int argc, char* argv[]) {
     int at = 2;
     netPort = DEFAULT_PORT;
@@ -108,6 +134,9 @@ static bool readNetArguments(int argc, char* argv[]) {
         if (at < argc && strcmp(argv[at], "--no-port-mapping") == 0) portMapping = false, at++;
     } else if (strcmp(argv[1], "join") == 0 && (argc == 2 || isOption(argv[2]))) {
         netRole = NET_JOIN;
+    } else if (strcmp(argv[1], "join") == 0 && argv[2][0] == '+') {
+        netRole = NET_JOIN;
+        if (!readCode(argc, argv, at)) return false;
     } else if (strcmp(argv[1], "join") == 0) {
         netRole = NET_JOIN;
         std::string where = argv[at++];
@@ -118,6 +147,7 @@ static bool readNetArguments(int argc, char* argv[]) {
     } else {
         return false;
     }
+    if (!readLobby(argc, argv, at)) return false;
     if (at < argc && strcmp(argv[at], "fullscreen") == 0) fullScreen = true, at++;
     return at == argc;
 }

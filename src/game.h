@@ -125,6 +125,7 @@ extern int netRole;                            // korvado_net: hosting or joinin
 extern std::string netAddress;                 // korvado_net join: the host's address or name; empty: look for one
 extern uint16_t netPort;                       // korvado_net: the UDP port
 extern bool portMapping;                       // korvado_net host: ask the router to open the port
+extern std::string netLobby;                   // korvado_net: the lobby's HOST[:PORT] (a join's +CODE is netAddress)
 int readCommandLine(int argc, char* argv[]);  // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----

@@ -153,22 +153,27 @@ TEST(NetSession, AResetGivesTheSameStateAsStartUp) {
 }
 
 TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
-    auto run = [](const std::string& args) {
-        std::string cmd = "cd " + buildPath("bin") + " && SDL_VIDEODRIVER=no_such_driver ./korvado_net " + args +
-                          " >/dev/null 2>&1";
+    auto run = [](const std::string& args, const std::string& env = "KORVADO_LOBBY=") {
+        std::string cmd = "cd " + buildPath("bin") + " && env " + env + " SDL_VIDEODRIVER=no_such_driver ./korvado_net " +
+                          args + " >/dev/null 2>&1";
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     for (const char* wrong : {"", "host 0", "host 65536", "host port", "join :27415", "join a:b",
                               "host 27415 fullscreen more", "fullscreen", "serve", "join --no-port-mapping",
-                              "host fullscreen --no-port-mapping", "host --no-mapping"})
+                              "host fullscreen --no-port-mapping", "host --no-mapping", "join +KX7M2Q",
+                              "join +KX7M2 --lobby l", "join +KX7M2QU --lobby l", "host --lobby", "host fullscreen --lobby l",
+                              "join +KX7M2Q fullscreen --lobby l", "host --lobby l --no-port-mapping"})
         EXPECT_EQ(run(wrong), 2) << "korvado_net " << wrong;
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--version"), 0);
     // right arguments reach SDL, which finds no display here: the display's error, not the usage's
     for (const char* right : {"host", "host 4000 fullscreen", "join 10.0.0.1", "join example.org:4000 fullscreen",
-                              "join", "join fullscreen", "host --no-port-mapping", "host 4000 --no-port-mapping fullscreen"})
+                              "join", "join fullscreen", "host --no-port-mapping", "host 4000 --no-port-mapping fullscreen",
+                              "join +KX7M2Q --lobby l", "join +kx7 m2q --lobby l:9 fullscreen", "host --lobby l",
+                              "host 4000 --no-port-mapping --lobby l fullscreen", "join 10.0.0.1 --lobby l"})
         EXPECT_EQ(run(right), 1) << "korvado_net " << right;
+    EXPECT_EQ(run("join +KX7M2Q", "KORVADO_LOBBY=lobby.example"), 1);  // the lobby from the environment
 }
 
 // A router counts as mapped only when its own address is one the internet reaches: one behind another NAT
