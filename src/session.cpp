@@ -121,6 +121,7 @@ static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
                                       "korvado_net join " + here + ":" + port};
     if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
     lines.push_back("");
+    for (const std::string& l : lobbyHostLines()) lines.push_back(l);
     if (router.state == PORTMAP_MAPPED) {
         lines.push_back("Over the internet (the router opened it by " + router.how + "):");
         lines.push_back("korvado_net join " + router.address + ":" + std::to_string(router.port));
@@ -131,7 +132,6 @@ static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
             lines.insert(lines.end(), {"The router did not open the port:", router.why + "."});
         lines.push_back("Over the internet: forward UDP port " + port + " here.");
     }
-    for (const std::string& l : lobbyHostLines()) lines.push_back(l);
     return lines;
 }
 

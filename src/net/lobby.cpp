@@ -213,7 +213,7 @@ std::vector<std::string> lobbyHostLines() {
     if (silent(now)) return {"The lobby at " + lobbyName + " does not answer."};
     if (h.full) return {"The lobby at " + lobbyName + " is full."};
     if (!h.code) return {"Asking the lobby at " + lobbyName + " for an invite code ..."};
-    return {"Invite code: " + codeText(h.code, true), "(korvado_net join " + codeText(h.code, false) + ")"};
+    return {"Invite code: " + codeText(h.code, true)};
 }
 
 unsigned lobbyRevision() { return hostSide.revision; }
