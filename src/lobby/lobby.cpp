@@ -16,12 +16,21 @@ const size_t BUCKETS = 4096;             // the rate limit's table and the cooki
 
 size_t slotOf(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 52) & (BUCKETS - 1); }
 
-// A side's own addresses as the lobby passes them on: no public one (the lobby adds the one it sees), room
-// left for it.
-std::vector<Candidate> ownCandidates(const std::vector<Candidate>& cands) {
+// An address of a local network: private, shared (carrier-grade NAT) or link-local.
+bool localAddress(uint32_t ip) {
+    return (ip >> 24) == 10 || (ip >> 20) == 0xAC1 || (ip >> 16) == 0xC0A8 || (ip >> 22) == (100u << 2 | 1) ||
+           (ip >> 16) == 0xA9FE;
+}
+
+// A side's own addresses as the lobby passes them on, room left for the public one it adds: only addresses of a
+// local network, and a host's mapping (or a forged request could have the other side punch anybody on the
+// internet).
+std::vector<Candidate> ownCandidates(const std::vector<Candidate>& cands, bool host) {
     std::vector<Candidate> kept;
-    for (const Candidate& c : cands)
-        if (c.kind != CAND_PUBLIC && kept.size() + 1 < size_t(MAX_CANDIDATES)) kept.push_back(c);
+    for (const Candidate& c : cands) {
+        bool fit = c.kind == CAND_LAN ? localAddress(c.at.ip) : c.kind == CAND_MAPPED && host;
+        if (fit && kept.size() + 1 < size_t(MAX_CANDIDATES)) kept.push_back(c);
+    }
     return kept;
 }
 
@@ -118,7 +127,7 @@ void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
         code = newCode();
         codeOfHost[m.id] = code;
     }
-    byCode[code] = Host{m.id, from, m.busy != 0, ownCandidates(m.cands), now};
+    byCode[code] = Host{m.id, from, m.busy != 0, ownCandidates(m.cands, true), now};
     LobbyMsg ok;
     ok.kind = LOBBY_CODE;
     ok.id = m.id;
@@ -155,7 +164,7 @@ uint64_t Lobby::arrange(const Endpoint& joiner, const LobbyMsg& join, const Endp
     Session& s = byToken[token];
     s = Session{};
     s.code = join.code, s.joinerId = join.id, s.host = host, s.joiner = joiner;
-    s.joinerCands = ownCandidates(join.cands);
+    s.joinerCands = ownCandidates(join.cands, false);
     s.joinerCands.push_back(Candidate{CAND_PUBLIC, joiner});
     s.stage = ASKED, s.began = s.heard = now;
     return token;
@@ -234,9 +243,20 @@ void Lobby::dropSession(uint64_t token) {
     byToken.erase(token);
 }
 
+// "relay ended: A and B, 62.0 s, 254000 bytes (4097 bytes/s)"
+static std::string relayEnded(const Endpoint& host, const Endpoint& joiner, double seconds, uint64_t bytes) {
+    char line[160];
+    snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endpointText(host).c_str(),
+             endpointText(joiner).c_str(), seconds, (unsigned long long)bytes, seconds > 0 ? double(bytes) / seconds : 0.0);
+    return line;
+}
+
 void Lobby::expire(uint64_t now, std::vector<std::string>& ended) {
     for (auto h = byCode.begin(); h != byCode.end();) {
-        if (now - h->second.seen < HOST_KEPT_MS) { ++h; continue; }
+        if (now - h->second.seen < HOST_KEPT_MS) {
+            ++h;
+            continue;
+        }
         codeOfHost.erase(h->second.id);
         h = byCode.erase(h);
     }
@@ -245,12 +265,7 @@ void Lobby::expire(uint64_t now, std::vector<std::string>& ended) {
         const Session& s = e.second;
         if (s.stage == RELAYING ? now - s.heard < RELAY_SILENCE_MS : now - s.began < MEETING_KEPT_MS) continue;
         gone.push_back(e.first);
-        if (s.stage != RELAYING) continue;
-        double seconds = double(s.heard - s.relayedSince) / 1000.0;
-        char line[160];
-        snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endpointText(s.host).c_str(),
-                 endpointText(s.joiner).c_str(), seconds, (unsigned long long)s.bytes, seconds > 0 ? s.bytes / seconds : 0.0);
-        ended.push_back(line);
+        if (s.stage == RELAYING) ended.push_back(relayEnded(s.host, s.joiner, double(s.heard - s.relayedSince) / 1000.0, s.bytes));
     }
     for (uint64_t t : gone) dropSession(t);
 }

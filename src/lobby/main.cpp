@@ -122,17 +122,9 @@ static void catchSignals() {
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaction(sig, &sa, nullptr);
 }
 
-int main(int argc, char* argv[]) {
-    uint16_t port = LOBBY_PORT;
-    LobbyLimits lim;
-    int status = readOptions(argc, argv, port, lim);
-    if (status >= 0) return status;
-    int sock = openSocket(port);
-    if (sock < 0) return 1;
-    catchSignals();
+// Datagrams as they come, what has gone quiet twice a second, until a signal ends it.
+static void serve(int sock, const LobbyLimits& lim) {
     Lobby lobby(lim);
-    fprintf(stderr, "korvado_lobby: on UDP port %u, at most %zu hosts and %zu sessions, %s\n", port, lim.maxHosts,
-            lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
         pollfd p{sock, POLLIN, 0};
@@ -142,6 +134,19 @@ int main(int argc, char* argv[]) {
     }
     report(lobby, lim);
     expire(lobby, nowMs() + 24 * 3600 * 1000ull);  // the relays still on end here, and are told
+}
+
+int main(int argc, char* argv[]) {
+    uint16_t port = LOBBY_PORT;
+    LobbyLimits lim;
+    int status = readOptions(argc, argv, port, lim);
+    if (status >= 0) return status;
+    int sock = openSocket(port);
+    if (sock < 0) return 1;
+    catchSignals();
+    fprintf(stderr, "korvado_lobby: on UDP port %u, at most %zu hosts and %zu sessions, %s\n", port, lim.maxHosts,
+            lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
+    serve(sock, lim);
     close(sock);
     return 0;
 }

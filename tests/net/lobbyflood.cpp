@@ -105,29 +105,38 @@ std::vector<uint8_t> floodDatagram(long i) {
     return d;
 }
 
+struct Tally {
+    long sent = 0, sentBytes = 0, answers = 0, answerBytes = 0, noCode = 0;
+};
+
+void countAnswers(const std::vector<Sock>& socks, Tally& t) {
+    std::vector<uint8_t> d;
+    LobbyMsg m;
+    for (const Sock& s : socks)
+        while (receive(s, d) >= 0) {
+            t.answers++, t.answerBytes += long(d.size());
+            t.noCode += decodeLobby(d.data(), d.size(), m) && m.kind == LOBBY_REFUSE && m.reason == REFUSE_NO_CODE;
+        }
+}
+
+// 2,500 datagrams a second, from each source in turn; the answers that come until 0.3 s after the last.
 int flood(double seconds, const std::vector<uint32_t>& sources) {
     std::vector<Sock> socks;
     for (uint32_t ip : sources) socks.push_back(openFrom(ip));
-    long sent = 0, sentBytes = 0, answers = 0, answerBytes = 0, noCode = 0;
+    Tally t;
     double start = nowUs(), end = start + seconds * 1e6;
-    std::vector<uint8_t> d;
-    LobbyMsg m;
     while (nowUs() < end + 300000) {
         for (size_t k = 0; k < socks.size() && nowUs() < end; k++) {
-            std::vector<uint8_t> g = floodDatagram(sent);
+            std::vector<uint8_t> g = floodDatagram(t.sent);
             sendRaw(socks[k], lobby, g);
-            sent++, sentBytes += long(g.size());
+            t.sent++, t.sentBytes += long(g.size());
         }
-        while (nowUs() < start + double(sent) * 400) await(socks, 1);  // 2,500 datagrams a second
-        for (const Sock& s : socks)
-            while (receive(s, d) >= 0) {
-                answers++, answerBytes += long(d.size());
-                noCode += decodeLobby(d.data(), d.size(), m) && m.kind == LOBBY_REFUSE && m.reason == REFUSE_NO_CODE;
-            }
+        while (nowUs() < start + double(t.sent) * 400) await(socks, 1);
+        countAnswers(socks, t);
         if (nowUs() >= end) await(socks, 10);
     }
-    printf("flood: sent %ld datagrams, %ld bytes; answered %ld datagrams, %ld bytes (%ld: no such code)\n", sent,
-           sentBytes, answers, answerBytes, noCode);
+    printf("flood: sent %ld datagrams, %ld bytes; answered %ld datagrams, %ld bytes (%ld: no such code)\n", t.sent,
+           t.sentBytes, t.answers, t.answerBytes, t.noCode);
     return 0;
 }
 
@@ -183,19 +192,8 @@ void converse(Filler& f, int ms) {
 
 volatile sig_atomic_t stop;
 
-int fill(long hosts, long joiners) {
-    Filler f;
-    for (long i = 0; i < (hosts + 3) / 4; i++) f.hosts.push_back(openFrom(ipOf("127.0.1.0") + 1 + uint32_t(i)));
-    for (long i = 0; i < hosts; i++) {
-        LobbyMsg m;
-        m.kind = LOBBY_HOST;
-        m.id = rng();
-        m.cands = {Candidate{CAND_LAN, Endpoint{ipOf("192.168.1.10"), 27415}}};
-        sendMsg(f.hosts[size_t(i) / 4], m);
-    }
-    converse(f, 300);
-    if (f.codes.empty()) return printf("fill: no host got a code\n"), 1;
-    // each host address's first code, then each one's second...: the joiners meet hosts at different addresses
+// Each host address's first code, then each one's second...: joiners in turn meet hosts at different addresses.
+void spreadCodes(Filler& f) {
     std::map<size_t, int> rank;
     std::vector<std::pair<int, size_t>> order;
     for (size_t k = 0; k < f.codes.size(); k++) order.push_back({rank[f.codes[k].first]++, k});
@@ -203,6 +201,26 @@ int fill(long hosts, long joiners) {
     std::vector<std::pair<size_t, uint32_t>> sorted;
     for (auto& o : order) sorted.push_back(f.codes[o.second]);
     f.codes = sorted;
+}
+
+void registerHosts(Filler& f, long hosts) {
+    for (long i = 0; i < (hosts + 3) / 4; i++) f.hosts.push_back(openFrom(ipOf("127.0.1.0") + 1 + uint32_t(i)));
+    for (long i = 0; i < hosts; i++) {
+        LobbyMsg m;
+        m.kind = LOBBY_HOST;
+        m.id = rng();
+        m.cands = {Candidate{CAND_LAN, Endpoint{ipOf("192.168.1.10"), 27415}}};
+        sendMsg(f.hosts[size_t(i) / 4], m);
+        if (i % 64 == 63) converse(f, 20);  // a burst no larger than the lobby's socket holds
+    }
+    converse(f, 300);
+}
+
+int fill(long hosts, long joiners) {
+    Filler f;
+    registerHosts(f, hosts);
+    if (f.codes.empty()) return printf("fill: no host got a code\n"), 1;
+    spreadCodes(f);
     for (long i = 0; i < joiners; i++) {
         f.joiners.push_back(openFrom(ipOf("127.0.2.0") + 1 + uint32_t(i)));
         f.cookies.push_back(0);
