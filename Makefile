@@ -42,6 +42,7 @@ bench: deps
 	bash bench/timedemo.sh $(BENCH_BUILD) || status=1; \
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
+	bash bench/lobby.sh $(BENCH_BUILD) || status=1; \
 	exit $$status
 
 # The Debian package: a release build with Debian's hardening flags, programs in /usr/games.
