@@ -212,7 +212,7 @@ std::vector<std::string> lobbyHostLines() {
     if (meeting(now) && !linkPeerData()) return {"A rival with the invite code is on his way ..."};
     if (silent(now)) return {"The lobby at " + lobbyName + " does not answer."};
     if (h.full) return {"The lobby at " + lobbyName + " is full."};
-    if (!h.code) return {"Asking the lobby at " + lobbyName + " for an invite code ..."};
+    if (!h.code) return {"Asking the lobby for an invite code ..."};
     return {"Invite code: " + codeText(h.code, true)};
 }
 
@@ -240,7 +240,7 @@ static std::vector<std::string> joinLines() {
     if (j.relaySince) return {"No way through the routers:", "asking the lobby to carry the game ..."};
     if (j.token) return {"Knocking at the door of " + code + " ..."};
     if (j.waited) return {"The lobby has told the host of " + code + ";", "waiting for him ..."};
-    return {"Asking the lobby at " + lobbyName + " for " + code + " ..."};
+    return {"Asking the lobby at " + lobbyName, "for " + code + " ..."};
 }
 
 // A request to the lobby (JOIN or RELAY), sent again every 250 ms until answered.
