@@ -4,9 +4,10 @@
 # invite code and a joiner comes with it: behind two common routers they meet directly; behind a router that
 # gives a new port for each destination, one that drops UDP to the other home, or a carrier-grade NAT, through the
 # lobby's relay; each pair plays a round. A third player with the first pair's code hears that the host is busy;
-# a made-up code, a lobby that does not answer (joiner and host) get their sentences. Meanwhile the lobby takes a
-# flood of garbage and made-up codes from four addresses and answers within its rate and never with more bytes;
-# a second lobby with room for 2 sessions (8 hosts) takes no more. Everything is removed however it ends.
+# a made-up code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences.
+# Meanwhile the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate
+# and never with more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a
+# relay passes only the session's 16,000 bytes. Everything is removed however it ends.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -67,12 +68,29 @@ sentences() {
     lab_run inet nolobby intro.script join +ZZZZZZ --lobby 5.5.5.99
     lab_ends $LAST 1 nolobby
     grep -q "^message NO LOBBY" "$WORK/nolobby.trace" || e2e_fail "no lobby: $(cat "$WORK/nolobby.out")"
+    norelay
     lab_await lonely "^lobby silent" 10 >/dev/null
     kill -0 $lonely || e2e_fail "the host whose lobby does not answer stopped hosting"
     kill -TERM $lonely
     lab_ends $lonely 0 lonely
     echo "sentences: $(cat "$WORK/nocode.out" "$WORK/nolobby.out" | grep '^korvado:' | tr '\n' ' ')"
     echo "a host whose lobby does not answer: said so, hosted on until told to end"
+}
+
+# Behind routers that keep them apart, with a lobby that relays nothing: no way through, status 1.
+norelay() {
+    local lobby host
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27419 --no-relay 2>"$WORK/norelay-lobby.err" &
+    lobby=$!
+    lab_run random-a norelay-host intro.script host 27420 --no-port-mapping --lobby $LOBBY_IP:27419
+    host=$LAST
+    lab_run random-b norelay intro.script join "$(lab_code norelay-host)" --lobby $LOBBY_IP:27419
+    lab_ends $LAST 1 norelay
+    grep -q "^message NO WAY THROUGH" "$WORK/norelay.trace" || e2e_fail "no relay: $(cat "$WORK/norelay.out")"
+    kill -TERM $host $lobby
+    lab_ends $host 0 norelay-host
+    wait $lobby
+    echo "a lobby that relays nothing, routers that keep the players apart: no way through, status 1"
 }
 
 # A second lobby with room for 2 sessions and 8 hosts, and 12 hosts and 4 joiners who want in.
@@ -90,6 +108,10 @@ caps() {
     out=$(cat "$WORK/fill.out")
     [ "$out" = "fill: hosts 8, refused 4; meetings 2, refused 2 (full) 0 (busy); relays 2" ] || e2e_fail "caps: $out"
     echo "caps: $out"
+    out=$(ip netns exec "$(lab_ns inet)" "$FLOOD" relay 127.0.0.1 27416 20 | tail -n 1)
+    [[ "$out" =~ ([0-9]+)\ passed ]] && [ "${BASH_REMATCH[1]}" -ge 1 ] && [ "${BASH_REMATCH[1]}" -le 17 ] ||
+        e2e_fail "the relay's cap: $out"
+    echo "$out"
 }
 
 lab_build
@@ -125,5 +147,5 @@ sleep 0.3
 kill -TERM $LOBBY
 wait $LOBBY || e2e_fail "the lobby ended with status $?: $(tail -n 5 "$WORK/lobby.err")"
 grep "relay ended\|hosts of" "$WORK/lobby.err"
-[ "$(grep -c "relay ended" "$WORK/lobby.err")" = 3 ] || e2e_fail "not three relayed sessions"
+[ "$(grep -c "relay ended: 5\.5\.5" "$WORK/lobby.err")" = 3 ] || e2e_fail "not three relayed sessions"
 echo "PASS: direct behind common routers, relayed behind the others; a flood of $sent datagrams answered $answered times"
