@@ -383,10 +383,8 @@ static int joinSession() {
         if (status >= 0) return status;
     }
     std::string where = netAddress + ":" + std::to_string(netPort);
-    if (netAddress[0] == '+') {
-        int status = reachByCode(where);
-        if (status >= 0) return status;
-    }
+    int reached = netAddress[0] == '+' ? reachByCode(where) : -1;
+    if (reached >= 0) return reached;
     if (!connectToHost(where)) return goneReason == LINK_BUSY ? hostBusy(where) : done ? 0 : 1;
     Message start;
     int status = awaitStart(start);

@@ -121,17 +121,18 @@ static void welcome(ENetPeer* p) {
     enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
 }
 
+// A connect we do not take: one player at a time (the next one hears that we are busy), and a lobby session's
+// only when it is ours.
+static bool turnedAway(ENetEvent& ev) {
+    if (peer && peer != ev.peer) return enet_peer_disconnect(ev.peer, LINK_BUSY), true;
+    if (listening && ev.data && ev.data != expected) return enet_peer_disconnect_now(ev.peer, LINK_BYE), true;
+    return false;
+}
+
 // One ENet event as ours; false for one that concerns somebody else (handled here, nothing to report).
 static bool translate(ENetEvent& ev, LinkEvent& out) {
     if (ev.type == ENET_EVENT_TYPE_CONNECT) {
-        if (peer && peer != ev.peer) {  // one player at a time: the next one hears that we are busy
-            enet_peer_disconnect(ev.peer, LINK_BUSY);
-            return false;
-        }
-        if (listening && ev.data && ev.data != expected) {  // another lobby session's, or nobody's
-            enet_peer_disconnect_now(ev.peer, LINK_BYE);
-            return false;
-        }
+        if (turnedAway(ev)) return false;
         peerData = listening ? ev.data : 0;
         welcome(ev.peer);
         out.kind = LINK_CONNECTED;
@@ -183,6 +184,7 @@ void linkStop() {
     host = nullptr;
     listening = false;
     tap = nullptr;
+    expected = peerData = 0;
     if (started) enet_deinitialize();
     started = false;
 }
