@@ -105,12 +105,12 @@ int smallestShutInPatch(const Pixels& p) {
     return smallest;
 }
 
-struct Box {
+struct Bounds {
     int x0 = 1 << 20, y0 = 1 << 20, x1 = -1, y1 = -1;  // the opaque pixels' bounds, inclusive
 };
 
-Box opaqueBox(const Pixels& p) {
-    Box b;
+Bounds opaqueBox(const Pixels& p) {
+    Bounds b;
     for (int y = 0; y < p.h; y++)
         for (int x = 0; x < p.w; x++)
             if (!p.key(x, y)) b.x0 = std::min(b.x0, x), b.y0 = std::min(b.y0, y), b.x1 = std::max(b.x1, x), b.y1 = std::max(b.y1, y);
@@ -200,12 +200,12 @@ TEST(ImageAssets, CowboysWearTheirColoursStandAndFall) {
                 reds += v != KEY && red(v) > blue(v) + 80 && red(v) > green(v) + 80;
                 blues += v != KEY && blue(v) > red(v) + 60 && blue(v) > green(v) + 30;
             }
-            Box b = opaqueBox(p);
+            Bounds b = opaqueBox(p);
             EXPECT_GT(2 * (b.y1 - b.y0), 3 * (b.x1 - b.x0)) << dir << f << " should stand upright";
             EXPECT_GE(b.y1, 125) << dir << f << " should stand on the bottom of his box";
         }
         Pixels d4 = load(std::string(dir) + "hrac_right_d04.png");
-        Box lying = opaqueBox(d4);
+        Bounds lying = opaqueBox(d4);
         EXPECT_GT(lying.x1 - lying.x0, lying.y1 - lying.y0) << dir << " the last death frame lies on the ground";
         EXPECT_GE(lying.y1, 120) << dir << " lies at the foot of his box";
         // the reloading and the shooting looks must differ clearly from the plain one

@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <random>
 
-#include "demo.h"
+#include "demo/demo.h"
 #include "demobot.h"
-#include "game.h"
+#include "draw/draw.h"
+#include "game/ticker.h"
 #include "harness.h"
 
 namespace {
@@ -62,19 +63,18 @@ TEST(Demo, PuttingBackOnlyWhatWasDrawnOverLeavesTheSameScreen) {
     bootGame();
     std::vector<uint64_t> sums[2];
     for (int whole = 0; whole < 2; whole++) {
+        GameState s = startState(d.seed);
         playerBegin(d, false, false);
-        bool (*before)(bool) = takeInputs;
-        takeInputs = playerInputs;
-        for (int pass = 0; !done; pass++) {
+        for (int pass = 0;; pass++) {
             if (whole) noteDrawn(screen, nullptr);
-            framePass();
-            if (pass % 8 && !done) continue;
+            bool on = runFrame(s, playerInputs);
+            if (pass % 8 && on) continue;
             uint64_t h = 1469598103934665603ull;
             for (int y = 0; y < screen->h; y++)
                 for (int x = 0; x < screen->w; x++) h = (h ^ ((Uint32*)((Uint8*)screen->pixels + y * screen->pitch))[x]) * 1099511628211ull;
             sums[whole].push_back(h);
+            if (!on) break;
         }
-        takeInputs = before;
         playerEnd();
     }
     EXPECT_GT(sums[0].size(), 100u);
@@ -86,8 +86,9 @@ TEST(Demo, EachShippedDemoStillPlaysToAWinner) {
     bootGame();
     for (int type = 0; type < 3; type++) {
         int winner = -1;
-        playDemoFile(attractDemoPath(type), &winner);
-        EXPECT_EQ(gameMode, type);
+        GameState end;
+        playDemoFile(attractDemoPath(type), &winner, &end);
+        EXPECT_EQ(end.gameMode, type);
         EXPECT_TRUE(winner == 1 || winner == 2) << attractDemoPath(type);
     }
     endGame();
@@ -100,13 +101,14 @@ TEST(Demo, RecordingThenPlayingBackGivesTheSameState) {
     bootGame();
     demoMode = DEMO_RECORD, demoPath = path;
     ASSERT_EQ(demoPrepare(), -1);
-    demobot::start(2, 31);
-    demoStartRecording();
-    while (!done) framePass();
+    GameState s = demobot::start(2, 31);
+    demoStartRecording(s);
+    while (runFrame(s, demobot::inputs)) {
+    }
     demoFinish();
-    uint32_t recorded = stateHash();
+    uint32_t recorded = demoFinalHash(s);
     ASSERT_EQ(demobot::rounds, 1);
-    takeInputs = localInputs, tickSource = SDL_GetTicks;
+    tickSource = SDL_GetTicks;
     int winner = 0;
     EXPECT_EQ(playDemoFile(path, &winner), recorded);
     EXPECT_NE(winner, 0);
@@ -186,7 +188,7 @@ int demoTicks;
 
 // The clock the passes read; while a demo plays in attract mode, a key is pressed at its 300th reading.
 Uint32 fakeClock() {
-    if (takeInputs == playerInputs && ++demoTicks == 300) {
+    if (attractRunning() && ++demoTicks == 300) {
         SDL_Event e = {};
         e.type = SDL_KEYDOWN;
         e.key.keysym.sym = SDLK_SPACE;
@@ -195,49 +197,51 @@ Uint32 fakeClock() {
     return fakeNow;
 }
 
-bool plainInputs(bool timed) { return localInputs(timed); }  // the same inputs, but no attract mode
+// The same inputs, but not the player at the keys as attract mode knows him: no attract mode.
+bool plainInputs(const GameState& s, bool timed, TicCmd& cmd) { return localInputs(s, timed, cmd); }
 
+// Frames of the interactive game, `ms` apart on the clock, with `held` down on the keyboard.
 void passes(int n, std::initializer_list<SDLKey> held, Uint32 ms = 16) {
     Uint8* k = SDL_GetKeyState(nullptr);
     for (int i = 0; i < n; i++) {
         for (SDLKey key : held) k[key] = 1;
         fakeNow += ms;
-        framePass();
+        gameFrame();
         for (SDLKey key : held) k[key] = 0;
     }
 }
 
-// A round left with Escape, 32 s on the main page, the round resumed and played on: the final state.
-uint32_t leaveWaitAndResume(bool (*source)(bool), std::mt19937* draws) {
-    resetGameState();
+// A round left with Escape, 32 s on the main page (and the demo, if one starts, until the key stops it),
+// the round resumed and played on: the final state.
+uint32_t leaveWaitAndResume(InputSource source) {
     tickSource = fakeClock, fakeNow = 1000, demoTicks = 0;
     frameTime();  // the clock's last reading, for the first pass's frame time
     pacing = false;
-    takeInputs = source;
-    gameSrand(9);
-    newGame(1);
+    playerSource = source;
+    GameState& g = theGame();
+    g = startState(9);
+    newGame(g, 1);
     passes(300, {SDLK_LEFT, SDLK_s, SDLK_q});
     passes(1, {SDLK_ESCAPE});
     passes(320, {}, 100);
+    for (int i = 0; i < 5000 && attractRunning(); i++) passes(1, {}, 100);
+    passes(2, {}, 100);
     passes(1, {SDLK_ESCAPE});
     passes(400, {SDLK_RCTRL, SDLK_UP, SDLK_d});
-    uint32_t h = stateHash();
-    *draws = gameDraws;
-    EXPECT_TRUE(gameBezi);
-    takeInputs = localInputs, tickSource = SDL_GetTicks;
-    return h;
+    EXPECT_TRUE(g.gameBezi);
+    playerSource = localInputs, tickSource = SDL_GetTicks;
+    return stateHash(g);
 }
 
 }  // namespace
 
 TEST(Demo, AttractModeGivesTheMenuAndTheLeftRoundBackAsTheyWere) {
-    std::mt19937 plainDraws, attractDraws;
     bootGame();
-    uint32_t plain = leaveWaitAndResume(plainInputs, &plainDraws);
+    uint32_t plain = leaveWaitAndResume(plainInputs);
     EXPECT_EQ(demoTicks, 0);
-    uint32_t attract = leaveWaitAndResume(localInputs, &attractDraws);
+    uint32_t attract = leaveWaitAndResume(localInputs);
     EXPECT_GE(demoTicks, 300) << "the demo should have started, and stopped at the key";
+    EXPECT_FALSE(attractRunning());
     EXPECT_EQ(attract, plain);
-    EXPECT_TRUE(attractDraws == plainDraws);
     endGame();
 }

@@ -1,312 +1,204 @@
-// unit_mp_sequences.cpp: the intro's and the winner screen's key waits, the countdown's digits and its end.
+// unit_mp_sequences.cpp: the intro's and the winner screens' waits for a key, the countdown's digits and its end.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include <SDL_mixer.h>
+#include <algorithm>
 
-#include "game.h"
+#include "draw/draw.h"
+#include "game/ticker.h"
 #include "harness.h"
+#include "shell/shell.h"
 
 namespace {
 
-Uint8* K;  // SDL's own key-state array
-const Uint32 FILL = 0x336699;  // a colour none of the pictures uses: "nothing drawn here"
+class Sequences : public ::testing::Test {
+protected:
+    GameState s = startState(1);
+    TickEvents ev;
+    void SetUp() override { bootGame(); }
+    void TearDown() override { endGame(); }
 
-void boot() {
-    bootGame();
-    K = SDL_GetKeyState(NULL);
-}
-
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// A full-screen surface in one colour.
-SDL_Surface* filled(Uint32 rgb) {
-    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 32, 0xff0000, 0xff00, 0xff, 0);
-    SDL_FillRect(s, NULL, SDL_MapRGB(s->format, rgb >> 16, (rgb >> 8) & 0xff, rgb & 0xff));
-    return s;
-}
-
-void fillScreen() { SDL_FillRect(screen, NULL, SDL_MapRGB(screen->format, 0x33, 0x66, 0x99)); }
-
-// True when the screen shows `pic` whole at (x, y) over the plain FILL colour (null: FILL only,
-// over an 80 x 80 area).
-bool shows(SDL_Surface* pic, int x, int y) {
-    SDL_Surface* ref = filled(FILL);
-    SDL_Rect at = {Sint16(x), Sint16(y), 0, 0};
-    if (pic) SDL_BlitSurface(pic, NULL, ref, &at);
-    int w = pic ? pic->w : 80, h = pic ? pic->h : 80;
-    w = std::min(w, 800 - x);
-    h = std::min(h, 600 - y);
-    bool same = sameArea(screen, x, y, ref, x, y, w, h);
-    SDL_FreeSurface(ref);
-    return same;
-}
-
-// Ends the wait running on the main thread: after `ms`, writes `key` into SDL's array.
-std::thread pressLater(int ms, SDLKey key) {
-    return std::thread([ms, key] {
-        sleepMs(ms);
-        K[key] = 1;
-    });
-}
-
-// True when the screen shows `pic` drawn at its top-left corner.
-bool showsAtCorner(SDL_Surface* pic) {
-    return sameArea(screen, 0, 0, pic, 0, 0, std::min(pic->w, 800), std::min(pic->h, 600));
-}
-
-Uint32 msSince(Uint32 t0) { return SDL_GetTicks() - t0; }
-
-void pushQuit() {
-    SDL_Event quit = {};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-}
+    // One pass with `held` down (and the window's close button when asked), drawn.
+    void pass(std::initializer_list<int> held, bool close = false) {
+        TicCmd c;
+        c.held = bits(held), c.close = close, c.dt = passTimed(s) ? 16 : 0;
+        ev = tick(s, c);
+        drawFrame(s);
+    }
+    // True when the screen shows `pic` (null: nothing) at (x, y) over the street.
+    bool overStreet(SDL_Surface* pic, int x, int y, int w, int h) {
+        SDL_Surface* ref = SDL_ConvertSurface(bgr, bgr->format, SDL_SWSURFACE);
+        SDL_Rect at = {Sint16(x), Sint16(y), 0, 0};
+        if (pic) SDL_BlitSurface(pic, NULL, ref, &at);
+        bool same = sameArea(screen, x, y, ref, x, y, w, h);
+        SDL_FreeSurface(ref);
+        return same;
+    }
+    // True when the frame shows `pics` in turn at (200, 250) over the round's last frame.
+    bool showsOverRound(std::initializer_list<SDL_Surface*> pics) {
+        SDL_Surface* shown = SDL_ConvertSurface(screen, screen->format, SDL_SWSURFACE);
+        GameState under = s;
+        under.screen = SCR_PLAY;
+        drawFrame(under);
+        for (SDL_Surface* pic : pics) {
+            SDL_Rect at = {200, 250, 0, 0};
+            SDL_BlitSurface(pic, NULL, screen, &at);
+        }
+        bool same = sameArea(shown, 200, 250, screen, 200, 250, 400, 120);
+        SDL_FreeSurface(shown);
+        return same;
+    }
+    bool showsAtCorner(SDL_Surface* pic) {
+        return sameArea(screen, 0, 0, pic, 0, 0, std::min(pic->w, 800), std::min(pic->h, 600));
+    }
+    // A round going on whose next pass ends it: red's win, blue's, or both cowboys' last lives gone at once.
+    void lastPassComing(bool redWins, bool blueWins) {
+        newGame(s, 1);
+        s.doCount = false;
+        s.Hrac2.whiskeyCount = redWins ? 0 : 3;
+        s.Hrac1.whiskeyCount = blueWins ? 0 : 3;
+        s.pozicemenu = 1, s.volbamenu = 2;
+    }
+    // The state the winner screens hand to the menu.
+    void expectMenuHandOver() {
+        EXPECT_EQ(s.screen, SCR_PLAY);
+        EXPECT_TRUE(!s.gameBezi && s.menuBezi && s.gameOver);
+        EXPECT_EQ(s.pozicemenu, 0);
+        EXPECT_EQ(s.volbamenu, 0);
+    }
+};
 
 }  // namespace
 
 // ---- the countdown ----
 
-// One countdown frame of `ms` over a blank screen; the digit it drew must be `digit` (null: none).
-static void countStep(float ms, SDL_Surface* digit) {
-    fillScreen();
-    delta = ms;
-    count();
-    EXPECT_EQ(nRect.x, 300);
-    EXPECT_EQ(nRect.y, 200);
-    EXPECT_TRUE(shows(digit, 300, 200)) << "clock " << cPause;
-}
-
-TEST(Countdown, DigitsChangeAtTheirExactThresholds) {
-    boot();
-    ASSERT_FALSE(shows(n3, 300, 200));  // the digits are really drawn
+TEST_F(Sequences, CountdownDigitsChangeAtTheirExactThresholds) {
+    int w = std::max({n0->w, n1->w, n2->w, n3->w}), h = std::max({n0->h, n1->h, n2->h, n3->h});
     ASSERT_FALSE(sameArea(n3, 0, 0, n2, 0, 0, std::min(n3->w, n2->w), std::min(n3->h, n2->h)));
-    cPause = 0;
-    doCount = true;
-    nRect.x = nRect.y = 0;
-    countStep(999, n3);
-    countStep(1, n2);  // 1000 exactly
-    countStep(999.5f, n2);
-    countStep(0.5f, n1);  // 2000
-    countStep(999, n1);
-    countStep(1, n0);  // 3000
-    countStep(499, n0);
-    countStep(1, NULL);  // 3500 exactly: nothing, and not over yet
-    EXPECT_TRUE(doCount);
-    EXPECT_FLOAT_EQ(cPause, 3500);
-    countStep(0.25f, NULL);  // past 3500: over, the clock back to 0
-    EXPECT_FALSE(doCount);
-    EXPECT_EQ(cPause, 0);
-    endGame();
+    newGame(s, 2);
+    s.shown.view = VIEW_ROUND;
+    // One countdown pass of `ms` and the digit the frame then shows (null: none).
+    auto step = [&](float ms, SDL_Surface* digit) {
+        s.delta = ms;
+        count(s);
+        drawFrame(s);
+        EXPECT_TRUE(overStreet(digit, 300, 200, w, h)) << "clock " << s.cPause;
+    };
+    step(999, n3);
+    step(1, n2);  // 1000 exactly
+    step(999.5f, n2);
+    step(0.5f, n1);  // 2000
+    step(999, n1);
+    step(1, n0);  // 3000
+    step(499, n0);
+    step(1, NULL);  // 3500 exactly: nothing, and not over yet
+    EXPECT_TRUE(s.doCount);
+    EXPECT_FLOAT_EQ(s.cPause, 3500);
+    step(0.25f, NULL);  // past 3500: over, the clock back to 0
+    EXPECT_FALSE(s.doCount);
+    EXPECT_EQ(s.cPause, 0);
+
+    newGame(s, 2);
+    step(16, n3);
+    step(5000, NULL);  // one long pass: 5016, nothing between is drawn
+    EXPECT_FALSE(s.doCount);
+    EXPECT_EQ(s.cPause, 0) << "set back to 0, not reduced by 3500";
 }
 
-TEST(Countdown, OneLongFrameEndsItAtOnce) {
-    boot();
-    cPause = 0;
-    doCount = true;
-    countStep(16, n3);
-    countStep(5000, NULL);  // 5016: nothing between is drawn
-    EXPECT_FALSE(doCount);
-    EXPECT_EQ(cPause, 0) << "set back to 0, not reduced by 3500";
-    endGame();
-}
+// ---- the winner screens ----
 
-// ---- the winner screen ----
-
-// The state the winner screen hands to the menu.
-static void expectMenuHandOver() {
-    EXPECT_FALSE(gameBezi);
-    EXPECT_TRUE(menuBezi);
-    EXPECT_TRUE(gameOver);
-    EXPECT_EQ(pozicemenu, 0);
-    EXPECT_EQ(volbamenu, 0);
-}
-
-// A round of game type 0 going on, its last frame on the screen.
-static void roundRunning() {
-    newGame(0);
-    pozicemenu = 1;
-    volbamenu = 2;
-    fillScreen();
-}
-
-TEST(WinnerScreen, EachWinnerShowsHisPictureAndWaitsForAKey) {
-    boot();
-    ASSERT_NE(winS, nullptr);
+TEST_F(Sequences, EachWinnerShowsHisPictureWithHisLaughAndWaitsForAKey) {
     ASSERT_FALSE(sameArea(rpwins, 0, 0, bpwins, 0, 0, std::min(rpwins->w, bpwins->w), 40));
-    SDL_Surface* pics[3] = {rpwins, bpwins, NULL};
-    int winners[3] = {1, 2, 7};
-    SDLKey closeWith[3] = {SDLK_RETURN, SDLK_ESCAPE, SDLK_RETURN};
-    for (int i = 0; i < 3; i++) {
-        SCOPED_TRACE(winners[i]);
-        roundRunning();
-        Mix_HaltChannel(-1);
-        K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
-        std::thread key = pressLater(150, closeWith[i]);
-        Uint32 t0 = SDL_GetTicks();
-        gameOverAn(winners[i]);
-        EXPECT_GE(msSince(t0), 140u) << "the screen waits for the key";
-        EXPECT_EQ(Mix_Playing(-1), pics[i] ? 1 : 0) << "the laugh, for a real winner only";
-        key.join();
-        EXPECT_TRUE(shows(pics[i], 200, 250));
+    for (int winner : {1, 2}) {
+        SCOPED_TRACE(winner);
+        s = startState(1);
+        lastPassComing(winner == 1, winner == 2);
+        pass({});
+        EXPECT_TRUE(played(ev, SND_LAUGH, winner));
+        for (int i = 0; i < 5; i++) pass({});  // its passes wait, with no frame time
+        ASSERT_EQ(s.screen, SCR_WINNER);
+        EXPECT_FALSE(passTimed(s));
+        EXPECT_TRUE(showsOverRound({winner == 1 ? rpwins : bpwins}));
+        int key = winner == 1 ? K_RETURN : K_ESCAPE;
+        pass({key});
         expectMenuHandOver();
-        EXPECT_EQ(K[SDLK_RETURN], 0) << "Return is consumed";
-        EXPECT_EQ(K[SDLK_ESCAPE], closeWith[i] == SDLK_ESCAPE ? 1 : 0) << "Escape is left as it is";
-        EXPECT_FALSE(done);
+        EXPECT_FALSE(held(s, K_RETURN)) << "Return is taken";
+        EXPECT_EQ(held(s, K_ESCAPE), key == K_ESCAPE) << "Escape is left as it is";
+        EXPECT_FALSE(s.done);
     }
-    K[SDLK_ESCAPE] = 0;
-    endGame();
 }
 
-TEST(WinnerScreen, TwoInOneFrameReturnNeedsAFreshPressEscapeDoesNot) {
-    boot();
-    roundRunning();
-    ASSERT_NE(winS, nullptr);
-    Mix_HaltChannel(-1);
-    K[SDLK_RETURN] = 1;  // the first closed with Return
-    gameOverAn(1);
-    EXPECT_EQ(K[SDLK_RETURN], 0);
-    fillScreen();
-    std::thread key = pressLater(150, SDLK_RETURN);
-    Uint32 t0 = SDL_GetTicks();
-    gameOverAn(2);
-    EXPECT_GE(msSince(t0), 140u) << "the second screen waits for a new press";
-    EXPECT_EQ(Mix_Playing(-1), 2) << "the laugh plays again over the first";
-    key.join();
-    EXPECT_TRUE(shows(bpwins, 200, 250));
+// Both cowboys' last lives in one pass: blue's screen, then red's over it, each with the laugh.
+TEST_F(Sequences, TwoInOnePassReturnNeedsAFreshPressEscapeDoesNot) {
+    lastPassComing(true, true);
+    pass({K_RETURN});  // Return held into the last pass closes the first screen at once
+    pass({K_RETURN});
+    ASSERT_EQ(s.screen, SCR_WINNER);
+    EXPECT_TRUE(played(ev, SND_LAUGH, 1)) << "the second screen laughs again";
+    for (int i = 0; i < 5; i++) pass({K_RETURN});
+    EXPECT_EQ(s.screen, SCR_WINNER) << "the second screen waits for a new press";
+    EXPECT_TRUE(showsOverRound({bpwins, rpwins}));
+    pass({});
+    pass({K_RETURN});
     expectMenuHandOver();
 
-    roundRunning();
-    K[SDLK_ESCAPE] = 1;  // the first closed with Escape, still held
-    gameOverAn(2);
-    fillScreen();
-    std::thread late = pressLater(1500, SDLK_RETURN);  // only if the second one wrongly waits
-    t0 = SDL_GetTicks();
-    gameOverAn(1);
-    EXPECT_LT(msSince(t0), 1000u) << "the held Escape closes the second screen at once";
-    late.join();
-    EXPECT_TRUE(shows(rpwins, 200, 250));
+    s = startState(1);
+    lastPassComing(true, true);
+    pass({});
+    pass({K_ESCAPE});  // the first closed with Escape, still held
+    pass({K_ESCAPE});
+    expectMenuHandOver();  // the held Escape closes the second screen at once
+}
+
+TEST_F(Sequences, WindowCloseEndsTheWaitAndTheGameWithTheHandOverDone) {
+    lastPassComing(true, true);
+    pass({});
+    pass({}, true);  // closed on the first screen: the second waits for nothing
+    EXPECT_TRUE(s.done);
+    EXPECT_FALSE(played(ev, SND_LAUGH));
     expectMenuHandOver();
-    K[SDLK_ESCAPE] = K[SDLK_RETURN] = 0;
-    endGame();
-}
 
-TEST(WinnerScreen, WindowCloseEndsTheWaitAndTheGameWithTheHandOverDone) {
-    boot();
-    roundRunning();
-    K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
-    std::thread closer([] {
-        sleepMs(100);
-        pushQuit();
-    });
-    gameOverAn(1);
-    closer.join();
-    EXPECT_TRUE(done);
-    EXPECT_EQ(event.type, SDL_QUIT);
+    s = startState(1);
+    lastPassComing(true, false);
+    pass({}, true);  // closed in the round's last pass: no screen at all
+    EXPECT_TRUE(s.done);
+    EXPECT_FALSE(played(ev, SND_LAUGH));
     expectMenuHandOver();
-    // both cowboys fell in that frame: the second winner screen must not wait for Return
-    gameBezi = true;
-    menuBezi = false;
-    std::thread late = pressLater(1500, SDLK_RETURN);  // frees the wait only if it wrongly waits
-    Uint32 t0 = SDL_GetTicks();
-    gameOverAn(2);
-    EXPECT_LT(msSince(t0), 1000u) << "the second screen of the frame returns at once";
-    late.join();
-    expectMenuHandOver();
-    K[SDLK_RETURN] = 0;
-    endGame();
 }
 
-// ---- the key wait ----
+// ---- the intro, through the real frame ----
 
-TEST(KeyWait, PollsIntoTheGlobalEventAndRefreshesKeys) {
-    boot();
-    keys = NULL;
-    SDL_Event user = {};
-    user.type = SDL_USEREVENT;
-    SDL_PushEvent(&user);
-    K[SDLK_ESCAPE] = 1;  // already held
-    EXPECT_TRUE(keyWait());
-    EXPECT_EQ(keys, SDL_GetKeyState(NULL));
-    EXPECT_EQ(event.type, SDL_USEREVENT);
-    EXPECT_EQ(K[SDLK_ESCAPE], 1) << "the wait itself consumes nothing";
-    K[SDLK_ESCAPE] = 0;
-    endGame();
-}
-
-TEST(KeyWait, AnOldCloseRequestInTheRecordIsNotANewOne) {
-    boot();
-    K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
-    event.type = SDL_QUIT;  // what the frame loop polled earlier
-    std::thread key = pressLater(100, SDLK_RETURN);
-    EXPECT_TRUE(keyWait());
-    key.join();
-    EXPECT_FALSE(done);
-    K[SDLK_RETURN] = 0;
-    endGame();
-}
-
-// ---- the intro ----
-
-TEST(Intro, StudioThenTitleEachNeedsItsOwnPress) {
-    boot();
-    K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
+TEST_F(Sequences, StudioThenTitleEachNeedsItsOwnPress) {
     ASSERT_FALSE(sameArea(teamLogo, 0, 0, gameLogo, 0, 0, 100, 100));
-    ASSERT_NE(music, nullptr);
-    std::atomic<bool> studioShown{false}, titleShown{false}, returnEaten{false}, silentFirst{false};
-    std::thread player([&] {
-        sleepMs(150);
-        studioShown = showsAtCorner(teamLogo);
-        silentFirst = !Mix_PlayingMusic();
-        K[SDLK_RETURN] = 1;  // and keeps holding it
-        for (int i = 0; i < 500 && K[SDLK_RETURN]; i++) sleepMs(10);  // until the title has eaten it
-        sleepMs(150);
-        titleShown = showsAtCorner(gameLogo);
-        returnEaten = K[SDLK_RETURN] == 0;
-        K[SDLK_ESCAPE] = 1;
-    });
-    Uint32 t0 = SDL_GetTicks();
-    playIntro();
-    player.join();
-    EXPECT_GE(msSince(t0), 290u);
-    EXPECT_TRUE(studioShown) << "the studio picture waits for the first key";
-    EXPECT_TRUE(silentFirst) << "the music starts when the studio picture is dismissed";
-    EXPECT_TRUE(Mix_PlayingMusic());
-    EXPECT_TRUE(titleShown) << "the title waits for a fresh press";
-    EXPECT_TRUE(returnEaten);
-    EXPECT_EQ(K[SDLK_RETURN], 0);
-    EXPECT_EQ(K[SDLK_ESCAPE], 0) << "the key that ends the intro does not reach the menu";
-    EXPECT_FALSE(done);
-    endGame();
-}
+    s = introState(1);
+    auto frame = [&](std::initializer_list<int> held, bool close = false) {
+        TicCmd c;
+        c.held = bits(held), c.close = close;
+        return passFrame(s, c, false);
+    };
+    for (int i = 0; i < 3; i++) frame({});
+    EXPECT_TRUE(showsAtCorner(teamLogo)) << "the studio picture waits for the first key";
+    EXPECT_FALSE(Mix_PlayingMusic());
+    frame({K_RETURN});
+    EXPECT_TRUE(Mix_PlayingMusic()) << "the music starts when the studio picture is dismissed";
+    for (int i = 0; i < 3; i++) frame({K_RETURN});  // and Return kept held
+    EXPECT_TRUE(showsAtCorner(gameLogo)) << "the title waits for a fresh press";
+    EXPECT_EQ(s.screen, SCR_TITLE);
+    frame({K_RETURN, K_ESCAPE});
+    EXPECT_EQ(s.screen, SCR_PLAY);
+    EXPECT_TRUE(showsAtCorner(gameLogo)) << "the title shows until the menu's first pass";
+    EXPECT_FALSE(held(s, K_RETURN) || held(s, K_ESCAPE)) << "the key that ends the intro does not reach the menu";
+    EXPECT_FALSE(s.done);
 
-TEST(Intro, WindowCloseOnTheStudioPictureEndsTheIntroAtOnce) {
-    boot();
-    K[SDLK_RETURN] = K[SDLK_ESCAPE] = 0;
-    ASSERT_NE(music, nullptr);
-    pushQuit();
-    playIntro();
-    EXPECT_TRUE(done);
+    s = introState(1);
+    Mix_HaltMusic();
+    EXPECT_FALSE(frame({K_RETURN}, true)) << "the window closed on the studio picture ends the game";
     EXPECT_FALSE(Mix_PlayingMusic()) << "no music after a close request";
     EXPECT_TRUE(showsAtCorner(teamLogo)) << "no title after a close request";
-    endGame();
-}
 
-TEST(Intro, WindowCloseOnTheTitleEndsTheIntro) {
-    boot();
-    K[SDLK_ESCAPE] = 1;  // held from before: passes the studio picture at once
-    std::thread closer([] {
-        sleepMs(100);
-        pushQuit();
-    });
-    playIntro();
-    closer.join();
-    EXPECT_TRUE(done);
+    s = introState(1);
+    frame({K_ESCAPE});  // held from before: passes the studio picture at once
+    EXPECT_FALSE(frame({K_ESCAPE}, true)) << "the window closed on the title ends the game";
     EXPECT_TRUE(showsAtCorner(gameLogo));
-    EXPECT_EQ(K[SDLK_ESCAPE], 0);
-    endGame();
+    EXPECT_FALSE(held(s, K_ESCAPE));
 }

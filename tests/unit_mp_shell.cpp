@@ -1,8 +1,13 @@
-// unit_mp_shell.cpp: start-up, the frame loop's timing, shutdown, the command line and missing assets.
+// unit_mp_shell.cpp: the start values, start-up, the frame loop's timing and passes, the command line, missing
+// assets, and the pads' keys.
 #include <gtest/gtest.h>
-#include "game.h"
+#include "demo/demo.h"
+#include "draw/draw.h"
+#include "game/ticker.h"
 #include "harness.h"
+#include "input/input.h"
 #include "input/pad.h"
+#include "shell/shell.h"
 
 #include <SDL_mixer.h>
 #include <csignal>
@@ -14,79 +19,51 @@
 
 static Uint32 green(SDL_Surface* s) { return SDL_MapRGB(s->format, 0, 255, 0); }
 
-TEST(StartUp, GivesEveryGlobalItsStartValue) {
-    bootGame();
-    EXPECT_FALSE(done);
-    EXPECT_TRUE(menuBezi);
-    EXPECT_FALSE(gameBezi);
-    EXPECT_TRUE(gameOver);
-    EXPECT_FALSE(canEsc);
-    EXPECT_FALSE(canGEsc);
-    EXPECT_TRUE(mCanMove);
-    EXPECT_FALSE(doCount);
-    EXPECT_FALSE(p2justdied);
-    EXPECT_EQ(gameMode, 0);
-    EXPECT_EQ(wLimit, 0);
-    EXPECT_EQ(volbamenu, 0);
-    EXPECT_EQ(pozicemenu, 0);
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(schannel, 0);
-    EXPECT_EQ(delta, 0.0f);
-    EXPECT_EQ(deltaOld, 0.0f);
-    EXPECT_EQ(cPause, 0.0f);
-    EXPECT_EQ(mPause, 0.0f);
-    endGame();
-}
-
-TEST(StartUp, PlacesTheScreenPositions) {
-    bootGame();
-    const SDL_Rect* rects[] = {&hud1, &hud2, &rmng, &rmop, &rmcr, &rmex};
-    const int want[][2] = {{10, 10}, {710, 12}, {200, 150}, {200, 250}, {200, 350}, {200, 450}};
-    for (int i = 0; i < 6; i++) {
-        EXPECT_EQ(rects[i]->x, want[i][0]) << "rect " << i;
-        EXPECT_EQ(rects[i]->y, want[i][1]) << "rect " << i;
-    }
-    endGame();
-}
-
-TEST(StartUp, PlacesBothCowboysAndTheBottle) {
-    bootGame();
-    EXPECT_FLOAT_EQ(Hrac1->x, 700.0f);
-    EXPECT_FLOAT_EQ(Hrac1->y, 120.0f);
-    EXPECT_EQ(Hrac1->smer, 'l');
-    EXPECT_FLOAT_EQ(Hrac2->x, 20.0f);
-    EXPECT_FLOAT_EQ(Hrac2->y, 430.0f);
-    EXPECT_EQ(Hrac2->smer, 'r');
-    for (Player* p : {Hrac1, Hrac2}) {
+TEST(StartState, GivesEveryFieldItsStartValue) {
+    GameState s = startState(1234);
+    EXPECT_EQ(s.screen, SCR_PLAY);
+    EXPECT_TRUE(!s.done && s.menuBezi && !s.gameBezi && s.gameOver && !s.canEsc && !s.canGEsc && s.mCanMove);
+    EXPECT_TRUE(!s.doCount && !s.p2justdied);
+    EXPECT_EQ(s.gameMode + s.wLimit + s.volbamenu + s.pozicemenu + s.r, 0);
+    EXPECT_EQ(s.delta + s.mPause + s.cPause + s.reflex + s.wReflex, 0.0f);
+    EXPECT_EQ(s.rng.seed, 1234u);
+    EXPECT_EQ(s.rng.draws, 0u);
+    EXPECT_EQ(s.keys | s.heldBefore, 0);
+    EXPECT_FLOAT_EQ(s.Hrac1.x, 700.0f);
+    EXPECT_FLOAT_EQ(s.Hrac1.y, 120.0f);
+    EXPECT_EQ(s.Hrac1.smer, 'l');
+    EXPECT_FLOAT_EQ(s.Hrac2.x, 20.0f);
+    EXPECT_FLOAT_EQ(s.Hrac2.y, 430.0f);
+    EXPECT_EQ(s.Hrac2.smer, 'r');
+    for (const Player* p : {&s.Hrac1, &s.Hrac2}) {
         EXPECT_EQ(p->whiskeyCount, 0);
-        EXPECT_FALSE(p->dead);
-        EXPECT_TRUE(p->canShoot);
+        EXPECT_TRUE(!p->dead && p->canShoot);
         EXPECT_EQ(p->motion, 's');
         EXPECT_FLOAT_EQ(p->speed, 0.2f);
-        EXPECT_EQ(p->screen, screen);
     }
-    EXPECT_EQ(whiskey.x, 360);
-    EXPECT_EQ(whiskey.y, 300);
-    EXPECT_EQ(whiskey.frame, 0);
-    EXPECT_FALSE(whiskey.hidden);
-    EXPECT_FALSE(whiskey.drawn);
-    EXPECT_EQ(whiskey.timer, 0.0f);
-    endGame();
+    const Whiskey& w = s.whiskey;
+    EXPECT_EQ(w.x, 360);
+    EXPECT_EQ(w.y, 300);
+    EXPECT_EQ(w.frame, 0);
+    EXPECT_TRUE(!w.hidden && !w.drawn);
+    EXPECT_EQ(w.timer, 0.0f);
+    GameState intro = introState(1234);
+    EXPECT_EQ(intro.screen, SCR_STUDIO);
+    intro.screen = SCR_PLAY, intro.shown.view = VIEW_MENU;
+    EXPECT_EQ(stateHash(intro), stateHash(s)) << "the intro's state differs only in its screen";
 }
 
-TEST(StartUp, FillsEverySlotButTwoAndElevenAndSharesThePictures) {
+TEST(StartUp, FillsEverySlotButTwoAndElevenWithEachCowboysOwnPictures) {
     bootGame();
     for (int slot = 0; slot < 20; slot++) {
         bool empty = slot == 2 || slot == 11;
         EXPECT_EQ(imgbas[slot] == nullptr, empty) << "red slot " << slot;
         EXPECT_EQ(imgbas2[slot] == nullptr, empty) << "blue slot " << slot;
-        EXPECT_EQ(Hrac1->img[slot], imgbas[slot]) << "slot " << slot;
-        EXPECT_EQ(Hrac2->img[slot], imgbas2[slot]) << "slot " << slot;
         if (!empty) {
             EXPECT_NE(imgbas[slot], imgbas2[slot]) << "the cowboys share slot " << slot;
         }
     }
-    for (int i = 0; i < 5; i++) EXPECT_NE(whiskey.img[i], nullptr) << "bottle frame " << i;
+    for (SDL_Surface* p : whiskeyPics) EXPECT_NE(p, nullptr);
     endGame();
 }
 
@@ -99,7 +76,7 @@ TEST(StartUp, KeysTheSpritesWithPureGreenInTheDisplayFormat) {
         keyed.push_back(imgbas[slot]);
         keyed.push_back(imgbas2[slot]);
     }
-    for (SDL_Surface* s : whiskey.img) keyed.push_back(s);
+    for (SDL_Surface* s : whiskeyPics) keyed.push_back(s);
     for (SDL_Surface* s : keyed) {
         ASSERT_NE(s, nullptr);
         EXPECT_TRUE(s->flags & SDL_SRCCOLORKEY);
@@ -133,97 +110,101 @@ TEST(StartUp, NamesTheWindowAndHidesTheCursor) {
 TEST(StartUp, PlaysOnWithoutSoundWhenThereIsNoDevice) {
     setenv("SDL_AUDIODRIVER", "no_such_driver", 1);
     bootGame();
-    EXPECT_EQ(music, nullptr);
-    FSOUND_SAMPLE* handles[] = {sgfire, sy1, sy2, sy3, swhis, winS};
-    for (FSOUND_SAMPLE* s : handles) EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(FSOUND_PlaySound(FSOUND_FREE, sgfire), -1);
-    EXPECT_EQ(FMUSIC_PlaySong(music), 0);
+    EXPECT_EQ(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
+    for (int i = 0; i < SOUNDS; i++) playSound(uint8_t(i));
+    startMusic();
     EXPECT_NE(bgr, nullptr);
     endGame();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
+// Every sample and the music play; a frame plays the sounds its pass returned.
 TEST(StartUp, LoadsEverySoundWhenTheDeviceOpens) {
     bootGame();
-    EXPECT_NE(music, nullptr);
-    FSOUND_SAMPLE* handles[] = {sgfire, sy1, sy2, sy3, swhis, winS};
-    for (FSOUND_SAMPLE* s : handles) EXPECT_NE(s, nullptr);
+    ASSERT_NE(Mix_QuerySpec(nullptr, nullptr, nullptr), 0);
+    for (int i = 0; i < SOUNDS; i++) playSound(uint8_t(i));
+    EXPECT_EQ(Mix_Playing(-1), SOUNDS);
+    startMusic();
+    EXPECT_TRUE(Mix_PlayingMusic());
+    stopSounds();
+    GameState s = startState(1);
+    newGame(s, 2);
+    s.doCount = false;
+    TicCmd fire;
+    fire.held = keyBit(K_RCTRL) | keyBit(K_Q), fire.dt = 16;
+    passFrame(s, fire, true);
+    EXPECT_EQ(Mix_Playing(-1), 2) << "both shots";
     endGame();
 }
 
-TEST(Shutdown, DeletesTheCowboysButKeepsEveryPicture) {
-    bootGame();
-    SDL_Surface* street = bgr;
-    SDL_Surface* redRight = imgbas[0];
-    Player* extra = new Player(screen, imgbas);
-    delete extra;  // a deleted cowboy must not free the shared pictures
-    EXPECT_EQ(SDL_BlitSurface(redRight, nullptr, street, nullptr), 0);
-    shutDown();
-    EXPECT_EQ(Hrac1, nullptr);
-    EXPECT_EQ(Hrac2, nullptr);
-    EXPECT_EQ(schannel, 0);
-    EXPECT_EQ(imgbas[0]->w, 80);  // still a live surface after shutdown
-}
-
-TEST(FrameLoop, DeltaIsTheTimeSinceThePreviousPass) {
+TEST(FrameLoop, FrameTimeIsTheTimeSinceThePreviousPass) {
     bootGame();
     frameTime();
-    float first = delta;
-    EXPECT_FLOAT_EQ(first, deltaNew);  // the first pass measures from SDL's start
-    EXPECT_EQ(deltaOld, deltaNew);
     SDL_Delay(30);
-    frameTime();
-    EXPECT_GE(delta, 30.0f);
-    EXPECT_LT(delta, 200.0f);
-    frameTime();
-    EXPECT_LT(delta, 30.0f);
+    uint16_t d = frameTime();
+    EXPECT_GE(d, 30);
+    EXPECT_LT(d, 200);
+    EXPECT_LT(frameTime(), 30);
     endGame();
 }
 
 static Uint32 fakeTicks;
 static Uint32 fakeClock() { return fakeTicks; }
 
-// delta for a pass at `ticks`, the previous pass having been at `before`.
-static float deltaBetween(Uint32 before, Uint32 ticks) {
+// The frame time of a pass at `ticks`, the previous pass having been at `before`.
+static uint16_t frameTimeBetween(Uint32 before, Uint32 ticks) {
     fakeTicks = before;
     frameTime();
     fakeTicks = ticks;
-    frameTime();
-    return delta;
+    return frameTime();
 }
 
-TEST(FrameLoop, DeltaStaysExactAfterHoursAndAcrossTheClocksWrap) {
+TEST(FrameLoop, FrameTimeStaysExactAfterHoursAndAcrossTheClocksWrap) {
     tickSource = fakeClock;
     const Uint32 fiveHours = 5u * 3600 * 1000;  // past 2^24 ms, where a float tick loses the last ms
-    EXPECT_EQ(deltaBetween(fiveHours, fiveHours + 1), 1.0f);
-    EXPECT_EQ(deltaBetween(fiveHours + 1, fiveHours + 18), 17.0f);
-    EXPECT_EQ(deltaBetween(0xFFFFFFFFu - 9, 6), 16.0f) << "49.7 days: SDL's tick counter wraps";
-    EXPECT_EQ(deltaBetween(0xFFFFFFFFu, 0), 1.0f);
-    EXPECT_EQ(deltaNew, 0.0f);
-    EXPECT_EQ(deltaOld, deltaNew);
+    EXPECT_EQ(frameTimeBetween(fiveHours, fiveHours + 1), 1);
+    EXPECT_EQ(frameTimeBetween(fiveHours + 1, fiveHours + 18), 17);
+    EXPECT_EQ(frameTimeBetween(0xFFFFFFFFu - 9, 6), 16) << "49.7 days: SDL's tick counter wraps";
+    EXPECT_EQ(frameTimeBetween(0xFFFFFFFFu, 0), 1);
+    EXPECT_EQ(frameTimeBetween(1000, 1000 + 70000), 65535) << "a pass of over a minute counts as a minute";
     tickSource = SDL_GetTicks;
 }
 
+// One window event a pass: the close request polled in the second pass ends the loop once that pass's
+// frame is drawn; a pass that polls no event has no close request.
 TEST(FrameLoop, ACloseRequestEndsTheLoopAfterTheFrameIsDrawn) {
     bootGame();
+    GameState s = startState(1);
+    SDL_Event e = {};
+    while (SDL_PollEvent(&e)) {
+    }
     SDL_FillRect(screen, nullptr, 0);
-    SDL_Event quit = {};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-    framePass();
-    EXPECT_TRUE(done);
-    // the menu ran in that same pass: its background is on the screen
-    EXPECT_EQ(pixelRGB(screen, 5, 595), pixelRGB(mbgr, 5, 595));
-    EXPECT_EQ(keys, SDL_GetKeyState(nullptr));
+    e.type = SDL_USEREVENT;
+    SDL_PushEvent(&e);
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    EXPECT_TRUE(runFrame(s, localInputs));
+    EXPECT_FALSE(runFrame(s, localInputs));
+    EXPECT_TRUE(s.done);
+    EXPECT_EQ(pixelRGB(screen, 5, 595), pixelRGB(mbgr, 5, 595)) << "the menu ran and drew in that same pass";
+    TicCmd cmd;
+    localInputs(s, true, cmd);
+    EXPECT_FALSE(cmd.close);
     endGame();
 }
 
+// A round that hands over to the menu shows the menu in the same pass: both run, the round first.
 TEST(FrameLoop, RunsTheRoundBeforeTheMenu) {
     bootGame();
-    newGame(2);
-    menuBezi = true;
-    framePass();
-    // both ran; the menu drew last, over the street
-    EXPECT_TRUE(sameArea(screen, 0, 0, mbgr, 0, 0, 40, 40));
+    GameState s = startState(1);
+    newGame(s, 2);
+    s.menuBezi = true;
+    TicCmd cmd;
+    cmd.dt = 16;
+    passFrame(s, cmd, true);
+    EXPECT_FLOAT_EQ(s.cPause, 16) << "the round ran";
+    EXPECT_EQ(s.shown.view, VIEW_MENU);
+    EXPECT_TRUE(sameArea(screen, 0, 0, mbgr, 0, 0, 40, 40)) << "the menu drew last";
     endGame();
 }
 
@@ -403,55 +384,55 @@ TEST(Pads, EveryLayoutHasFireAStartAndBack) {
     EXPECT_EQ(padControls(classic), bit(PAD_FIRE)) << "a small pad has no Back and Start";
 }
 
-// One pass of pads over the key array, as localInputs makes it.
-static void padPass(PadMerge& m, Uint8* k, bool inRound, unsigned pad0, unsigned pad1 = 0, int pads = 2) {
+
+// One pass of two pads' controls: the game's keys they hold and press.
+static PadKeys padPass(PadMerge& m, bool inRound, unsigned pad0, unsigned pad1 = 0) {
     unsigned controls[2] = {pad0, pad1};
-    padMerge(m, controls, pads, inRound, k);
+    return padMerge(m, controls, 2, inRound);
 }
 
-TEST(Pads, APressIsAKeyPressThatAScreenConsumesUntilLetGo) {
-    static Uint8 k[SDLK_LAST];
+// The pads' keys and the keyboard's in one record, played on the intro: a screen takes a press, which stays
+// taken while held; a pad's press over a key the keyboard holds is a press again.
+TEST(Pads, APressIsAKeyPressThatAScreenTakesUntilLetGo) {
     PadMerge m{};
-    padPass(m, k, false, bit(PAD_START));
-    EXPECT_EQ(k[SDLK_RETURN], 1);
-    k[SDLK_RETURN] = 0;  // a screen took it
-    padPass(m, k, false, bit(PAD_START));
-    EXPECT_EQ(k[SDLK_RETURN], 0) << "a consumed press stays consumed while held";
-    padPass(m, k, false, 0);
-    padPass(m, k, false, bit(PAD_START));
-    EXPECT_EQ(k[SDLK_RETURN], 1) << "pressed again";
-    padPass(m, k, false, 0);
-    EXPECT_EQ(k[SDLK_RETURN], 0);
+    GameState s = introState(1);
+    uint16_t keyboard = 0;
+    auto pass = [&](unsigned pad0) {
+        PadKeys k = padPass(m, false, pad0);
+        TicCmd c;
+        c.held = uint16_t(keyboard | k.held), c.fresh = uint16_t(k.fresh);
+        tick(s, c);
+        return k;
+    };
+    EXPECT_EQ(pass(bit(PAD_START)).fresh, keyBit(K_RETURN));
+    EXPECT_EQ(s.screen, SCR_TITLE);
+    PadKeys k = pass(bit(PAD_START));
+    EXPECT_EQ(k.held, keyBit(K_RETURN));
+    EXPECT_EQ(k.fresh, 0u);
+    EXPECT_EQ(s.screen, SCR_TITLE) << "a taken press stays taken while held";
+    pass(0);
+    pass(bit(PAD_START));
+    EXPECT_EQ(s.screen, SCR_PLAY) << "pressed again";
 
-    padPass(m, k, true, bit(PAD_A));
-    EXPECT_EQ(k[SDLK_RCTRL], 1) << "A fires in a round";
-    EXPECT_EQ(k[SDLK_RETURN], 0);
-    padPass(m, k, false, bit(PAD_A));
-    EXPECT_EQ(k[SDLK_RETURN], 0) << "the shot that won does not close the winner screen";
-    padPass(m, k, false, 0);
-    padPass(m, k, false, bit(PAD_A));
-    EXPECT_EQ(k[SDLK_RETURN], 1);
+    EXPECT_EQ(padPass(m, true, bit(PAD_A)).held, keyBit(K_RCTRL)) << "A fires in a round";
+    EXPECT_EQ(padPass(m, false, bit(PAD_A)).held, keyBit(K_RCTRL)) << "the shot that won does not end the winner screen";
+    padPass(m, false, 0);
+    EXPECT_EQ(padPass(m, false, bit(PAD_A)).held, bits({K_RCTRL, K_RETURN}));
 
-    padPass(m, k, false, 0);
-    k[SDLK_ESCAPE] = 1;  // held on the keyboard
-    padPass(m, k, false, bit(PAD_BACK));
-    padPass(m, k, false, 0);
-    EXPECT_EQ(k[SDLK_ESCAPE], 1) << "the keyboard still holds it";
+    s = introState(1);
+    keyboard = keyBit(K_RETURN);
+    pass(0);
+    pass(0);
+    EXPECT_EQ(s.screen, SCR_TITLE) << "the keyboard's Return, taken by the studio picture";
+    pass(bit(PAD_START));
+    EXPECT_EQ(s.screen, SCR_PLAY) << "Start pressed over it";
 }
 
 TEST(Pads, TheFirstPadIsRedTheSecondBlueAndAPulledOutPadHoldsNothing) {
-    static Uint8 k[SDLK_LAST];
     PadMerge m{};
     unsigned walkFire = bit(PAD_UP) | bit(PAD_LEFT) | bit(PAD_FIRE);
-    padPass(m, k, true, walkFire, bit(PAD_RIGHT) | bit(PAD_A));
-    for (int key : {SDLK_UP, SDLK_LEFT, SDLK_RCTRL, SDLK_d, SDLK_q}) EXPECT_EQ(k[key], 1) << key;
-    for (int key : {SDLK_w, SDLK_a, SDLK_RIGHT, SDLK_RETURN, SDLK_k}) EXPECT_EQ(k[key], 0) << key;
-    padPass(m, k, true, 0, 0);  // both pulled out: SDL reads them as let go
-    for (int key : PAD_KEYS) EXPECT_EQ(k[key], 0) << key;
-
-    padPass(m, k, false, 0, bit(PAD_DOWN));
-    EXPECT_EQ(k[SDLK_DOWN], 1) << "the second pad chooses in the menu too";
-    padPass(m, k, true, 0, bit(PAD_DOWN));
-    EXPECT_EQ(k[SDLK_DOWN], 0) << "but never walks red";
-    EXPECT_EQ(k[SDLK_s], 1) << "blue walks on, as with his key held";
+    EXPECT_EQ(padPass(m, true, walkFire, bit(PAD_RIGHT) | bit(PAD_A)).held, bits({K_UP, K_LEFT, K_RCTRL, K_D, K_Q}));
+    EXPECT_EQ(padPass(m, true, 0, 0).held, 0u) << "both pulled out: SDL reads them as let go";
+    EXPECT_EQ(padPass(m, false, 0, bit(PAD_DOWN)).held, bits({K_DOWN, K_S})) << "the second pad chooses in the menu too";
+    EXPECT_EQ(padPass(m, true, 0, bit(PAD_DOWN)).held, keyBit(K_S)) << "but never walks red; blue walks on";
 }

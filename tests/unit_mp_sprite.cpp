@@ -1,84 +1,38 @@
-// unit_mp_sprite.cpp: the cowboy and the bottle: walking bounds, timers, poses, respawn and pickups.
-#include "sprite.h"
-#include "harness.h"
+// unit_mp_sprite.cpp: the cowboy and the bottle: walking bounds, timers, poses, boxes, respawn and pickups.
+#include "game/game.h"
 
 #include <gtest/gtest.h>
-#include <cstdlib>
 #include <vector>
 
-// Every picture is a solid colour that names its slot, so a pixel tells which one was drawn.
-static Uint32 cowboyColour(int slot) { return (Uint32(10 * (slot + 1)) << 16) | 0x40A0; }
-static Uint32 bottleColour(int n) { return 0xF00010 | (Uint32(40 * (n + 1)) << 8); }
-
-class Actors : public ::testing::Test {
-protected:
-    SDL_Surface* scr = nullptr;
-    imgbase pics = {};
-    SDL_Surface* bottle[5] = {};
-
-    SDL_Surface* solid(int w, int h, Uint32 rgb) {
-        SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, scr->format->Rmask, scr->format->Gmask,
-                                              scr->format->Bmask, 0);
-        SDL_FillRect(s, NULL, SDL_MapRGB(s->format, rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
-        return s;
-    }
-    void SetUp() override {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
-        scr = SDL_SetVideoMode(800, 600, 32, SDL_SWSURFACE);
-        ASSERT_NE(scr, nullptr);
-        for (int n = 0; n < 20; n++)
-            if (n != 2 && n != 11) pics[n] = solid(80, 130, cowboyColour(n));
-        for (int n = 0; n < 5; n++) bottle[n] = solid(30, 55, bottleColour(n));
-    }
-    void TearDown() override {
-        for (int n = 0; n < 20; n++) SDL_FreeSurface(pics[n]);
-        for (int n = 0; n < 5; n++) SDL_FreeSurface(bottle[n]);
-        SDL_Quit();
-    }
-    // Clears the screen, draws the cowboy and names the slot seen in the middle of his box
-    // (-1: nothing drawn there, -2: a colour of no slot).
-    int drawnSlot(Player& p) {
-        SDL_FillRect(scr, NULL, 0);
-        p.draw();
-        Uint32 c = pixelRGB(scr, p.rect.x + p.rect.w / 2, p.rect.y + p.rect.h / 2);
-        for (int n = 0; n < 20; n++)
-            if (c == cowboyColour(n)) return n;
-        return c == 0 ? -1 : -2;
-    }
-    void putBottle(Whiskey& w, int x, int y) {
-        w = Whiskey();
-        for (int n = 0; n < 5; n++) w.img[n] = bottle[n];
-        w.x = x;
-        w.y = y;
-        w.draw(scr, 0);
-        w.drawn = false;
-    }
-};
-
-static SDL_Rect box(int x, int y, int w = 80, int h = 130) {
-    SDL_Rect r;
-    r.x = Sint16(x); r.y = Sint16(y); r.w = Uint16(w); r.h = Uint16(h);
+static Box box(int x, int y, int w = 80, int h = 130) {
+    Box r;
+    r.x = int16_t(x), r.y = int16_t(y), r.w = uint16_t(w), r.h = uint16_t(h);
     return r;
 }
 
-TEST_F(Actors, NewCowboyStandsLoadedAtHisStartAndLeavesPicturesAlone) {
-    Player* p = new Player(scr, pics);
-    EXPECT_EQ(p->x, 100.0f);
-    EXPECT_EQ(p->y, 100.0f);
-    EXPECT_EQ(p->smer, 'r');
-    EXPECT_EQ(p->motion, 's');
-    EXPECT_TRUE(p->canShoot && !p->dead && !p->shooting);
-    EXPECT_EQ(p->whiskeyCount, 0);
-    EXPECT_EQ(p->speed, 0.2f);
-    EXPECT_TRUE(p->img[2] == nullptr && p->img[11] == nullptr && p->img[7] == pics[7]);
-    EXPECT_EQ(drawnSlot(*p), 0);
-    delete p;
-    SDL_Rect at = box(0, 0);
-    EXPECT_EQ(SDL_BlitSurface(pics[0], NULL, scr, &at), 0);  // still a live picture
+// The bottle at (x, y) as a round frame leaves it after its first chance to be drawn.
+static Whiskey bottleAt(int x, int y) {
+    Whiskey w;
+    w.x = x, w.y = y;
+    w.chance(0);
+    w.drawn = false;
+    return w;
 }
 
-// Long frames move the whole speed x delta and then clamp to the bounds taken from the surface.
-TEST_F(Actors, WalkingClampsToTheStreetAtEachEdge) {
+TEST(Actors, NewCowboyStandsLoadedAtHisStart) {
+    Player p;
+    EXPECT_EQ(p.x, 100.0f);
+    EXPECT_EQ(p.y, 100.0f);
+    EXPECT_EQ(p.smer, 'r');
+    EXPECT_EQ(p.motion, 's');
+    EXPECT_TRUE(p.canShoot && !p.dead && !p.shooting);
+    EXPECT_EQ(p.whiskeyCount, 0);
+    EXPECT_EQ(p.speed, 0.2f);
+    EXPECT_EQ(poseSlot(p), 0);
+}
+
+// Long frames move the whole speed x delta and then clamp to the street.
+TEST(Actors, WalkingClampsToTheStreetAtEachEdge) {
     struct Walk { float x, y, d; char dir; float ex, ey; } walks[] = {
         {100, 100, 1000, 'r', 300, 100}, {600, 100, 1000, 'r', 720, 100}, {719.5f, 100, 0, 'r', 719.5f, 100},
         {719.5f, 100, 5, 'r', 720, 100}, {300, 100, 1000, 'l', 100, 100}, {100, 100, 1000, 'l', 0, 100},
@@ -87,7 +41,7 @@ TEST_F(Actors, WalkingClampsToTheStreetAtEachEdge) {
         {100, 469.5f, 0, 'd', 100, 469.5f}, {100, 469.5f, 5, 'd', 100, 470},
     };
     for (const Walk& w : walks) {
-        Player p(scr, pics);
+        Player p;
         p.x = w.x; p.y = w.y; p.smer = 'l';
         p.setDelta(w.d);
         if (w.dir == 'r') p.wRight(); else if (w.dir == 'l') p.wLeft();
@@ -97,77 +51,66 @@ TEST_F(Actors, WalkingClampsToTheStreetAtEachEdge) {
         EXPECT_EQ(p.motion, w.dir);
         EXPECT_EQ(p.getSmer(), w.dir == 'r' ? 'r' : 'l');  // up and down keep the facing
     }
-    SDL_Surface* small = solid(640, 480, 0);
-    Player p(small, pics);
-    p.x = 600; p.y = 300;
-    p.setDelta(1000);
-    p.wRight();
-    p.wDown();
-    EXPECT_EQ(p.x, 560.0f);
-    EXPECT_EQ(p.y, 350.0f);
-    SDL_FreeSurface(small);
 }
 
 // Frames of exactly 100 ms: 200 is not past the walk step's 200, but is past the death step's 150.
-TEST_F(Actors, AnimationStepsOnlyPastTheirThresholds) {
-    Player p(scr, pics);
+TEST(Actors, AnimationStepsOnlyPastTheirThresholds) {
+    GameRng rng;
+    Player p;
     p.motion = 'r';
     p.setDelta(100);
-    int walk[6], expectWalk[6] = {0, 0, 1, 1, 1, 0};
-    for (int i = 0; i < 6; i++) { p.anim(); walk[i] = drawnSlot(p); }
-    EXPECT_EQ(std::vector<int>(walk, walk + 6), std::vector<int>(expectWalk, expectWalk + 6));
-
+    std::vector<int> walk, death;
+    for (int i = 0; i < 6; i++) p.anim(rng), walk.push_back(poseSlot(p));
+    EXPECT_EQ(walk, std::vector<int>({0, 0, 1, 1, 1, 0}));
     p.smer = 'l';
     p.frame = 0;
     p.die();
-    int death[8], expectDeath[8] = {16, 17, 17, 18, 18, 19, 19, 19};
-    for (int i = 0; i < 8; i++) { p.anim(); death[i] = drawnSlot(p); }
-    EXPECT_EQ(std::vector<int>(death, death + 8), std::vector<int>(expectDeath, expectDeath + 8));
+    for (int i = 0; i < 8; i++) p.anim(rng), death.push_back(poseSlot(p));
+    EXPECT_EQ(death, std::vector<int>({16, 17, 17, 18, 18, 19, 19, 19}));
 
-    Player d(scr, pics);
+    Player d;
     d.die();
     d.setDelta(150);
-    d.anim();
+    d.anim(rng);
     EXPECT_EQ(d.frame, 0);  // exactly 150
     d.setDelta(1);
-    d.anim();
+    d.anim(rng);
     EXPECT_EQ(d.frame, 1);
     EXPECT_EQ(d.animTime, 0.0f);
 
-    // a frame time of 0 changes nothing
-    Player q(scr, pics);
+    Player q;  // a frame time of 0 changes nothing
     q.shoot();
     q.setDelta(0);
-    q.anim();
+    q.anim(rng);
     EXPECT_TRUE(q.shooting && !q.canShoot);
     EXPECT_EQ(q.animTime, 0.0f);
     EXPECT_EQ(q.reloadTime, 0.0f);
 }
 
-TEST_F(Actors, ReloadAndShootingPoseEndAndTheirTimersRestartAtZero) {
-    Player p(scr, pics);
+TEST(Actors, ReloadAndShootingPoseEndAndTheirTimersRestartAtZero) {
+    GameRng rng;
+    Player p;
     p.shoot();
-    EXPECT_EQ(drawnSlot(p), 7);
+    EXPECT_EQ(poseSlot(p), 7);
     p.setDelta(200);
-    p.anim();
+    p.anim(rng);
     EXPECT_TRUE(p.shooting);  // exactly 200: still posing
     p.setDelta(1);
-    p.anim();
+    p.anim(rng);
     EXPECT_FALSE(p.shooting);
     EXPECT_EQ(p.animTime, 0.0f);
-    EXPECT_EQ(drawnSlot(p), 3);  // standing, gun empty
+    EXPECT_EQ(poseSlot(p), 3);  // standing, gun empty
     p.setDelta(1799);
-    p.anim();
+    p.anim(rng);
     EXPECT_FALSE(p.canShoot);  // exactly 2000 counted
     p.setDelta(1500);
-    p.anim();
+    p.anim(rng);
     EXPECT_TRUE(p.canShoot);
     EXPECT_EQ(p.reloadTime, 0.0f);
-    EXPECT_EQ(drawnSlot(p), 0);
+    EXPECT_EQ(poseSlot(p), 0);
 }
 
-// The picture for each pose, read from the screen.
-TEST_F(Actors, EachPoseDrawsItsSlot) {
+TEST(Actors, EachPoseHasItsSlot) {
     struct Pose { char motion, smer; bool shooting, canShoot; int frame, slot; } poses[] = {
         {'r', 'l', true, false, 1, 7},  {'r', 'l', false, true, 1, 1},  {'r', 'r', false, false, 1, 4},
         {'l', 'r', true, false, 0, 8},  {'l', 'r', false, true, 1, 10}, {'l', 'r', false, false, 0, 5},
@@ -178,41 +121,40 @@ TEST_F(Actors, EachPoseDrawsItsSlot) {
         {'s', 'l', true, false, 0, 8},
     };
     for (const Pose& q : poses) {
-        Player p(scr, pics);
+        Player p;
         p.motion = q.motion; p.smer = q.smer; p.shooting = q.shooting; p.canShoot = q.canShoot;
         p.frame = q.frame;
-        EXPECT_EQ(drawnSlot(p), q.slot) << q.motion << q.smer << q.shooting << q.canShoot << q.frame;
+        EXPECT_EQ(poseSlot(p), q.slot) << q.motion << q.smer << q.shooting << q.canShoot << q.frame;
     }
-    Player p(scr, pics);
+    Player p;
     p.dead = true; p.shooting = true; p.frame = 2;
-    EXPECT_EQ(drawnSlot(p), 14);
+    EXPECT_EQ(poseSlot(p), 14);
     p.smer = 'l'; p.frame = 3;
-    EXPECT_EQ(drawnSlot(p), 19);
+    EXPECT_EQ(poseSlot(p), 19);
 }
 
-TEST_F(Actors, CowboyBoxIsTruncatedAndClippedAndAnEmptySlotDrawsNothing) {
-    Player p(scr, pics);
-    p.motion = 'r'; p.frame = 2;  // slot 2 is empty: nothing drawn, the box is left unclipped
+TEST(Actors, CowboyBoxIsTruncatedAndClippedByTheScreen) {
+    Player p;
     p.x = 99.9f; p.y = -0.5f;
-    EXPECT_EQ(drawnSlot(p), -1);
+    p.place();
     EXPECT_EQ(p.rect.x, 99);
     EXPECT_EQ(p.rect.y, 0);  // toward zero, not down
     EXPECT_EQ(p.rect.w, 80);
     EXPECT_EQ(p.rect.h, 130);
-    p.frame = 0;
     p.x = 750; p.y = 54;  // a respawn place past the walking bound
-    EXPECT_EQ(drawnSlot(p), 0);
+    p.place();
     EXPECT_EQ(p.rect.x, 750);
     EXPECT_EQ(p.rect.w, 50);
     EXPECT_EQ(p.rect.h, 130);
 }
 
-TEST_F(Actors, DyingNeverGoesBelowNoneAndShootingAfterDeathPosesOnAfterRespawn) {
-    Player p(scr, pics);
+TEST(Actors, DyingNeverGoesBelowNoneAndShootingAfterDeathPosesOnAfterRespawn) {
+    GameRng rng;
+    Player p;
     p.whiskeyCount = 3;
     p.die();
     EXPECT_EQ(p.whiskeyCount, 2);
-    Player q(scr, pics);
+    Player q;
     q.animTime = 120;
     q.die();
     EXPECT_EQ(q.whiskeyCount, 0);
@@ -220,100 +162,89 @@ TEST_F(Actors, DyingNeverGoesBelowNoneAndShootingAfterDeathPosesOnAfterRespawn) 
     EXPECT_EQ(q.animTime, 0.0f);
     q.shoot();  // the last shot of a cowboy hit in this frame
     q.setDelta(100);
-    for (int i = 0; i < 20; i++) q.anim();
+    for (int i = 0; i < 20; i++) q.anim(rng);
     EXPECT_TRUE(q.dead && !q.canShoot);  // both at exactly 2000
     EXPECT_TRUE(q.shooting);
-    q.anim();
+    q.anim(rng);
     EXPECT_TRUE(!q.dead && q.canShoot && q.shooting);
     q.motion = 's';
-    EXPECT_EQ(drawnSlot(q), 7);
+    EXPECT_EQ(poseSlot(q), 7);
 }
 
 // Respawns land on the 7 x 4 grid, x drawn first, and start the walk cycle with frame 0.
-TEST_F(Actors, RespawnLandsOnTheGridWithAFreshWalkFrame) {
+TEST(Actors, RespawnLandsOnTheGridWithAFreshWalkFrame) {
     for (unsigned seed = 1; seed <= 300; seed++) {
-        gameSrand(seed);
-        int rx = gameRand() % 100, ry = gameRand() % 100;
-        gameSrand(seed);
-        Player p(scr, pics);
+        GameRng rng;
+        rng.reseed(seed);
+        int rx = rng.next() % 100, ry = rng.next() % 100;
+        rng.reseed(seed);
+        Player p;
         p.smer = 'l';
         p.die();
         p.setDelta(160);
-        for (int i = 0; i < 12; i++) p.anim();  // 1920 ms dead
+        for (int i = 0; i < 12; i++) p.anim(rng);  // 1920 ms dead
         ASSERT_TRUE(p.dead);
         ASSERT_EQ(p.frame, 3);
-        p.anim();  // 2080 ms
+        p.anim(rng);  // 2080 ms
         ASSERT_FALSE(p.dead);
         EXPECT_EQ(p.x, float(57 + 7 * rx));
         EXPECT_EQ(p.y, float(54 + 4 * ry));
         EXPECT_EQ(p.deadTime, 0.0f);
-        EXPECT_EQ(p.frame, 0);
-        if (seed == 1) {
-            p.motion = 'l';  // walking left right after coming back: the first walking picture
-            EXPECT_EQ(drawnSlot(p), 9);
-        }
+        EXPECT_EQ(rng.draws, 2u);
+        p.motion = 'l';  // walking left right after coming back: the first walking picture
+        EXPECT_EQ(poseSlot(p), 9);
     }
 }
 
-TEST_F(Actors, BottleDrawsOncePerFrameButCountsHiddenTimeOnEveryCall) {
-    Whiskey w;
-    putBottle(w, 360, 300);
-    w.draw(scr, 100);
-    w.draw(scr, 100);
+TEST(Actors, BottleIsDrawnOncePerFrameButCountsHiddenTimeAtEveryChance) {
+    Whiskey w = bottleAt(360, 300);
+    w.chance(100);
+    w.chance(100);
     EXPECT_EQ(w.timer, 100.0f);
-    EXPECT_EQ(pixelRGB(scr, 375, 327), bottleColour(0));
+    EXPECT_TRUE(w.drawn);
     w.drawn = false;
-    w.draw(scr, 50);
+    w.chance(50);
     EXPECT_EQ(w.frame, 0);  // exactly 150
     w.drawn = false;
-    w.draw(scr, 0.5f);
+    w.chance(0.5f);
     EXPECT_EQ(w.frame, 1);
     EXPECT_EQ(w.timer, 0.0f);
-    EXPECT_EQ(pixelRGB(scr, 375, 327), bottleColour(1));
     w.frame = 4;
     w.drawn = false;
-    w.draw(scr, 151);
+    w.chance(151);
     EXPECT_EQ(w.frame, 0);
 
     w.hidden = true; w.timer = 0; w.drawn = false;
     w.frame = 3;
-    SDL_FillRect(scr, NULL, 0);
-    w.draw(scr, 2000);
-    w.draw(scr, 2000);
+    w.chance(2000);
+    w.chance(2000);
     EXPECT_TRUE(w.hidden);  // 4000 counted, not past it
-    w.draw(scr, 0);
+    w.chance(0);
     EXPECT_TRUE(w.hidden && !w.drawn);
-    EXPECT_EQ(pixelRGB(scr, 375, 327), 0u);
-    w.draw(scr, 1);
+    w.chance(1);
     EXPECT_TRUE(!w.hidden && w.drawn);
     EXPECT_EQ(w.timer, 1.0f);
-    EXPECT_EQ(pixelRGB(scr, 375, 327), bottleColour(3));  // shows with the picture it had
+    EXPECT_EQ(w.frame, 3);  // shows with the picture it had
 }
 
-TEST_F(Actors, BottleBoxIsClippedByTheScreenAndSurvivesAMissingPicture) {
-    Whiskey w;
-    putBottle(w, 360, 550);
+TEST(Actors, BottleBoxIsClippedByTheScreen) {
+    GameRng rng;
+    Whiskey w = bottleAt(360, 550);
     EXPECT_EQ(w.rect.w, 30);
     EXPECT_EQ(w.rect.h, 50);
-    putBottle(w, 900, 700);
+    w = bottleAt(900, 700);
     EXPECT_EQ(w.rect.w, 0);
     EXPECT_EQ(w.rect.h, 0);
-    for (int x = -100; x <= 850; x += 5) EXPECT_FALSE(w.kolid(box(x, 625))) << x;
+    for (int x = -100; x <= 850; x += 5) EXPECT_FALSE(w.kolid(box(x, 625), rng)) << x;
     w.rect.w = 30;
     w.rect.h = 55;
-    EXPECT_FALSE(w.kolid(box(850, 625)));
-    EXPECT_TRUE(w.kolid(box(851, 625)));  // only out of reach, not out of the test
-    putBottle(w, 360, 300);
-    w.img[0] = nullptr;
-    w.drawn = false;
-    w.draw(scr, 10);
-    EXPECT_EQ(w.rect.w, 30);
-    EXPECT_EQ(w.rect.h, 55);
-    EXPECT_TRUE(w.kolid(box(340, 225)));
+    EXPECT_FALSE(w.kolid(box(850, 625), rng));
+    EXPECT_TRUE(w.kolid(box(851, 625), rng));  // only out of reach, not out of the test
 }
 
 // The bottle drawn whole at 360,300: a pickup needs 310 < x < 370 and 345 < feet < 370.
-TEST_F(Actors, PickupMarginsAreExact) {
+TEST(Actors, PickupMarginsAreExact) {
+    GameRng rng;
     struct Try { int x, y, w, h; bool hit; } tries[] = {
         {311, 230, 80, 130, true},  {310, 230, 80, 130, false}, {369, 230, 80, 130, true},
         {370, 230, 80, 130, false}, {340, 216, 80, 130, true},  {340, 215, 80, 130, false},
@@ -321,27 +252,25 @@ TEST_F(Actors, PickupMarginsAreExact) {
         {340, 300, 80, 60, true},   {340, 310, 80, 60, false},
     };
     for (const Try& t : tries) {
-        Whiskey w;
-        putBottle(w, 360, 300);
-        EXPECT_EQ(w.kolid(box(t.x, t.y, t.w, t.h)), t.hit) << t.x << "," << t.y << " " << t.w << "x" << t.h;
+        Whiskey w = bottleAt(360, 300);
+        EXPECT_EQ(w.kolid(box(t.x, t.y, t.w, t.h), rng), t.hit) << t.x << "," << t.y << " " << t.w << "x" << t.h;
     }
-    Whiskey w;
-    putBottle(w, 10, 300);
-    EXPECT_TRUE(w.kolid(box(-30, 230)));  // left of the screen edge still counts as signed
+    Whiskey w = bottleAt(10, 300);
+    EXPECT_TRUE(w.kolid(box(-30, 230), rng));  // left of the screen edge still counts as signed
 }
 
-TEST_F(Actors, PickupMovesTheBottleXFirstAndHidesIt) {
-    gameSrand(77);
-    int rx = gameRand() % 100, ry = gameRand() % 100;
-    gameSrand(77);
-    Whiskey w;
-    putBottle(w, 360, 300);
+TEST(Actors, PickupMovesTheBottleXFirstAndHidesIt) {
+    GameRng rng;
+    rng.reseed(77);
+    int rx = rng.next() % 100, ry = rng.next() % 100;
+    rng.reseed(77);
+    Whiskey w = bottleAt(360, 300);
     w.timer = 90;
-    ASSERT_TRUE(w.kolid(box(340, 230)));
+    ASSERT_TRUE(w.kolid(box(340, 230), rng));
     EXPECT_EQ(w.x, 57 + 7 * rx);
     EXPECT_EQ(w.y, 154 + 4 * ry);
     EXPECT_TRUE(w.hidden);
     EXPECT_EQ(w.timer, 0.0f);
     EXPECT_EQ(w.rect.x, 360);  // the box stays where it was drawn
-    EXPECT_FALSE(w.kolid(box(340, 230)));  // the second cowboy of the frame is too late
+    EXPECT_FALSE(w.kolid(box(340, 230), rng));  // the second cowboy of the frame is too late
 }

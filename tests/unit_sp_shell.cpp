@@ -1,8 +1,9 @@
-// unit_sp_shell.cpp: what start-up does differently in the single-player edition.
+// unit_sp_shell.cpp: what start-up does differently in the single-player edition, and its demos.
 #include <gtest/gtest.h>
-#include "demo.h"
-#include "game.h"
+#include "demo/demo.h"
+#include "draw/draw.h"
 #include "harness.h"
+#include "shell/shell.h"
 
 #include <SDL_image.h>
 
@@ -37,8 +38,9 @@ TEST(SinglePlayerDemos, PlayToTheirWinners) {
     EXPECT_EQ(playDemoFile(std::string(KORVADO_SOURCE_DIR) + "/tests/golden/sp-0.kvd", &winner), 0x7b7ee085u);
     EXPECT_EQ(winner, 2);
     for (int type = 0; type < 3; type++) {
-        playDemoFile(attractDemoPath(type), &winner);
-        EXPECT_EQ(gameMode, type);
+        GameState end;
+        playDemoFile(attractDemoPath(type), &winner, &end);
+        EXPECT_EQ(end.gameMode, type);
         EXPECT_TRUE(winner == 1 || winner == 2) << attractDemoPath(type);
     }
     endGame();

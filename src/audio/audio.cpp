@@ -65,6 +65,11 @@ signed char FSOUND_StopSound(int channel) {
     return 1;
 }
 
+void FSOUND_FadeOut(int channel, FSOUND_SAMPLE* sample, int ms) {
+    if (!opened || !sample || channel < 0 || channel >= Mix_AllocateChannels(-1)) return;
+    if (Mix_Playing(channel) && Mix_GetChunk(channel) == sample->chunk) Mix_FadeOutChannel(channel, ms);
+}
+
 void FSOUND_Close() {
     if (!opened) return;
     Mix_HaltChannel(-1);

@@ -21,6 +21,8 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* mod);
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample);
 // Stops one channel.
 signed char FSOUND_StopSound(int channel);
+// Fades one channel out over `ms`, if it still plays `sample` (a channel may have gone on to another).
+void FSOUND_FadeOut(int channel, FSOUND_SAMPLE* sample, int ms);
 // Halts everything and frees every sample and module loaded.
 void FSOUND_Close();
 

@@ -1,14 +1,11 @@
 // pad.cpp: gamepads: opening and reading them through SDL 1.2's joystick calls, and pressing the game's keys.
 #include "input/pad.h"
+#include "game/game.h"
 
 #include <cstdlib>
 #include <cstring>
 
 // ---- what a pad's buttons and stick mean ----
-
-const int PAD_KEYS[PAD_KEY_COUNT] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_w,
-                                     SDLK_s,  SDLK_a,    SDLK_d,    SDLK_q,     SDLK_RETURN, SDLK_ESCAPE};
-enum { K_UP, K_DOWN, K_LEFT, K_RIGHT, K_RCTRL, K_W, K_S, K_A, K_D, K_Q, K_RETURN, K_ESCAPE };
 
 static const int DEAD_ZONE = 32767 / 3;  // a third of the stick's travel each way is nothing
 
@@ -79,7 +76,7 @@ unsigned padKeysFor(int control, int pad, bool inRound) {
     return control == PAD_A ? own | 1u << K_RETURN : own;
 }
 
-// ---- from controls to SDL's key-state array ----
+// ---- from controls to the game's keys ----
 
 // The keys each control of one pad presses in this pass; the keys newly pressed are returned.
 static unsigned engage(PadMerge& m, int pad, unsigned controls, bool inRound) {
@@ -95,24 +92,13 @@ static unsigned engage(PadMerge& m, int pad, unsigned controls, bool inRound) {
     return pressed;
 }
 
-void padMerge(PadMerge& m, const unsigned controls[], int pads, bool inRound, Uint8* keys) {
-    unsigned pressed = 0, down = 0;
+PadKeys padMerge(PadMerge& m, const unsigned controls[], int pads, bool inRound) {
+    PadKeys k;
     for (int p = 0; p < pads && p < MAX_PADS; p++) {
-        pressed |= engage(m, p, controls[p], inRound);
-        for (unsigned e : m.engaged[p]) down |= e;
+        k.fresh |= engage(m, p, controls[p], inRound);
+        for (unsigned e : m.engaged[p]) k.held |= e;
     }
-    for (int k = 0; k < PAD_KEY_COUNT; k++) {
-        unsigned bit = 1u << k;
-        Uint8& key = keys[PAD_KEYS[k]];
-        if (pressed & bit) {
-            if (!key) m.owned |= bit;  // not the keyboard's: the pads let it go again
-            key = 1;
-        } else if ((m.down & bit) && !(down & bit)) {
-            if (m.owned & bit) key = 0;
-            m.owned &= ~bit;
-        }
-    }
-    m.down = down;
+    return k;
 }
 
 // ---- the adapter ----
@@ -154,13 +140,15 @@ static PadState readPad(SDL_Joystick* j) {
     return p;
 }
 
-void padsToKeys(Uint8* keys, bool inRound) {
-    if (!padCount) return;
+PadKeys padsRead(bool inRound) {
+    if (!padCount) return PadKeys();
     SDL_JoystickUpdate();
     unsigned controls[MAX_PADS];
     for (int i = 0; i < padCount; i++) controls[i] = padControls(readPad(pads[i]));
-    padMerge(merged, controls, padCount, inRound, keys);
+    return padMerge(merged, controls, padCount, inRound);
 }
+
+bool padsPressed() { return padsRead(false).fresh != 0; }
 
 void padsClose() {
     for (int i = 0; i < padCount; i++) SDL_JoystickClose(pads[i]);

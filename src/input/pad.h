@@ -19,29 +19,30 @@ struct PadState {
 enum PadControl { PAD_UP, PAD_DOWN, PAD_LEFT, PAD_RIGHT, PAD_FIRE, PAD_A, PAD_START, PAD_BACK, PAD_CONTROLS };
 unsigned padControls(const PadState& p);
 
-// The keys pads press: bit i of a key mask is PAD_KEYS[i].
-const int PAD_KEY_COUNT = 12;
-extern const int PAD_KEYS[PAD_KEY_COUNT];
-// The keys a control of pad `pad` presses: in a round the pad's own cowboy's, elsewhere the menu's.
+// The game's keys a control of pad `pad` presses (GameKey bits): in a round the pad's own cowboy's,
+// elsewhere the menu's.
 unsigned padKeysFor(int control, int pad, bool inRound);
 
 // Which pad controls press which keys, from one pass to the next. A key goes down when a control that
 // presses it goes down (a held button does not press a key it did not press when it went down); it goes
-// up when no control holds it any more, unless it was already down when the pads pressed it.
+// up when no control holds it any more.
 struct PadMerge {
     unsigned held[MAX_PADS];                   // each pad's controls held in the last pass
     unsigned engaged[MAX_PADS][PAD_CONTROLS];  // the keys each held control presses
-    unsigned down;                             // the keys the pads hold
-    unsigned owned;                            // those of them the pads turned on
 };
-// Brings `keys` (SDL's key-state array) up to date with the pads' controls of this pass.
-void padMerge(PadMerge& m, const unsigned controls[], int pads, bool inRound, Uint8* keys);
+struct PadKeys {
+    unsigned held = 0;   // the game's keys the pads hold (GameKey bits)
+    unsigned fresh = 0;  // of them, those a control pressed in this pass
+};
+// The pads' keys in this pass, from their controls.
+PadKeys padMerge(PadMerge& m, const unsigned controls[], int pads, bool inRound);
 
 // ---- the adapter: every joystick call of the game ----
 void padsPrepare();                      // before SDL_Init: asks sdl12-compat for the controller layout
 void padsOpen();                         // after SDL_Init: opens every pad plugged in (none later)
 int padsOpened();                        // how many pads are open
-void padsToKeys(Uint8* keys, bool inRound);  // reads the pads and merges them into `keys`
+PadKeys padsRead(bool inRound);          // reads the pads: the game's keys they hold and press
+bool padsPressed();                      // reads the pads: a button the game uses went down
 void padsClose();                        // before SDL_Quit
 
 #endif

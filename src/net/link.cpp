@@ -170,6 +170,10 @@ void linkSend(const uint8_t* data, size_t n, bool reliable) {
 
 uint32_t linkRoundTripMs() { return peer ? peer->roundTripTime : 0; }
 
+bool linkDelivered() {
+    return !peer || (enet_list_empty(&peer->sentReliableCommands) && enet_list_empty(&peer->outgoingCommands));
+}
+
 void linkDrop() {
     if (!peer) return;
     enet_peer_disconnect_now(peer, 0);  // one goodbye datagram, sent before this returns

@@ -39,6 +39,7 @@ uint16_t linkLocalPort();                         // the port of the game's sock
 LinkEvent linkService(uint32_t waitMs);           // at most one event, waiting up to waitMs for it
 void linkSend(const uint8_t* data, size_t n, bool reliable);  // to the connected player; lost if none
 uint32_t linkRoundTripMs();                       // ENet's smoothed round trip to the player
+bool linkDelivered();                             // every reliable message sent has been acknowledged
 void linkDrop();                                  // says goodbye to the player (sent at once) and forgets him
 void linkStop();                                  // drops the player and closes the socket
 LinkStats linkStats();

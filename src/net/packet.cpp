@@ -64,53 +64,54 @@ bool readVersion(Reader& r, std::string& v) {
     return r.ok;
 }
 
-// Inputs go as two lists of runs, for the bits and for the frame times: each changes seldom on its own.
-template <typename Get>
-void writeRuns(Writer& w, const std::vector<InputRecord>& in, Get get) {
-    std::vector<std::pair<int, uint32_t>> runs;
-    for (const InputRecord& rec : in) {
-        if (!runs.empty() && runs.back().second == get(rec) && runs.back().first < 255) runs.back().first++;
-        else runs.push_back({1, get(rec)});
-    }
-    w.u8(uint8_t(runs.size()));
-    for (auto& run : runs) {
-        w.u8(uint8_t(run.first));
-        w.var(run.second);
-    }
-}
-
+// Inputs go as runs of equal bits: a player's keys change seldom.
 void writeInputs(Writer& w, const Message& m) {
     w.var(m.ack);
     w.var(m.first);
+    w.u8(uint8_t(m.advantage));
     w.u8(uint8_t(m.inputs.size()));
-    writeRuns(w, m.inputs, [](const InputRecord& r) { return uint32_t(r.bits); });
-    writeRuns(w, m.inputs, [](const InputRecord& r) { return uint32_t(r.dt); });
-}
-
-// Reads one list of runs covering exactly the message's records; each value at most `max`.
-template <typename Set>
-bool readRuns(Reader& r, std::vector<InputRecord>& in, uint32_t max, Set set) {
-    int runs = r.u8();
-    if (!r.ok || runs < 1 || runs > MAX_RUNS) return false;
-    size_t at = 0;
-    for (int i = 0; i < runs; i++) {
-        int len = r.u8();
-        uint32_t v = r.var();
-        if (!r.ok || len < 1 || v > max || at + len > in.size()) return false;
-        for (int k = 0; k < len; k++) set(in[at++], v);
+    std::vector<std::pair<int, uint8_t>> runs;
+    for (uint8_t bits : m.inputs) {
+        if (!runs.empty() && runs.back().second == bits && runs.back().first < 255) runs.back().first++;
+        else runs.push_back({1, bits});
     }
-    return at == in.size();
+    w.u8(uint8_t(runs.size()));
+    for (auto& run : runs) w.u8(uint8_t(run.first)), w.u8(run.second);
 }
 
+// The runs cover exactly the message's passes, and every value is a player's bits.
 bool readInputs(Reader& r, Message& m) {
     m.ack = r.var();
     m.first = r.var();
-    int count = r.u8();
+    m.advantage = int8_t(r.u8());
+    int count = r.u8(), runs = r.u8();
     if (!r.ok || m.ack >= MAX_PASS || m.first >= MAX_PASS || count < 1 || count > MAX_RECORDS) return false;
-    m.inputs.assign(count, InputRecord{});
-    if (!readRuns(r, m.inputs, 0x7F, [](InputRecord& rec, uint32_t v) { rec.bits = uint8_t(v); })) return false;
-    if (!readRuns(r, m.inputs, 0xFFFF, [](InputRecord& rec, uint32_t v) { rec.dt = uint16_t(v); })) return false;
-    return m.first + m.inputs.size() < MAX_PASS;
+    if (runs < 1 || runs > MAX_RUNS) return false;
+    m.inputs.clear();
+    for (int i = 0; i < runs; i++) {
+        int len = r.u8();
+        uint8_t bits = r.u8();
+        if (!r.ok || len < 1 || bits > 0x7F || m.inputs.size() + len > size_t(count)) return false;
+        m.inputs.insert(m.inputs.end(), size_t(len), bits);
+    }
+    return m.inputs.size() == size_t(count) && m.first + m.inputs.size() < MAX_PASS;
+}
+
+void writeDump(Writer& w, const std::string& dump) {
+    w.var(uint32_t(dump.size()));
+    for (char c : dump) w.u8(uint8_t(c));
+}
+
+bool readDump(Reader& r, std::string& dump) {
+    uint32_t n = r.var();
+    if (!r.ok || n > MAX_DUMP) return false;
+    dump.clear();
+    for (uint32_t i = 0; i < n; i++) {
+        uint8_t c = r.u8();
+        if (c != '\n' && (c < 0x20 || c > 0x7E)) return false;  // printable lines only
+        dump.push_back(char(c));
+    }
+    return r.ok;
 }
 
 bool readBody(Reader& r, Message& m) {
@@ -131,14 +132,17 @@ bool readBody(Reader& r, Message& m) {
         m.seed = r.u32();
         m.delay = r.u8();
         m.budget = r.u8();
-        return r.ok && m.delay >= 1 && m.delay <= 60 && m.budget >= 1 && m.budget <= 100;
+        return r.ok && m.delay <= 60 && m.budget >= 1 && m.budget <= 100;
     case MSG_INPUT:
         return readInputs(r, m);
     case MSG_HASH:
         m.pass = r.var();
         m.hash = r.u32();
-        m.slack = int8_t(r.u8());
         return r.ok && m.pass < MAX_PASS;
+    case MSG_DESYNC:
+        m.pass = r.var();
+        m.hash = r.u32();
+        return readDump(r, m.dump) && m.pass < MAX_PASS;
     }
     return false;
 }
@@ -158,7 +162,8 @@ std::vector<uint8_t> encodeMessage(const Message& m) {
     case MSG_ECHO: w.u8(m.seq), w.u32(m.stamp); break;
     case MSG_START: w.u32(m.seed), w.u8(m.delay), w.u8(m.budget); break;
     case MSG_INPUT: writeInputs(w, m); break;
-    case MSG_HASH: w.var(m.pass), w.u32(m.hash), w.u8(uint8_t(m.slack)); break;
+    case MSG_HASH: w.var(m.pass), w.u32(m.hash); break;
+    case MSG_DESYNC: w.var(m.pass), w.u32(m.hash), writeDump(w, m.dump); break;
     }
     w.u32(crcOf(w.b.data(), w.b.size()));
     return w.b;

@@ -215,6 +215,35 @@ go_to main Up 3
 e2e_key Return
 e2e_wait_exit 15
 
+# Attract mode as a player meets it: Return through the studio picture and the title (a hand holds a key
+# about a tenth of a second), then nothing at all, not even the pointer: the last key the game saw is the
+# press of Return that the title took. A demo shows the street within 35 s; a key brings back the same page.
+e2e_launch korvado_mp
+wait_window
+window_corner
+wait_for_pic 20-studio tolvlogo.png 0 0 $FULL
+LAST=20-studio
+step 21-title Return
+expect_pic 21-title kvdlogo.png 0 0 $FULL
+step 22-menu Return
+expect_page 22-menu main 0
+LIT=0
+left_alone=$SECONDS
+STREET="150,10 300,30 400,20 500,40 640,25"
+shot 23-attract
+until shows 23-attract bgsml.png 0 0 $STREET; do
+    [ $((SECONDS - left_alone)) -le 35 ] || e2e_fail "no demo within 35 s of the last key (23-attract)"
+    sleep 1
+    shot 23-attract
+done
+[ $((SECONDS - left_alone)) -ge 29 ] || e2e_fail "the demo came after $((SECONDS - left_alone)) s, before the 30 s"
+echo "attract mode: a demo $((SECONDS - left_alone)) s after the last key"
+LAST=23-attract
+step 24-back-from-demo space
+expect_page 24-back-from-demo main "$LIT"
+e2e_close
+e2e_wait_exit 15
+
 # Closing the window on the studio picture ends the game too.
 e2e_launch korvado_mp
 wait_window

@@ -5,7 +5,9 @@
 # recording plays every pass it traced (the joiner's in korvado_mp, the host's in korvado_net); a third player
 # who joins meanwhile hears that the host is busy. First, joining a port where nobody listens gives a message
 # and status 1 within 5 seconds. Last, short sessions that the host's exit item ends, the final inputs of one
-# side or the other lost on purpose: both programs end with status 0, neither sees a departure.
+# side or the other lost on purpose: both programs end with status 0, neither sees a departure; and a session
+# whose games come to disagree (the host sends one input other than he plays it) ends as LOST SYNC on both
+# sides, each trace holding both states.
 source "$E2E_LIB"
 BIN="$KORVADO_BUILD_DIR/bin"
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
@@ -120,3 +122,23 @@ for run in "exit-late.script intro.script" "exit.script intro-late.script" "exit
     echo "$run: both ended with status 0, $(grep -h '^linger' "$WORK/host.trace" "$WORK/joiner.trace" | tr '\n' ' ')"
 done
 echo "PASS: four sessions ended by the exit item, on both sides"
+
+# ---- two games that disagree ----
+export KORVADO_NET_SKEW=30
+net_run host 30 host.script host $HOST_PORT --no-port-mapping
+HOST_PID=$!
+unset KORVADO_NET_SKEW
+sleep 0.5
+net_run joiner 30 joiner.script join 127.0.0.1:$HOST_PORT
+net_wait joiner $! && e2e_fail "the joiner of games that disagree ended with status 0"
+for _ in $(seq 50); do grep -q "^desync .* theirs" "$WORK/host.trace" && break; sleep 0.1; done
+kill $HOST_PID 2>/dev/null
+for side in host joiner; do
+    grep -q "^end lost-sync" "$WORK/$side.trace" || e2e_fail "the $side did not end the session as lost sync"
+    for whose in ours theirs; do
+        grep -A1 "^desync 64 $whose" "$WORK/$side.trace" | grep -q "^screen " ||
+            e2e_fail "the $side's trace lacks $whose state"
+    done
+done
+grep -q "^message LOST SYNC" "$WORK/joiner.trace" || e2e_fail "the joiner was not told LOST SYNC"
+echo "PASS: games that disagree end as LOST SYNC on both sides, with both states in each trace"

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "game.h"
+#include "game/game.h"
+#include "shell/shell.h"
 
 namespace demobot {
 
@@ -18,91 +18,129 @@ struct Pad {
     int up, down, left, right, fire;
     float level;
 };
-const Pad RED = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, 3};
-const Pad BLUE = {SDLK_w, SDLK_s, SDLK_a, SDLK_d, SDLK_q, 9};
+const Pad RED = {K_UP, K_DOWN, K_LEFT, K_RIGHT, K_RCTRL, 3};
+const Pad BLUE = {K_W, K_S, K_A, K_D, K_Q, 9};
 
 inline int mode;           // the game type to play
+// How the duel is played: plainly; leaving the round with Escape once for a while and resuming it; or as
+// twins, who fire only in the same pass, so that both fall together (red's shot, then blue's last one).
+enum Variant { PLAIN, ESCAPE, TWINS };
+inline Variant variant;
+inline long roundPasses, onMenu;
 inline Uint32 now;         // the bot's clock: 60 passes a second
 inline long passes, waits, onMain, rounds;
 inline bool tapped, closeAsked;
+inline uint16_t k;         // the keys it holds down for the game, as the game left them after the last pass
 
 inline Uint32 clock() { return now; }
+inline void set(int key, bool down) { k = down ? uint16_t(k | keyBit(key)) : uint16_t(k & ~keyBit(key)); }
+inline bool down(int key) { return k & keyBit(key); }
 
 inline bool backing[2];  // each cowboy stepping back from the other, until well apart
 
 // Faces the other cowboy from a distance and fires; too near, it steps well away first.
-inline void duel(Player* me, const Pad& p, Uint8* k, float dx) {
+inline void duel(const Player& me, bool blue, const Pad& p, float dx) {
     bool right = dx > 0;
-    bool& back = backing[me == Hrac2];
-    back = std::fabs(dx) < 80 || (back && std::fabs(dx) < 200 && me->x > 0 && me->x < 720);
-    if (back) k[right ? p.left : p.right] = 1;
-    else if (me->smer != (right ? 'r' : 'l')) k[right ? p.right : p.left] = 1;
-    else if (me->canShoot) k[p.fire] = 1;
+    bool& back = backing[blue];
+    back = std::fabs(dx) < 80 || (back && std::fabs(dx) < 200 && me.x > 0 && me.x < 720);
+    if (back) set(right ? p.left : p.right, true);
+    else if (me.smer != (right ? 'r' : 'l')) set(right ? p.right : p.left, true);
+    else if (me.canShoot) set(p.fire, true);
 }
 
 // To the bottle while it shows (in type 1 only when low on lives), else level with the other cowboy.
-inline void drive(Player* me, Player* foe, const Pad& p, Uint8* k) {
-    bool bottle = gameMode != 2 && !whiskey.hidden && (gameMode == 0 || me->whiskeyCount < 3);
-    if (me->dead || (!bottle && foe->dead)) return;
-    float dy = (bottle ? std::min(whiskey.y - 78, 470) : foe->y) - me->y;  // feet on the bottle's foot
-    float dx = (bottle ? std::max(whiskey.x - 20, 0) : foe->x) - me->x;
+inline void drive(const GameState& s, bool blue, const Pad& p) {
+    const Player &me = blue ? s.Hrac2 : s.Hrac1, &foe = blue ? s.Hrac1 : s.Hrac2;
+    const Whiskey& w = s.whiskey;
+    bool bottle = s.gameMode != 2 && !w.hidden && (s.gameMode == 0 || me.whiskeyCount < 3);
+    if (me.dead || (!bottle && foe.dead)) return;
+    float dy = (bottle ? std::min(w.y - 78, 470) : foe.y) - me.y;  // feet on the bottle's foot
+    float dx = (bottle ? std::max(w.x - 20, 0) : foe.x) - me.x;
     float near = bottle ? 3 : p.level;
-    if (dy > near) k[p.down] = 1;
-    else if (dy < -near) k[p.up] = 1;
-    else if (!bottle) duel(me, p, k, dx);
-    else if (std::fabs(dx) > 3) k[dx > 0 ? p.right : p.left] = 1;
+    if (dy > near) set(p.down, true);
+    else if (dy < -near) set(p.up, true);
+    else if (!bottle) duel(me, blue, p, dx);
+    else if (std::fabs(dx) > 3) set(dx > 0 ? p.right : p.left, true);
 }
 
 // A key pressed for one pass whenever the menu's guard is open, let go in between.
-inline void tap(Uint8* k, int key) {
-    tapped = !tapped && mCanMove;
-    k[key] = tapped;
+inline void tap(const GameState& s, int key) {
+    tapped = !tapped && s.mCanMove;
+    set(key, tapped);
 }
 
 // Main page: new game; the game types: down to the type, then Return. After a round: the window closes.
-inline void driveMenu(Uint8* k) {
+inline void driveMenu(const GameState& s) {
     if (rounds > 0) {
         closeAsked = ++onMain > 60;
         return;
     }
-    if (pozicemenu == 0 && ++onMain > 40) tap(k, SDLK_RETURN);
-    if (pozicemenu == 1) tap(k, volbamenu < mode ? SDLK_DOWN : SDLK_RETURN);
+    if (s.pozicemenu == 0 && ++onMain > 40) tap(s, K_RETURN);
+    if (s.pozicemenu == 1) tap(s, s.volbamenu < mode ? K_DOWN : K_RETURN);
 }
 
-// takeInputs for an unattended run: this machine's inputs, with the bot's keys written into SDL's array.
-inline bool inputs(bool timed) {
-    now += passes++ % 3 ? 17 : 16;
-    if (closeAsked) {
-        SDL_Event quit;
-        quit.type = SDL_QUIT;
-        SDL_PushEvent(&quit);
-    }
-    bool got = localInputs(timed);
-    const int all[] = {SDLK_UP, SDLK_DOWN, SDLK_LEFT, SDLK_RIGHT, SDLK_RCTRL, SDLK_w, SDLK_s, SDLK_a, SDLK_d, SDLK_q};
-    for (int key : all) keys[key] = 0;
-    if (!timed) {  // a winner screen: Return after a while
-        keys[SDLK_RETURN] = ++waits > 120;
-        rounds += keys[SDLK_RETURN];
-        return got;
-    }
-    if (gameBezi) drive(Hrac1, Hrac2, RED, keys);
+// Red in blue's line of fire or the other way round: facing him, more than 50 pixels off and level.
+inline bool ready(const Player& me, const Player& foe) {
+    float dx = foe.x - me.x;
+    bool facing = me.smer == (dx > 0 ? 'r' : 'l');
+    return facing && std::fabs(dx) > 50 && std::fabs(me.y - foe.y) < 11 && me.canShoot && !me.dead && !foe.dead;
+}
+
+// The round left with Escape 700 passes in, a step down and up the main page, and Escape back into it.
+inline bool escapeAndResume(const GameState& s) {
+    set(K_ESCAPE, false);
+    if (s.gameBezi && ++roundPasses == 700) return set(K_ESCAPE, true), set(K_RETURN, false), true;
+    if (s.gameBezi || roundPasses < 700 || rounds > 0) return false;
+    ++onMenu;
+    if (onMenu == 30 || onMenu == 60) set(onMenu == 30 ? K_DOWN : K_UP, true);
+    if (onMenu > 90 && s.mCanMove && s.canEsc) set(K_ESCAPE, true);
+    return true;
+}
+
+// The bot's keys for a pass of a round or the menu.
+inline void play(const GameState& s) {
+    if (variant == ESCAPE && escapeAndResume(s)) return;
+    if (s.gameBezi) drive(s, false, RED);
 #ifndef KORVADO_SP
-    if (gameBezi) drive(Hrac2, Hrac1, BLUE, keys);
+    if (s.gameBezi) drive(s, true, BLUE);
 #endif
-    if (menuBezi && !gameBezi) driveMenu(keys);
-    return got;
+    if (s.gameBezi && variant == TWINS) {
+        bool both = ready(s.Hrac1, s.Hrac2) && ready(s.Hrac2, s.Hrac1);
+        set(RED.fire, both), set(BLUE.fire, both);
+    }
+    if (s.menuBezi && !s.gameBezi) driveMenu(s);
 }
 
-// Ready for a run of game type `type` on the bot's clock, with the game's generator seeded.
-inline void start(int type, unsigned seed) {
+// The input source of an unattended run: the keys the game still sees down, changed by the bot, all of them
+// marked as pressed so that the game sees them as they are; the frame time on the bot's clock.
+inline bool inputs(const GameState& s, bool timed, TicCmd& cmd) {
+    now += passes++ % 3 ? 17 : 16;
+    cmd = TicCmd();
+    cmd.close = closeAsked;
+    if (timed) cmd.dt = frameTime();
+    k = s.keys;
+    for (int key = K_UP; key <= K_Q; key++) set(key, false);
+    if (!timed) {  // a winner screen: Return after a while
+        set(K_RETURN, ++waits > 120);
+        rounds += down(K_RETURN);
+    } else {
+        play(s);
+    }
+    cmd.held = cmd.fresh = k;
+    return true;
+}
+
+// Ready for a run of game type `type` on the bot's clock: the state to play, its generator seeded.
+inline GameState start(int type, unsigned seed, Variant how = PLAIN) {
     mode = type;
+    variant = how;
+    roundPasses = onMenu = 0;
     now = 1000;
     passes = waits = onMain = rounds = 0;
     tapped = closeAsked = backing[0] = backing[1] = false;
     tickSource = clock;
     pacing = false;
-    gameSrand(seed);
-    takeInputs = inputs;
+    return startState(seed);
 }
 
 }  // namespace demobot

@@ -1,4 +1,0 @@
-// main.cpp: the program's entry; the whole life of the game is SDL_main.
-#include "game.h"
-
-int main(int argc, char* argv[]) { return SDL_main(argc, argv); }

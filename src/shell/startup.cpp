@@ -1,0 +1,110 @@
+// startup.cpp: the life of the program: start-up and the assets, the game's frames, shutdown.
+#include "demo/demo.h"
+#include "draw/draw.h"
+#include "shell/shell.h"
+#include "input/pad.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#if defined(KORVADO_SP)
+static const char CAPTION[] = "KORVADO (SP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+#elif defined(KORVADO_NET)
+static const char CAPTION[] = "KORVADO (NET) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+#else
+static const char CAPTION[] = "KORVADO (MP) v2.2 full - TOLVERANT STUDIO - www.tolverant.example";
+#endif
+
+static uint32_t seed;  // the calendar time at start-up
+
+uint32_t startSeed() { return seed; }
+
+void missingAsset(const char* path, const char* reason) {
+    fprintf(stderr, "korvado: cannot load %s: %s\n", path, reason);
+    SDL_Quit();
+    exit(1);
+}
+
+// The window's icon, the launcher's cowboy hat; SDL takes it only before the video mode is set. SDL makes
+// the icon's mask from the picture's transparency.
+static SDL_Surface* icon;
+
+static void setWindowIcon() {
+    icon = loadPicture("../images/icon.png");
+    SDL_WM_SetIcon(icon, nullptr);
+}
+
+// Opens the window or the full screen; returns the exit status, or -1 when the display is up.
+static int openDisplay() {
+    setUpPacing();
+    padsPrepare();
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
+        fprintf(stderr, "korvado: cannot start SDL: %s\n", SDL_GetError());
+        return 1;
+    }
+    padsOpen();
+    setWindowIcon();
+    Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (fullScreen ? SDL_FULLSCREEN : 0);
+    screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, flags);
+    if (!screen) {
+        fprintf(stderr, "korvado: cannot open the display: %s\n", SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
+    return -1;
+}
+
+int startUp(int argc, char* argv[]) {
+    seed = uint32_t(time(nullptr));
+    int status = readCommandLine(argc, argv);  // answered before SDL starts, display or not
+    if (status >= 0) return status;
+    status = demoPrepare();  // a demo to play is read before the window opens
+    if (status >= 0) return status;
+    if (syncDepth) return demoSyncTest();
+    findAssets();
+    status = openDisplay();
+    if (status >= 0) return status;
+    showLoading();
+    loadSounds();
+    SDL_ShowCursor(0);
+    loadPictures();
+#ifdef KORVADO_NET
+    prepareSessions();
+#endif
+    SDL_WM_SetCaption(CAPTION, "kvd.ico");
+    return -1;
+}
+
+void shutDown() {
+    closeSounds();
+    SDL_FreeSurface(screen);
+    screen = nullptr;
+    SDL_FreeSurface(icon);
+    icon = nullptr;
+    padsClose();
+    SDL_Quit();
+}
+
+// The intro, then the game: the menu and its rounds (korvado_net: the sessions), or the demo the command
+// line named.
+int SDL_main(int argc, char* argv[]) {
+    int status = startUp(argc, argv);
+    if (status >= 0) return status;
+    status = demoRun();
+    if (status < 0) {
+        theGame() = introState(seed);
+#ifdef KORVADO_NET
+        while (theGame().screen != SCR_PLAY && gameFrame()) {
+        }
+        status = theGame().done ? 0 : playSessions();
+#else
+        while (gameFrame()) {
+        }
+        status = 0;
+#endif
+    }
+    demoFinish();
+    shutDown();
+    return status;
+}
