@@ -33,7 +33,7 @@ meet() {
     code=$(lab_code host)
     lab_run $c-b joiner router-joiner.script join "$code" --lobby $LOBBY_IP
     joiner=$LAST
-    lab_await joiner "^pass " 20 >/dev/null
+    lab_await joiner "^show " 20 >/dev/null
     [ -n "${2:-}" ] && lab_await joiner "^winner" 90 >/dev/null
     kill $host $joiner
     wait $host $joiner 2>/dev/null

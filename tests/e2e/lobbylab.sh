@@ -119,8 +119,8 @@ lab_code() {
     e2e_fail "$1 printed no invite code: $(tail -n 5 "$WORK/$1.out")"
 }
 
-# lab_join_ms NAME: ms from NAME's "joining" to his first pass.
-lab_join_ms() { awk '$1 == "joining" && !a { a = $NF } $1 == "pass" && !p { p = $NF } END { print int((p - a) / 1000) }' "$WORK/$1.trace"; }
+# lab_join_ms NAME: ms from NAME's "joining" to his first pass on the screen.
+lab_join_ms() { awk '$1 == "joining" && !a { a = $NF } $1 == "show" && !p { p = $NF } END { print int((p - a) / 1000) }' "$WORK/$1.trace"; }
 
 # lab_ends PID STATUS NAME: the program ends within 10 s with that status.
 lab_ends() {
