@@ -60,7 +60,7 @@ costs() {
     sleep 0.3
     base=$(awk '$1 == "VmRSS:" { print $2 }' /proc/$lobby/status)
     ip netns exec "$(lab_ns inet)" "$FLOOD" relay 127.0.0.1 27418 300 | tee "$WORK/relay.out" | sed 's/^/  /'
-    half=$(awk '{ gsub(",", ""); printf "%.0f", ($8 - $16) / 2 }' "$WORK/relay.out")
+    half=$(awk '/round trip/ { gsub(",", ""); printf "%.0f", ($8 - $16) / 2 }' "$WORK/relay.out")
     echo "  the relay adds $half us each way (median; goal: at most 1000 us)"
     [ "$half" -le 1000 ] || miss "the relay adds $half us each way"
     ip netns exec "$(lab_ns inet)" "$FLOOD" fill 127.0.0.1 27418 1024 256 >"$WORK/fill.out" &

@@ -230,6 +230,7 @@ int fill(long hosts, long joiners) {
         m.code = f.codes[size_t(i) % f.codes.size()].second;
         m.id = rng();
         sendMsg(f.joiners.back(), m);
+        if (i % 64 == 63) converse(f, 20);  // as the hosts came: bursts the lobby's socket holds
     }
     converse(f, 500);
     printf("fill: hosts %zu, refused %ld; meetings %zu, refused %ld (full) %ld (busy); relays %zu\n", f.codes.size(),
