@@ -22,7 +22,7 @@ fi
 round_frame() {
     local json
     json=$(mktemp)
-    (cd "$1/bin" && ../bench/korvado_bench --benchmark_filter='^roundFrame$' --benchmark_out="$json" \
+    (cd "$1/bin" && ../bench/korvado_bench --benchmark_filter=roundFrame --benchmark_out="$json" \
         --benchmark_out_format=json >/dev/null 2>&1)
     python3 -c 'import json,sys; print([b["cpu_time"] for b in json.load(open(sys.argv[1]))["benchmarks"]
         if b["name"].endswith("_median")][0])' "$json"
@@ -53,9 +53,9 @@ done
 for what in "round frame:$old:$new:us CPU (median of 5, summed over 3 turns)" \
     "timedemo of the shipped demos:$oldt:$newt:CPU seconds (3 turns)"; do
     IFS=: read -r name o n unit <<<"$what"
-    ratio=$(awk -v o="$o" -v n="$n" 'BEGIN { printf "%.3f", n / o }')
+    ratio=$(awk -v o="$o" -v n="$n" 'BEGIN { printf "%.3f", (o > 0 ? n / o : 0) }')
     verdict=met
-    awk -v r="$ratio" 'BEGIN { exit !(r <= 1.05) }' || verdict=MISSED status=1
+    awk -v o="$o" -v n="$n" 'BEGIN { exit !(o > 0 && n > 0 && n / o <= 1.05) }' || verdict=MISSED status=1
     printf 'goal %s not slower than before the ticker (%s): %s %s against %s, ratio %s: %s\n' "$name" "$REF" \
         "$n" "$unit" "$o" "$ratio" "$verdict"
 done

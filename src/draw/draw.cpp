@@ -78,11 +78,27 @@ static void drawRound(const GameState& s) {
     for (int i = 0; i < winners; i++) showPic(s.winners[i] == 1 ? rpwins : bpwins, 200, 250);
 }
 
-void drawFrame(const GameState& s) {
+// A winner screen waits for a key: while nothing but the keys changes and nothing else was drawn, its frame
+// is the one on the screen already, and is neither drawn nor shown again.
+static bool stillOnScreen(const GameState& s) {
+    static uint32_t lastLook, lastDrawing;
+    if (s.screen != SCR_WINNER) return lastLook = 0, false;
+    GameState look = s;
+    look.keys = look.heldBefore = 0;
+    uint32_t h = stateHash(look);
+    bool same = h == lastLook && drawings() == lastDrawing;
+    lastLook = h;
+    lastDrawing = drawings() + (same ? 0 : 1);  // the frame about to be drawn counts as one more drawing
+    return same;
+}
+
+bool drawFrame(const GameState& s) {
+    if (stillOnScreen(s)) return false;
     switch (s.shown.view) {
     case VIEW_STUDIO: drawBackground(teamLogo); break;
     case VIEW_TITLE: drawBackground(gameLogo); break;
     case VIEW_MENU: drawMenu(s.shown); break;
     default: drawRound(s); break;
     }
+    return true;
 }

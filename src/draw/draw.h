@@ -36,13 +36,15 @@ SDL_Surface* loadPicture(const char* path);  // a picture as its file has it
 void showLoading();   // the LOADING picture, first of all
 void loadPictures();  // every other picture of the game
 
-// The frame the last pass showed, from the game state alone.
-void drawFrame(const GameState& s);
+// The frame the last pass showed, from the game state alone; false when it is the one on the screen already
+// (a winner screen waiting for its key), and nothing was drawn.
+bool drawFrame(const GameState& s);
 
 // ---- the screen (screen.cpp) ----
 void drawBackground(SDL_Surface* pic);  // a full-screen picture at the corner of the screen
 // A picture was drawn at r (as SDL clipped it; null: the whole surface) over what drawBackground laid on dst.
 void noteDrawn(SDL_Surface* dst, const SDL_Rect* r);
 void showFrame();                       // the frame to the display: what changed, or the whole screen
+uint32_t drawings();                    // frames shown so far: one more whenever showFrame sends one
 
 #endif

@@ -87,7 +87,12 @@ void drawBackground(SDL_Surface* pic) {
 // round, where the window system copies every pixel it is sent), else the whole screen.
 // sdl12-compat (which calls itself 1.2.50 and later) draws the whole window on either call, and waits for
 // the display's refresh only in SDL_Flip, so it is always flipped.
+static uint32_t shown;
+
+uint32_t drawings() { return shown; }
+
 void showFrame() {
+    shown++;
     static const bool inPlaces = SDL_Linked_Version()->patch < 50;
     if (partial && inPlaces && !(screen->flags & SDL_HWSURFACE)) SDL_UpdateRects(screen, changedCount, changed);
     else SDL_Flip(screen);

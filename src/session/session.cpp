@@ -104,9 +104,9 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
     netplayBegin(game, hosting, delay, seed);
     for (bool on = true; on;) {
         on = netplayFrame(game);
-        drawFrame(game);
-        if (netplayWaiting()) drawWaiting();
-        showFrame();
+        bool drawn = drawFrame(game);
+        if (netplayWaiting()) drawWaiting(), drawn = true;
+        if (drawn) showFrame();
         netplayFrameDone();
         lobbyTick(true);  // the lobby hears that this host is busy
     }

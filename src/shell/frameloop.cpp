@@ -49,8 +49,7 @@ bool passFrame(GameState& s, const TicCmd& cmd, bool timed) {
     TickEvents ev = tick(s, cmd);
     demoNotePass(s, cmd, ev, timed);
     senses(ev);
-    drawFrame(s);
-    showFrame();
+    if (drawFrame(s)) showFrame();
     paceFrame();
     return !s.done;
 }
