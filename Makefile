@@ -51,6 +51,7 @@ bench: deps
 	bash bench/pacing.sh $(BENCH_BUILD) || status=1; \
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
 	bash bench/baseline.sh $(BENCH_BUILD) || status=1; \
+	bash bench/lobby.sh $(BENCH_BUILD) || status=1; \
 	/usr/bin/python3 bench/web.py $(WEB_BUILD)/site || status=1; \
 	exit $$status
 

@@ -1,9 +1,11 @@
 // unit_net_protocol.cpp: korvado_net's datagrams and key rules: what is encoded decodes to the same message,
 // random and damaged datagrams are never taken; the host leads the menu, each player drives his own cowboy;
-// the rollback ends where known inputs do, and a corrected pass plays each sound once.
+// the lobby's datagrams and invite codes; the rollback ends where known inputs do, and a corrected pass plays
+// each sound once.
 #include <gtest/gtest.h>
 #include "game/ticker.h"
 #include "harness.h"
+#include "net/lobbywire.h"
 #include "session/netplay.h"
 #include "session/passsounds.h"
 #include "session/rollback.h"
@@ -158,24 +160,29 @@ TEST(NetSession, AResetGivesTheSameStateAsStartUp) {
 }
 
 TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
-    auto run = [](const std::string& args) {
-        std::string cmd = "cd " + buildPath("bin") + " && SDL_VIDEODRIVER=no_such_driver ./korvado_net " + args +
-                          " >/dev/null 2>&1";
+    auto run = [](const std::string& args, const std::string& env = "KORVADO_LOBBY=") {
+        std::string cmd = "cd " + buildPath("bin") + " && env " + env + " SDL_VIDEODRIVER=no_such_driver ./korvado_net " +
+                          args + " >/dev/null 2>&1";
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     for (const char* wrong : {"", "host 0", "host 65536", "host port", "join :27415", "join a:b",
                               "host 27415 fullscreen more", "fullscreen", "serve", "join --no-port-mapping",
                               "host fullscreen --no-port-mapping", "host --no-mapping", "host --delay 9",
-                              "host --delay", "join 10.0.0.1 --delay 1"})
+                              "host --delay", "join 10.0.0.1 --delay 1", "join +KX7M2Q",
+                              "join +KX7M2 --lobby l", "join +KX7M2QU --lobby l", "host --lobby", "host fullscreen --lobby l",
+                              "join +KX7M2Q fullscreen --lobby l", "host --lobby l --no-port-mapping", "host --lobby l --delay 1"})
         EXPECT_EQ(run(wrong), 2) << "korvado_net " << wrong;
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--version"), 0);
     // right arguments reach SDL, which finds no display here: the display's error, not the usage's
     for (const char* right : {"host", "host 4000 fullscreen", "join 10.0.0.1", "join example.org:4000 fullscreen",
                               "join", "join fullscreen", "host --no-port-mapping", "host 4000 --no-port-mapping fullscreen",
-                              "host --delay 0", "host 4000 --no-port-mapping --delay 8 fullscreen"})
+                              "host --delay 0", "host 4000 --no-port-mapping --delay 8 fullscreen",
+                              "join +KX7M2Q --lobby l", "join +kx7 m2q --lobby l:9 fullscreen", "host --lobby l",
+                              "host 4000 --no-port-mapping --delay 2 --lobby l fullscreen", "join 10.0.0.1 --lobby l"})
         EXPECT_EQ(run(right), 1) << "korvado_net " << right;
+    EXPECT_EQ(run("join +KX7M2Q", "KORVADO_LOBBY=lobby.example"), 1);  // the lobby from the environment
 }
 
 // A router counts as mapped only when its own address is one the internet reaches: one behind another NAT
@@ -189,6 +196,84 @@ TEST(NetRouter, OnlyAPublicAddressCountsAsMapped) {
                                 "198.19.255.255", "198.51.100.7", "203.0.113.9", "224.0.0.1", "255.255.255.255",
                                 "", "5.5.5", "5.5.5.1.1", "host"})
         EXPECT_FALSE(portmapIsPublic(not_pub)) << not_pub;
+}
+
+// One lobby datagram of each kind, with values at the edges of their fields.
+static std::vector<LobbyMsg> lobbySamples() {
+    std::vector<LobbyMsg> all;
+    std::vector<Candidate> six;
+    for (int i = 0; i < MAX_CANDIDATES; i++)
+        six.push_back(Candidate{CandidateKind(CAND_LAN + i % 3), Endpoint{0xFFFFFFFFu - uint32_t(i), uint16_t(65535 - i)}});
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = 0, m.id = 2, m.token = ~0ull, m.cands = six, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_WAIT, m.id = 3, m.token = 1ull << 63, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_REFUSE, m.code = 12345, m.reason = REFUSE_NO_RELAY, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 0x0123456789ABCDEFull, m.cands = {six[1]}, all.push_back(m);
+    for (LobbyKind k : {LOBBY_READY, LOBBY_RELAY, LOBBY_RELAYING}) m = LobbyMsg{}, m.kind = k, m.token = 99, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_PUNCH, m.token = 7, m.joiner = 1, m.answer = 1, m.index = MAX_CANDIDATES - 1, all.push_back(m);
+    return all;
+}
+
+static bool sameLobby(const LobbyMsg& a, const LobbyMsg& b) {
+    bool cands = a.cands.size() == b.cands.size();
+    for (size_t i = 0; cands && i < a.cands.size(); i++) cands = a.cands[i].kind == b.cands[i].kind && a.cands[i].at == b.cands[i].at;
+    return cands && a.kind == b.kind && a.id == b.id && a.token == b.token && a.code == b.code && a.busy == b.busy &&
+           a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen;
+}
+
+// Every lobby datagram has one size (so no answer outweighs its request) and comes back as it was sent.
+TEST(LobbyDatagrams, EveryKindComesBackAsItWasSentInOneSize) {
+    for (const LobbyMsg& m : lobbySamples()) {
+        std::vector<uint8_t> d = encodeLobby(m);
+        EXPECT_EQ(d.size(), LOBBY_DATAGRAM) << "kind " << int(m.kind);
+        LobbyMsg back;
+        ASSERT_TRUE(decodeLobby(d.data(), d.size(), back)) << "kind " << int(m.kind);
+        EXPECT_TRUE(sameLobby(m, back)) << "kind " << int(m.kind);
+    }
+}
+
+// The lobby's datagrams and the game's share ENet's socket: neither is ever taken for the other, and random,
+// cut or damaged ones are never taken at all.
+TEST(LobbyDatagrams, DamagedAndGameDatagramsAreNeverTaken) {
+    std::mt19937 rng(20261208);
+    std::vector<std::vector<uint8_t>> good;
+    for (const LobbyMsg& m : lobbySamples()) good.push_back(encodeLobby(m));
+    int taken = 0;
+    LobbyMsg m;
+    Message g;
+    for (const Message& game : samples()) {
+        std::vector<uint8_t> d = encodeMessage(game);
+        taken += decodeLobby(d.data(), d.size(), m);
+    }
+    for (const std::vector<uint8_t>& d : good) taken += decodeMessage(d.data(), d.size(), g);
+    for (int i = 0; i < 60000; i++) {
+        std::vector<uint8_t> d = good[rng() % good.size()];
+        if (i % 3 == 0) for (uint8_t& b : d) b = uint8_t(rng());  // random, with the mark and version kept
+        if (i % 3 == 0) d[0] = 0x4C, d[1] = LOBBY_PROTOCOL;
+        if (i % 3 == 1) d.resize(rng() % d.size());
+        if (i % 3 == 2) d[rng() % d.size()] ^= uint8_t(1 + rng() % 255);
+        taken += decodeLobby(d.data(), d.size(), m);
+    }
+    EXPECT_EQ(taken, 0);
+}
+
+TEST(InviteCodes, ReadAsPeopleTypeThem) {
+    uint32_t code = 0, other = 1;
+    ASSERT_TRUE(parseCode("+KX7M2Q", code));
+    EXPECT_EQ(codeText(code, true), "+KX7 M2Q");
+    EXPECT_EQ(codeText(code, false), "+KX7M2Q");
+    for (const char* same : {"+kx7 m2q", " + K X 7 M 2 Q ", "+Kx7m2q"}) EXPECT_TRUE(parseCode(same, other) && other == code) << same;
+    ASSERT_TRUE(parseCode("+0OIL1a", code));  // O reads as 0, I and L as 1
+    EXPECT_EQ(codeText(code, false), "+00111A");
+    for (const char* wrong : {"", "+", "KX7M2Q", "+KX7M2", "+KX7M2QQ", "+KX7M2U", "+KX7-M2Q", "++KX7M2Q", "+KX7M2Q+"})
+        EXPECT_FALSE(parseCode(wrong, code)) << wrong;
+    for (uint32_t c : {0u, 1u, 31u, 32u, 0x2AAAAAAAu, CODE_COUNT - 1}) {
+        ASSERT_TRUE(parseCode(codeText(c, true), code));
+        EXPECT_EQ(code, c);
+    }
+    EXPECT_NE(tokenFold(0x1234567812345678ull), 0u);  // 0 is a plain join's connect data
 }
 
 // ---- rollback ----

@@ -14,6 +14,10 @@ static ENetHost* host;
 static ENetPeer* peer;
 static bool started;
 static LinkAnswerer answerer;
+static LinkTap tap;
+static bool listening;
+static uint32_t expected;    // a listening host's lobby session: the connect data it takes beside 0
+static uint32_t peerData;    // what our player's connect carried
 static ENetSocket seeker = ENET_SOCKET_NULL;  // the joiner's probes out, the hosts' answers in
 
 // ENet drops a peer when one reliable message and its resends all go unanswered; as it waits twice as
@@ -33,6 +37,8 @@ bool linkStart() {
 
 // Every datagram the host receives, before ENet reads it: a probe is answered here, on the game's socket.
 static int ENET_CALLBACK intercept(ENetHost* h, ENetEvent*) {
+    Endpoint from{ntohl(h->receivedAddress.host), h->receivedAddress.port};
+    if (tap && tap(from, h->receivedData, h->receivedDataLength)) return 1;
     std::vector<uint8_t> reply;
     if (!answerer || !answerer(h->receivedData, h->receivedDataLength, reply)) return 0;
     if (!peer && !reply.empty()) {
@@ -45,6 +51,32 @@ static int ENET_CALLBACK intercept(ENetHost* h, ENetEvent*) {
 }
 
 void linkAnswerProbes(LinkAnswerer answer) { answerer = answer; }
+void linkTap(LinkTap t) { tap = t; }
+void linkExpect(uint32_t data) { expected = data; }
+uint32_t linkPeerData() { return peerData; }
+
+static ENetAddress enetAddress(const Endpoint& e) {
+    ENetAddress a;
+    a.host = htonl(e.ip);
+    a.port = e.port;
+    return a;
+}
+
+bool linkSendRaw(const Endpoint& to, const uint8_t* data, size_t n) {
+    if (!host) return false;
+    ENetAddress at = enetAddress(to);
+    ENetBuffer b;
+    b.data = const_cast<uint8_t*>(data);
+    b.dataLength = n;
+    return enet_socket_send(host->socket, &at, &b, 1) > 0;
+}
+
+Endpoint linkPeerAddress() { return peer ? Endpoint{ntohl(peer->address.host), peer->address.port} : Endpoint{}; }
+
+uint16_t linkLocalPort() {
+    ENetAddress a;
+    return host && enet_socket_get_address(host->socket, &a) == 0 ? a.port : 0;
+}
 
 bool linkListen(uint16_t port) {
     ENetAddress at;
@@ -52,18 +84,32 @@ bool linkListen(uint16_t port) {
     at.port = port;
     host = enet_host_create(&at, 2, 2, 0, 0);  // the second slot is for telling a third player we are busy
     if (host) host->intercept = intercept;
+    listening = host != nullptr;
+    return listening;
+}
+
+bool linkOpen() {
+    if (host) return true;
+    ENetAddress any;
+    any.host = ENET_HOST_ANY;
+    any.port = 0;  // a port of the system's choosing, known before the first datagram leaves
+    host = enet_host_create(&any, 1, 2, 0, 0);
+    if (host) host->intercept = intercept;
     return host != nullptr;
+}
+
+bool linkConnectTo(const Endpoint& to, uint32_t data) {
+    if (!linkOpen()) return false;
+    ENetAddress at = enetAddress(to);
+    peer = enet_host_connect(host, &at, 2, data);
+    if (peer) tuneTimeouts(peer);
+    return peer != nullptr;
 }
 
 bool linkConnect(const char* name, uint16_t port) {
     ENetAddress at;
     if (enet_address_set_host(&at, name) != 0) return false;
-    at.port = port;
-    host = enet_host_create(nullptr, 1, 2, 0, 0);
-    if (!host) return false;
-    peer = enet_host_connect(host, &at, 2, 0);
-    if (peer) tuneTimeouts(peer);
-    return peer != nullptr;
+    return linkConnectTo(Endpoint{ntohl(at.host), port}, 0);
 }
 
 // Our one player is connected: timeouts, and ENet's throttle held open. The throttle drops unreliable
@@ -75,13 +121,19 @@ static void welcome(ENetPeer* p) {
     enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
 }
 
+// A connect we do not take: one player at a time (the next one hears that we are busy), and a lobby session's
+// only when it is ours.
+static bool turnedAway(ENetEvent& ev) {
+    if (peer && peer != ev.peer) return enet_peer_disconnect(ev.peer, LINK_BUSY), true;
+    if (listening && ev.data && ev.data != expected) return enet_peer_disconnect_now(ev.peer, LINK_BYE), true;
+    return false;
+}
+
 // One ENet event as ours; false for one that concerns somebody else (handled here, nothing to report).
 static bool translate(ENetEvent& ev, LinkEvent& out) {
     if (ev.type == ENET_EVENT_TYPE_CONNECT) {
-        if (peer && peer != ev.peer) {  // one player at a time: the next one hears that we are busy
-            enet_peer_disconnect(ev.peer, LINK_BUSY);
-            return false;
-        }
+        if (turnedAway(ev)) return false;
+        peerData = listening ? ev.data : 0;
         welcome(ev.peer);
         out.kind = LINK_CONNECTED;
     } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
@@ -134,6 +186,9 @@ void linkStop() {
     seeker = ENET_SOCKET_NULL;
     if (host) enet_host_destroy(host);
     host = nullptr;
+    listening = false;
+    tap = nullptr;
+    expected = peerData = 0;
     if (started) enet_deinitialize();
     started = false;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "lobbywire.h"
 
 enum LinkEventKind { LINK_NOTHING, LINK_CONNECTED, LINK_RECEIVED, LINK_GONE };
 
@@ -27,6 +28,14 @@ bool linkStart();                                 // the network library; false 
 // Waits for one player on UDP port `port`, any address; one who comes while another plays is told LINK_BUSY.
 bool linkListen(uint16_t port);
 bool linkConnect(const char* host, uint16_t port);  // starts connecting (IPv4 address or host name)
+bool linkOpen();                                  // the joiner's socket, before he knows where to connect
+// Starts connecting to `to` from the open socket; `data` goes with ENet's connect (0 for a plain join).
+bool linkConnectTo(const Endpoint& to, uint32_t data);
+// A listening host takes connects whose data is 0 or `data` (the lobby's session), and turns away the rest.
+void linkExpect(uint32_t data);
+Endpoint linkPeerAddress();                       // the connected player's address (or the relay's)
+uint32_t linkPeerData();                          // the data his connect carried
+uint16_t linkLocalPort();                         // the port of the game's socket; 0 before it is open
 LinkEvent linkService(uint32_t waitMs);           // at most one event, waiting up to waitMs for it
 void linkSend(const uint8_t* data, size_t n, bool reliable);  // to the connected player; lost if none
 uint32_t linkRoundTripMs();                       // ENet's smoothed round trip to the player
@@ -39,6 +48,11 @@ std::vector<std::string> linkLocalAddresses();    // this machine's IPv4 address
 // Finding a host on the local network. A listening host hands every datagram to `answer` before ENet sees
 // it: true means the datagram was a probe (ENet never sees it), and a non-empty `reply` goes back to its
 // sender, while nobody is connected.
+// Datagrams of our own on ENet's socket (the lobby's, the punches): every datagram goes to `tap` before ENet
+// reads it, and true means it was one (ENet never sees it). linkSendRaw sends one from the game's socket.
+typedef bool (*LinkTap)(const Endpoint& from, const uint8_t* data, size_t n);
+void linkTap(LinkTap tap);
+bool linkSendRaw(const Endpoint& to, const uint8_t* data, size_t n);
 typedef bool (*LinkAnswerer)(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply);
 void linkAnswerProbes(LinkAnswerer answer);
 // A probe to `port` at every local network's broadcast address; false when none could be sent.

@@ -9,6 +9,7 @@
 #include "input/input.h"
 #include "input/pad.h"
 #include "net/link.h"
+#include "net/lobby.h"
 #include "net/portmap.h"
 
 #include <algorithm>
@@ -107,6 +108,7 @@ static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
         if (netplayWaiting()) drawWaiting(), drawn = true;
         if (drawn) showFrame();
         netplayFrameDone();
+        lobbyTick(true);  // the lobby hears that this host is busy
     }
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
     // is this player's own leaving, which the other learns from the link.
@@ -128,6 +130,7 @@ static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
                                       "korvado_net join " + here + ":" + port};
     if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
     lines.push_back("");
+    for (const std::string& l : lobbyHostLines()) lines.push_back(l);
     if (router.state == PORTMAP_MAPPED) {
         lines.push_back("Over the internet (the router opened it by " + router.how + "):");
         lines.push_back("korvado_net join " + router.address + ":" + std::to_string(router.port));
@@ -141,10 +144,19 @@ static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
     return lines;
 }
 
-// The trace's line for the router's answer, once it is on the screen.
+// Which way a player who came with an invite code came, on the screen and in the trace.
+static void traceWay() {
+    std::string way = lobbyWay();
+    if (way.empty()) return;
+    showPage(netRole == NET_HOST ? "A RIVAL RIDES IN" : "RIDING OUT", {"The game goes " + way + "."});
+    if (FILE* trace = netTrace()) fprintf(trace, "way %s %llu\n", way == "direct" ? "direct" : "lobby", netMicroseconds());
+}
+
+// The trace's lines for the router's and the lobby's answers, once they are on the screen.
 static void traceRouter(const PortmapOutcome& o) {
     FILE* trace = netTrace();
     if (!trace) return;
+    if (!netLobby.empty()) fprintf(trace, "lobby %s %llu\n", lobbyHostState().c_str(), netMicroseconds());
     if (o.state == PORTMAP_MAPPED)
         fprintf(trace, "router mapped %s %s %u %llu\n", o.how.c_str(), o.address.c_str(), o.port, netMicroseconds());
     else if (o.state == PORTMAP_REFUSED)
@@ -155,15 +167,17 @@ static void traceRouter(const PortmapOutcome& o) {
 static bool waitForJoiner() {
     PortmapOutcome router = portmapOutcome();
     std::vector<std::string> lines = waitingLines(router);
+    unsigned lobbySeen = 0;
     while (!leaving()) {
         startPass();
+        lobbyTick(false);
         PortmapOutcome now = portmapOutcome();
-        bool changed = now.state != router.state || now.port != router.port;
-        if (changed) router = now, lines = waitingLines(now);
+        bool changed = now.state != router.state || now.port != router.port || lobbyRevision() != lobbySeen;
+        if (changed) router = now, lines = waitingLines(now), lobbySeen = lobbyRevision();
         showPage("WAITING FOR A RIVAL", lines);
         if (changed) traceRouter(now);
         LinkEvent e = linkService(frameBudgetMs);
-        if (e.kind == LINK_CONNECTED) return true;
+        if (e.kind == LINK_CONNECTED) return traceWay(), true;
     }
     return false;
 }
@@ -237,6 +251,7 @@ static int hostSessions() {
     }
     linkAnswerProbes(answerLook);
     if (portMapping) portmapStart(netPort);
+    if (!netLobby.empty()) lobbyBegin(netLobby, true);
     while (waitForJoiner()) {
         uint32_t delay = 0, seed = 0;
         if (!greetJoiner(delay, seed)) {
@@ -257,7 +272,7 @@ static int hostSessions() {
 // ---- the joiner ----
 
 static bool connectToHost(const std::string& where) {
-    if (!linkConnect(netAddress.c_str(), netPort)) {
+    if (netAddress[0] != '+' && !linkConnect(netAddress.c_str(), netPort)) {
         showFor("NO SUCH HOST", {"Cannot find " + netAddress + "."}, 1500);
         return false;
     }
@@ -266,7 +281,7 @@ static bool connectToHost(const std::string& where) {
         startPass();
         showPage("RIDING OUT", {"Joining the game at " + where + " ..."});
         LinkEvent e = linkService(frameBudgetMs);
-        if (e.kind == LINK_CONNECTED) return true;
+        if (e.kind == LINK_CONNECTED) return traceWay(), true;
         if (e.kind == LINK_GONE && e.reason == LINK_BUSY) return goneReason = LINK_BUSY, false;
     }
     if (!done) showFor("NOBODY ANSWERED", {"No game waits at " + where + "."}, 1500);
@@ -344,12 +359,38 @@ static int findHost() {
     return 1;
 }
 
+// ---- through a lobby ----
+
+static bool ridingPage(const std::vector<std::string>& lines) {
+    startPass();
+    showPage("RIDING OUT", lines);
+    return !leaving();
+}
+
+// A join by invite code: the lobby, then a way through the routers or its relay; -1 once ENet is on its way.
+static int reachByCode(std::string& where) {
+    uint32_t code = 0;
+    parseCode(netAddress, code);
+    linkOpen();
+    lobbyBegin(netLobby, false);  // a name nobody knows: the reach says so
+    LobbyReach r = lobbyReach(code, ridingPage, frameBudgetMs);
+    if (r == REACH_ON_THE_WAY) return where = codeText(code, true) + ", " + lobbyWay(), -1;
+    if (done || r == REACH_LEFT) return 0;
+    std::string title, sentence;
+    lobbyFailure(r, title, sentence);
+    fprintf(stderr, "korvado: %s\n", sentence.c_str());
+    showFor(title, {sentence}, 1500);
+    return 1;
+}
+
 static int joinSession() {
     if (netAddress.empty()) {
         int status = findHost();
         if (status >= 0) return status;
     }
     std::string where = netAddress + ":" + std::to_string(netPort);
+    int reached = netAddress[0] == '+' ? reachByCode(where) : -1;
+    if (reached >= 0) return reached;
     if (!connectToHost(where)) return goneReason == LINK_BUSY ? hostBusy(where) : done ? 0 : 1;
     Message start;
     int status = awaitStart(start);

@@ -1,5 +1,6 @@
 // cmdline.cpp: the command line: the game's arguments, --help, --version and the answer to a wrong argument.
 #include "demo/demo.h"
+#include "net/lobbywire.h"
 #include "shell/shell.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
 static const char PROGRAM[] = "korvado_net";
 static const char EDITION[] = "network edition (NET): two players on two machines";
 static const char ARGS[] =
-    "host [PORT] [--no-port-mapping] [--delay N] [fullscreen] | join [ADDRESS[:PORT]] [fullscreen]";
+    "host [PORT] [--no-port-mapping] [--delay N] [--lobby HOST[:PORT]] [fullscreen] | join [ADDRESS[:PORT] | +CODE] [--lobby HOST[:PORT]] [fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
@@ -41,6 +42,7 @@ std::string netAddress;
 uint16_t netPort;
 bool portMapping;
 int netDelay;
+std::string netLobby;
 
 static void usageLine(FILE* to) { fprintf(to, "usage: %s %s\n", PROGRAM, ARGS); }
 
@@ -54,8 +56,11 @@ static void help() {
            "  --delay N     (after host) play each key N passes of 13 ms after it goes down, 0 to 8\n"
            "                (unless told, the host takes 0 to 2 by the round trip to the other player)\n"
            "  join ADDRESS[:PORT]  play with the host at ADDRESS (an IPv4 address or a host name)\n"
-           "  join          play with the one host waiting on the local network (on port %d)\n",
-           DEFAULT_PORT, DEFAULT_PORT);
+           "  join          play with the one host waiting on the local network (on port %d)\n"
+           "  join +CODE    play with the host who has that invite code, through the lobby\n"
+           "  --lobby HOST[:PORT]  (after host or join's address) the lobby that gives and takes invite codes\n"
+           "                (UDP port %d unless told; KORVADO_LOBBY names one too)\n",
+           DEFAULT_PORT, DEFAULT_PORT, LOBBY_PORT);
 #endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
            "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
@@ -110,8 +115,28 @@ static bool readPort(const char* s, uint16_t& port) {
 
 static bool isOption(const char* arg) { return strcmp(arg, "fullscreen") == 0 || strncmp(arg, "--", 2) == 0; }
 
-// "host [PORT] [--no-port-mapping] [fullscreen]" or "join [ADDRESS[:PORT]] [fullscreen]"; nothing else may
-// follow. A join without an address looks for the host on the local network.
+// "+CODE" (also split at its space into two arguments): the invite code, written without the space.
+static bool readCode(int argc, char* argv[], int& at) {
+    uint32_t code = 0;
+    if (parseCode(argv[at], code)) return netAddress = codeText(code, false), at++, true;
+    if (at + 1 >= argc || !parseCode(std::string(argv[at]) + argv[at + 1], code)) return false;
+    netAddress = codeText(code, false), at += 2;
+    return true;
+}
+
+// "--lobby HOST[:PORT]", else KORVADO_LOBBY; a join by code needs one.
+static bool readLobby(int argc, char* argv[], int& at) {
+    const char* env = getenv("KORVADO_LOBBY");
+    netLobby = env ? env : "";
+    if (at + 1 < argc && strcmp(argv[at], "--lobby") == 0) netLobby = argv[at + 1], at += 2;
+    if (netAddress[0] != '+' || !netLobby.empty()) return true;
+    fprintf(stderr, "korvado: an invite code needs a lobby: --lobby HOST[:PORT], or KORVADO_LOBBY\n");
+    return false;
+}
+
+// "host [PORT] [--no-port-mapping] [--delay N] [--lobby HOST[:PORT]] [fullscreen]" or "join [ADDRESS[:PORT] | +CODE]
+// [--lobby HOST[:PORT]] [fullscreen]"; nothing else may follow. A join without an address looks for the host
+// on the local network.
 static bool readNetArguments(int argc, char* argv[]) {
     int at = 2;
     netPort = DEFAULT_PORT;
@@ -126,6 +151,9 @@ static bool readNetArguments(int argc, char* argv[]) {
         if (at + 1 < argc && strcmp(argv[at], "--delay") == 0 && readNumber(argv[at + 1], 0, 8, n)) netDelay = int(n), at += 2;
     } else if (strcmp(argv[1], "join") == 0 && (argc == 2 || isOption(argv[2]))) {
         netRole = NET_JOIN;
+    } else if (strcmp(argv[1], "join") == 0 && argv[2][0] == '+') {
+        netRole = NET_JOIN;
+        if (!readCode(argc, argv, at)) return false;
     } else if (strcmp(argv[1], "join") == 0) {
         netRole = NET_JOIN;
         std::string where = argv[at++];
@@ -136,6 +164,7 @@ static bool readNetArguments(int argc, char* argv[]) {
     } else {
         return false;
     }
+    if (!readLobby(argc, argv, at)) return false;
     if (at < argc && strcmp(argv[at], "fullscreen") == 0) fullScreen = true, at++;
     return at == argc;
 }

@@ -16,6 +16,7 @@ extern std::string netAddress;                 // korvado_net join: the host's a
 extern uint16_t netPort;                       // korvado_net: the UDP port
 extern bool portMapping;                       // korvado_net host: ask the router to open the port
 extern int netDelay;                           // korvado_net host: the input delay asked for; -1: by the round trip
+extern std::string netLobby;                   // korvado_net: the lobby's HOST[:PORT] (a join's +CODE is netAddress)
 int readCommandLine(int argc, char* argv[]);   // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----

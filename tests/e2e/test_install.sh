@@ -2,7 +2,7 @@
 # test_install.sh: the game installed (cmake --install into a staging tree, then moved elsewhere) and started
 # from / finds its data from its own place: its window, caption, icon and title picture. The working directory's
 # ../images still comes first; a missing installed file is named. The launcher entries, the metadata and the
-# manual page pass their validators.
+# manual pages pass their validators; the lobby's systemd unit is installed.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
 fresh_shots install
@@ -14,7 +14,8 @@ DESTDIR="$STAGE" cmake --install "$KORVADO_BUILD_DIR" --prefix "$PREFIX" >/dev/n
 mv "$STAGE" "$MOVED"  # a staging tree moved elsewhere must still work: nothing points back into it
 ROOT="$MOVED$PREFIX"
 GAME="$ROOT/bin/korvado_sp"
-[ -x "$GAME" ] && [ -x "$ROOT/bin/korvado_mp" ] && [ -x "$ROOT/bin/korvado_net" ] || e2e_fail "the programs are not in $ROOT/bin"
+[ -x "$GAME" ] && [ -x "$ROOT/bin/korvado_mp" ] && [ -x "$ROOT/bin/korvado_net" ] && [ -x "$ROOT/bin/korvado_lobby" ] ||
+    e2e_fail "the programs are not in $ROOT/bin"
 [ -f "$ROOT/share/games/korvado/images/menu/loading.png" ] || e2e_fail "the pictures are not in share/games/korvado"
 outside=$(cd "$MOVED" && find . -mindepth 1 -maxdepth 2 ! -path "./opt" ! -path ".$PREFIX")
 [ -z "$outside" ] || e2e_fail "the install wrote outside its prefix: $outside"
@@ -27,10 +28,11 @@ for size in 16 22 24 32 48 64 128 256; do
     [ "$(identify -format %wx%h "$ROOT/share/icons/hicolor/${size}x$size/apps/korvado.png")" = "${size}x$size" ] ||
         e2e_fail "no $size pixel icon"
 done
-for page in korvado_sp korvado_mp korvado_net; do
+for page in korvado_sp korvado_mp korvado_net korvado_lobby; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$ROOT/share/man/man6/$page.6.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || e2e_fail "the manual page of $page renders with warnings: $warnings"
 done
+[ -f "$ROOT/lib/systemd/system/korvado-lobby.service" ] || e2e_fail "the lobby's systemd unit is not in lib/systemd/system"
 echo "launcher entries, metadata, icons and manual pages: valid"
 
 # ---- the installed game, started from / ----

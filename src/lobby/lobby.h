@@ -1,0 +1,105 @@
+// lobby.h: korvado_lobby's bookkeeping, without sockets: hosts and their invite codes, the meetings it arranges
+// and the sessions it relays; each datagram in gives the datagrams to send.
+#ifndef KORVADO_LOBBY_SERVER_H
+#define KORVADO_LOBBY_SERVER_H
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include "net/lobbywire.h"
+
+struct LobbyLimits {
+    size_t maxSessions = 256;        // meetings and relays at once
+    size_t maxHosts = 1024;          // hosts with a code
+    size_t hostsPerAddress = 16;     // hosts behind one public address (a carrier-grade NAT has many)
+    bool relay = true;
+    uint32_t relayBytesPerSecond = 16000;  // both ways together; a session of korvado_net needs under 10,000
+    uint32_t requestsPerSecond = 20, requestBurst = 40;  // from one address, relayed datagrams aside
+};
+
+struct Outgoing {
+    Endpoint to;
+    std::vector<uint8_t> data;
+};
+
+struct LobbyCounts {
+    uint64_t datagrams = 0, malformed = 0, limited = 0, refused = 0;
+    uint64_t relayedDatagrams = 0, relayedBytes = 0, relayDropped = 0;
+};
+
+class Lobby {
+public:
+    explicit Lobby(const LobbyLimits& limits);
+    // One datagram from `from` at `nowMs` (a steady clock); what to send goes into `out`.
+    void receive(const Endpoint& from, const uint8_t* data, size_t n, uint64_t nowMs, std::vector<Outgoing>& out);
+    // Forgets hosts that stopped refreshing and meetings and relays gone quiet; a line for each relay ended.
+    void expire(uint64_t nowMs, std::vector<std::string>& ended);
+    size_t hosts() const { return byCode.size(); }
+    size_t sessions() const { return byToken.size(); }
+    size_t relays() const { return relayEnds.size() / 2; }
+    const LobbyCounts& counts() const { return tally; }
+
+private:
+    struct Host {
+        uint64_t id;
+        Endpoint at;
+        bool busy;
+        std::vector<Candidate> cands;
+        uint64_t seen;
+    };
+    enum Stage { ASKED, READY, RELAYING };
+    struct Session {
+        uint32_t code = 0;
+        uint64_t joinerId = 0;
+        Endpoint host, joiner;
+        std::vector<Candidate> joinerCands;  // with his public address last
+        Stage stage = ASKED;
+        uint64_t began = 0, heard = 0, relayedSince = 0;
+        double allowance = 0;                // the relay's bytes that may pass now
+        uint64_t bytes = 0;
+    };
+    struct Bucket {
+        uint32_t ip;
+        float tokens;
+        uint64_t at;
+    };
+    struct Cookie {
+        uint64_t at;     // the joiner's address, packed
+        uint64_t value;
+        uint64_t made;
+    };
+
+    bool allowed(uint32_t ip, uint64_t now);
+    void forward(const Endpoint& from, const uint8_t* data, size_t n, uint64_t now, std::vector<Outgoing>& out);
+    void handle(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    void onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    void onJoin(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    void onReady(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    void onRelay(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    bool hostBusy(uint32_t code, const Host& h, uint64_t now) const;
+    bool proven(const Endpoint& from, uint64_t cookie, uint64_t now, uint64_t& current);
+    uint64_t meetingOf(const Endpoint& joiner, const LobbyMsg& join) const;
+    uint64_t arrange(const Endpoint& joiner, const LobbyMsg& join, const Endpoint& host, uint64_t now);
+    void tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& out);
+    void tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& out);
+    uint32_t newCode();
+    uint64_t newToken();
+    void dropSession(uint64_t token);
+    void refuse(const Endpoint& to, uint32_t code, LobbyRefusal why, std::vector<Outgoing>& out);
+
+    LobbyLimits lim;
+    std::unordered_map<uint32_t, Host> byCode;
+    std::unordered_map<uint64_t, uint32_t> codeOfHost;  // a host's id: his code
+    std::unordered_map<uint64_t, Session> byToken;
+    std::unordered_map<uint64_t, uint64_t> relayEnds;   // an end's address (packed): its session's token
+    std::vector<Bucket> buckets;
+    std::vector<Cookie> cookies;
+    std::mt19937_64 draws;
+    LobbyCounts tally;
+};
+
+uint64_t packEndpoint(const Endpoint& e);
+
+#endif

@@ -1,0 +1,305 @@
+// lobby.cpp: korvado_net and a lobby: every datagram leaves from the game's own socket (so the lobby sees the
+// address the session will use) and is sent again until answered.
+#include "lobby.h"
+#include "link.h"
+#include "portmap.h"
+#include "punch.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+
+#include <cstdio>
+#include <random>
+
+namespace {
+
+const uint64_t ASK_EVERY_MS = 250;      // a joiner's requests, again until answered
+const uint64_t REGISTER_EVERY_MS = 500;  // a host's registration until he has a code
+const uint64_t REFRESH_EVERY_MS = 12000;  // then, under the 30 s a router keeps an idle UDP mapping
+const uint64_t SILENT_MS = 3000;        // no answer for this long: the lobby does not answer
+const uint64_t HOST_SILENT_MS = 8000;   // the lobby asked the host, who never answered
+const uint64_t MEETING_MS = 10000;      // a host waits this long for the player he punches to
+
+Endpoint lobbyAt;
+std::string lobbyName;
+bool known;
+
+struct HostSide {
+    uint64_t id = 0;
+    uint32_t code = 0;
+    bool full = false, busySent = false;
+    uint64_t lastSent = 0, lastAnswer = 0, waitingSince = 0;  // waitingSince: the oldest request unanswered
+    std::vector<Candidate> sentCands;
+    uint64_t meeting = 0, meetingSince = 0;  // the token of the latest meeting, and when it began
+    bool silentShown = false, meetingShown = false;  // as the waiting page last said
+    unsigned revision = 1;
+} hostSide;
+
+struct JoinSide {
+    uint64_t id = 0, token = 0, cookie = 0;
+    LobbyMsg peer;             // PEER: the host's addresses
+    uint32_t code = 0;
+    bool heard = false, waited = false, relaying = false;
+    uint64_t askSince = 0, lastAsk = 0, relaySince = 0;
+    LobbyRefusal refused = LobbyRefusal(0);
+} joinSide;
+
+uint64_t randomWord() {
+    std::random_device dev;
+    return uint64_t(dev()) << 32 | dev();
+}
+
+void sendToLobby(const LobbyMsg& m) {
+    std::vector<uint8_t> d = encodeLobby(m);
+    linkSendRaw(lobbyAt, d.data(), d.size());
+}
+
+// Resolves "HOST[:PORT]"; false for an unknown name or a port out of range.
+bool resolve(const std::string& where, Endpoint& at) {
+    std::string name = where, port = std::to_string(LOBBY_PORT);
+    size_t colon = where.rfind(':');
+    if (colon != std::string::npos) name = where.substr(0, colon), port = where.substr(colon + 1);
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    if (name.empty() || getaddrinfo(name.c_str(), port.c_str(), &hints, &found) != 0 || !found) return false;
+    const sockaddr_in* a = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    at = Endpoint{ntohl(a->sin_addr.s_addr), ntohs(a->sin_port)};
+    freeaddrinfo(found);
+    return at.port != 0;
+}
+
+// ---- the host ----
+
+// His LAN addresses on the game's port (up to four) and the router's mapping when it made one.
+std::vector<Candidate> hostCandidates() {
+    std::vector<Candidate> cands;
+    uint16_t port = linkLocalPort();
+    for (const std::string& a : linkLocalAddresses()) {
+        in_addr ip;
+        if (cands.size() < 4 && a.rfind("127.", 0) != 0 && inet_pton(AF_INET, a.c_str(), &ip) == 1)
+            cands.push_back(Candidate{CAND_LAN, Endpoint{ntohl(ip.s_addr), port}});
+    }
+    PortmapOutcome router = portmapOutcome();
+    in_addr ip;
+    if (router.state == PORTMAP_MAPPED && inet_pton(AF_INET, router.address.c_str(), &ip) == 1)
+        cands.push_back(Candidate{CAND_MAPPED, Endpoint{ntohl(ip.s_addr), router.port}});
+    return cands;
+}
+
+bool sameCandidates(const std::vector<Candidate>& a, const std::vector<Candidate>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].kind != b[i].kind || a[i].at != b[i].at) return false;
+    return true;
+}
+
+// Registers or refreshes when it is due, or at once when what the lobby knows of him has changed.
+void registerHost(bool busy, uint64_t now) {
+    HostSide& h = hostSide;
+    std::vector<Candidate> cands = hostCandidates();
+    uint64_t every = h.lastAnswer >= h.lastSent ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;
+    if (h.lastSent && now - h.lastSent < every && busy == h.busySent && sameCandidates(cands, h.sentCands)) return;
+    LobbyMsg m;
+    m.kind = LOBBY_HOST;
+    m.id = h.id;
+    m.busy = busy;
+    m.cands = cands;
+    sendToLobby(m);
+    if (!h.waitingSince) h.waitingSince = now;
+    h.lastSent = now, h.busySent = busy, h.sentCands = cands;
+}
+
+void takeCode(const LobbyMsg& m) {
+    HostSide& h = hostSide;
+    if (m.id != h.id) return;
+    if (m.code != h.code || h.full) {
+        h.code = m.code, h.full = false, h.revision++;
+        printf("invite code: %s\n", codeText(h.code, false).c_str());
+        fflush(stdout);
+    }
+}
+
+// A player with the code: punch towards him, and tell the lobby (the token, from this socket: its relay end).
+void meet(const LobbyMsg& m, bool busy) {
+    HostSide& h = hostSide;
+    bool again = m.token == h.meeting;
+    if (!again && (busy || (h.meeting && punchClockMs() - h.meetingSince < MEETING_MS))) return;
+    if (!again) {
+        h.meeting = m.token, h.meetingSince = punchClockMs(), h.revision++;
+        linkExpect(tokenFold(m.token));
+        punchBegin(m.token, false, m.cands);
+    }
+    LobbyMsg ready;
+    ready.kind = LOBBY_READY;
+    ready.token = m.token;
+    sendToLobby(ready);
+}
+
+bool hostBusy;  // what lobbyTick was last told
+
+bool hostTap(const Endpoint& from, const uint8_t* data, size_t n) {
+    LobbyMsg m;
+    if (!decodeLobby(data, n, m)) return false;
+    if (punchTake(from, m) || from != lobbyAt) return true;
+    hostSide.lastAnswer = punchClockMs(), hostSide.waitingSince = 0;
+    if (m.kind == LOBBY_CODE) takeCode(m);
+    if (m.kind == LOBBY_REFUSE && m.reason == REFUSE_FULL && !hostSide.full) hostSide.full = true, hostSide.revision++;
+    if (m.kind == LOBBY_PEER) meet(m, hostBusy);
+    return true;
+}
+
+// ---- the joiner ----
+
+std::vector<Candidate> joinerCandidates() {
+    std::vector<Candidate> cands = hostCandidates();
+    while (!cands.empty() && cands.back().kind != CAND_LAN) cands.pop_back();
+    return cands;
+}
+
+bool joinTap(const Endpoint& from, const uint8_t* data, size_t n) {
+    LobbyMsg m;
+    if (!decodeLobby(data, n, m)) return false;
+    if (punchTake(from, m) || from != lobbyAt) return true;
+    JoinSide& j = joinSide;
+    j.heard = true;
+    if (m.kind == LOBBY_WAIT && m.id == j.id && m.token != j.cookie) j.cookie = m.token, j.lastAsk = 0;  // at once
+    if (m.kind == LOBBY_WAIT && m.id == j.id) j.waited = true;
+    if (m.kind == LOBBY_REFUSE && !j.refused) j.refused = LobbyRefusal(m.reason);
+    if (m.kind == LOBBY_PEER && !j.token) {
+        j.token = m.token, j.peer = m;
+        punchBegin(m.token, true, m.cands);
+    }
+    if (m.kind == LOBBY_RELAYING && m.token == j.token) j.relaying = true;
+    return true;
+}
+
+}  // namespace
+
+bool lobbyBegin(const std::string& where, bool hosting) {
+    lobbyName = where;
+    known = resolve(where, lobbyAt);
+    hostSide = HostSide{};
+    joinSide = JoinSide{};
+    (hosting ? hostSide.id : joinSide.id) = randomWord();
+    linkTap(hosting ? hostTap : joinTap);
+    return known;
+}
+
+// ---- the host ----
+
+static const char DIRECT[] = "direct", RELAYED[] = "through the lobby";
+
+static bool silent(uint64_t now) { return hostSide.waitingSince && now - hostSide.waitingSince >= SILENT_MS; }
+static bool meeting(uint64_t now) { return hostSide.meeting && now - hostSide.meetingSince < MEETING_MS; }
+
+void lobbyTick(bool playing) {
+    if (!known || !hostSide.id) return;
+    uint64_t now = punchClockMs();
+    hostBusy = playing || meeting(now);
+    registerHost(hostBusy, now);
+    punchTick();
+    HostSide& h = hostSide;
+    if (silent(now) != h.silentShown || meeting(now) != h.meetingShown)
+        h.silentShown = silent(now), h.meetingShown = meeting(now), h.revision++;
+}
+
+std::vector<std::string> lobbyHostLines() {
+    const HostSide& h = hostSide;
+    uint64_t now = punchClockMs();
+    if (lobbyName.empty()) return {};
+    if (!known) return {"Cannot find the lobby " + lobbyName + "."};
+    if (meeting(now) && !linkPeerData()) return {"A rival with the invite code is on his way ..."};
+    if (silent(now)) return {"The lobby at " + lobbyName + " does not answer."};
+    if (h.full) return {"The lobby at " + lobbyName + " is full."};
+    if (!h.code) return {"Asking the lobby for an invite code ..."};
+    return {"Invite code: " + codeText(h.code, true)};
+}
+
+unsigned lobbyRevision() { return hostSide.revision; }
+
+std::string lobbyHostState() {
+    uint64_t now = punchClockMs();
+    if (!known) return "unknown";
+    if (silent(now)) return "silent";
+    if (hostSide.full) return "full";
+    return hostSide.code ? "code " + codeText(hostSide.code, false) : "asking";
+}
+
+const char* lobbyWay() {
+    if (joinSide.token) return joinSide.relaying ? RELAYED : DIRECT;
+    if (!known || !linkPeerData()) return "";
+    return linkPeerAddress() == lobbyAt ? RELAYED : DIRECT;
+}
+
+// ---- the joiner ----
+
+static std::vector<std::string> joinLines() {
+    const JoinSide& j = joinSide;
+    std::string code = codeText(j.code, true);
+    if (j.relaySince) return {"No way through the routers:", "asking the lobby to carry the game ..."};
+    if (j.token) return {"Knocking at the door of " + code + " ..."};
+    if (j.waited) return {"The lobby has told the host of " + code + ";", "waiting for him ..."};
+    return {"Asking the lobby at " + lobbyName, "for " + code + " ..."};
+}
+
+// A request to the lobby (JOIN or RELAY), sent again every 250 ms until answered.
+static void ask(LobbyKind kind, uint64_t now) {
+    JoinSide& j = joinSide;
+    if (j.lastAsk && now - j.lastAsk < ASK_EVERY_MS) return;
+    j.lastAsk = now;
+    LobbyMsg m;
+    m.kind = kind;
+    m.code = j.code;
+    m.id = j.id;
+    m.token = kind == LOBBY_JOIN ? j.cookie : j.token;
+    if (kind == LOBBY_JOIN) m.cands = joinerCandidates();
+    sendToLobby(m);
+}
+
+static LobbyReach refusal(LobbyRefusal r) {
+    return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
+}
+
+// One step of a join by code; REACH_LEFT stands for "not yet" here.
+static LobbyReach joinStep(uint64_t now) {
+    JoinSide& j = joinSide;
+    Candidate best;
+    if (j.refused) return refusal(j.refused);
+    if (!j.token) {
+        if (now - j.askSince >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
+        return ask(LOBBY_JOIN, now), REACH_LEFT;
+    }
+    if (punchChosen(best)) return linkConnectTo(best.at, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
+    if (!punchFailed()) return punchTick(), REACH_LEFT;
+    if (j.relaying) return linkConnectTo(lobbyAt, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
+    if (!j.relaySince) j.relaySince = now, j.lastAsk = 0;
+    if (now - j.relaySince >= SILENT_MS) return REACH_SILENT_LOBBY;
+    return ask(LOBBY_RELAY, now), REACH_LEFT;
+}
+
+LobbyReach lobbyReach(uint32_t code, bool (*frame)(const std::vector<std::string>& lines), uint32_t waitMs) {
+    if (!known) return REACH_SILENT_LOBBY;
+    joinSide.code = code;
+    joinSide.askSince = punchClockMs();
+    for (;;) {
+        if (!frame(joinLines())) return REACH_LEFT;
+        LobbyReach r = joinStep(punchClockMs());
+        if (r != REACH_LEFT) return r;
+        linkService(waitMs);
+    }
+}
+
+void lobbyFailure(LobbyReach why, std::string& title, std::string& sentence) {
+    std::string code = codeText(joinSide.code, true), at = "The lobby at " + lobbyName;
+    switch (why) {
+    case REACH_NO_CODE: title = "NO SUCH CODE", sentence = "No game waits under the invite code " + code + "."; break;
+    case REACH_BUSY: title = "THE HOST IS BUSY", sentence = "The host of " + code + " is playing; try again later."; break;
+    case REACH_FULL: title = "THE LOBBY IS FULL", sentence = at + " has no room; try again later."; break;
+    case REACH_SILENT_HOST: title = "THE HOST IS GONE", sentence = "The host of " + code + " does not answer."; break;
+    case REACH_NO_WAY: title = "NO WAY THROUGH", sentence = "Your routers keep you apart, and the lobby relays nothing."; break;
+    default:
+        title = "NO LOBBY";
+        sentence = known ? at + " does not answer." : "Cannot find the lobby " + lobbyName + ".";
+    }
+}
