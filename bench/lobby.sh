@@ -15,6 +15,7 @@ SCRIPTS="$HERE/../tests/net"
 WORK=$(mktemp -d)
 LAB_TAG="kvb$$"
 missed=0
+KORVADO_BUILD_DIR=$BUILD source "$HERE/../tests/e2e/lib.sh"
 e2e_fail() { echo "  GOAL MISSED: $*"; exit 3; }
 source "$HERE/../tests/e2e/lobbylab.sh"
 trap 'lab_down; rm -rf "$WORK"' EXIT
@@ -33,8 +34,8 @@ meet() {
     code=$(lab_code host)
     lab_run $c-b joiner router-joiner.script join "$code" --lobby $LOBBY_IP
     joiner=$LAST
-    lab_await joiner "^show " 20 >/dev/null
-    [ -n "${2:-}" ] && lab_await joiner "^winner" 90 >/dev/null
+    trace_await joiner "^show " 20 >/dev/null
+    [ -n "${2:-}" ] && trace_await joiner "^winner" 90 >/dev/null
     kill $host $joiner
     wait $host $joiner 2>/dev/null
     echo "$(awk '$1 == "way" { print $2 }' "$WORK/joiner.trace") $(lab_join_ms joiner)"

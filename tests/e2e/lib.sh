@@ -155,3 +155,26 @@ e2e_wait_exit() {
     done
     e2e_fail "the game did not end within $limit s"
 }
+
+# ns_net NAMESPACE NAME SCRIPT ARGS...: korvado_net from BIN in that network namespace, played by SCRIPT from
+# SCRIPTS, its trace and output under WORK/NAME, with SIGINT and SIGTERM as by default (a background job of a
+# script ignores SIGINT); its pid in LAST.
+ns_net() {
+    local ns=$1 name=$2 script=$3
+    shift 3
+    rm -f "$WORK/$name.trace"
+    (cd "$BIN" && exec ip netns exec "$ns" env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy \
+        SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$SCRIPTS/$script" KORVADO_NET_TRACE="$WORK/$name.trace" \
+        ./korvado_net "$@") >"$WORK/$name.out" 2>&1 &
+    LAST=$!
+}
+
+# trace_await NAME PATTERN SECONDS: the first line of WORK/NAME.trace that matches PATTERN, within SECONDS.
+trace_await() {
+    local end=$((SECONDS + $3)) line
+    while [ $SECONDS -lt $end ]; do
+        line=$(grep -m 1 -E "$2" "$WORK/$1.trace" 2>/dev/null) && { echo "$line"; return 0; }
+        sleep 0.1
+    done
+    e2e_fail "$1: no '$2' within $3 s: $(tail -n 5 "$WORK/$1.out")"
+}

@@ -86,27 +86,8 @@ lab_cgn() {
     lab_nat "$1"
 }
 
-# lab_run NS NAME SCRIPT ARGS...: korvado_net in that namespace, its trace and output under WORK/NAME; its pid in
-# LAST.
-lab_run() {
-    local ns=$1 name=$2 script=$3
-    shift 3
-    rm -f "$WORK/$name.trace"
-    (cd "$BIN" && exec ip netns exec "$(lab_ns "$ns")" env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy \
-        SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$SCRIPTS/$script" KORVADO_NET_TRACE="$WORK/$name.trace" \
-        ./korvado_net "$@") >"$WORK/$name.out" 2>&1 &
-    LAST=$!
-}
-
-# lab_await NAME PATTERN SECONDS: NAME's first trace line that matches PATTERN, within SECONDS.
-lab_await() {
-    local end=$((SECONDS + $3)) line
-    while [ $SECONDS -lt $end ]; do
-        line=$(grep -m 1 -E "$2" "$WORK/$1.trace" 2>/dev/null) && { echo "$line"; return 0; }
-        sleep 0.1
-    done
-    e2e_fail "$1: no '$2' within $3 s: $(tail -n 5 "$WORK/$1.out")"
-}
+# lab_run NS NAME SCRIPT ARGS...: korvado_net in that namespace of the lab (ns_net); its pid in LAST.
+lab_run() { ns_net "$(lab_ns "$1")" "${@:2}"; }
 
 # lab_code NAME: the invite code the host NAME printed, within 10 s.
 lab_code() {

@@ -36,10 +36,10 @@ pair() {
     code=$(lab_code host-$c)
     lab_run $c-b joiner-$c router-joiner.script join "$code" --lobby $LOBBY_IP
     joiner=$LAST
-    lab_await joiner-$c "^start joiner" 20 >/dev/null
+    trace_await joiner-$c "^start joiner" 20 >/dev/null
     [ $c = direct ] && busy "$code"
-    lab_await joiner-$c "^winner type 1 red 1 blue 0" 90 >/dev/null
-    lab_await host-$c "^winner type 1 red 1 blue 0" 5 >/dev/null
+    trace_await joiner-$c "^winner type 1 red 1 blue 0" 90 >/dev/null
+    trace_await host-$c "^winner type 1 red 1 blue 0" 5 >/dev/null
     for side in host joiner; do
         grep -q "^way $2 " "$WORK/$side-$c.trace" || e2e_fail "$c: the $side's way: $(grep '^way' "$WORK/$side-$c.trace")"
     done
@@ -69,7 +69,7 @@ sentences() {
     lab_ends $LAST 1 nolobby
     grep -q "^message NO LOBBY" "$WORK/nolobby.trace" || e2e_fail "no lobby: $(cat "$WORK/nolobby.out")"
     norelay
-    lab_await lonely "^lobby silent" 10 >/dev/null
+    trace_await lonely "^lobby silent" 10 >/dev/null
     kill -0 $lonely || e2e_fail "the host whose lobby does not answer stopped hosting"
     kill -TERM $lonely
     lab_ends $lonely 0 lonely

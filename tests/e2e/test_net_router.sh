@@ -103,27 +103,8 @@ CONF
 # mappings LAB: the forwarding rules miniupnpd has made in the lab's router.
 mappings() { ip netns exec "$(ns_of $1 router)" nft list chain inet kupnp prerouting_miniupnpd | grep -c dnat; }
 
-# net_run LAB PART NAME SCRIPT ARGS...: korvado_net in that namespace of the lab, with SIGINT and SIGTERM as by
-# default (a background job of a script ignores SIGINT); its pid in LAST.
-net_run() {
-    local ns name=$3 script=$4
-    ns=$(ns_of $1 $2)
-    shift 4
-    (cd "$BIN" && exec ip netns exec "$ns" env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy \
-        SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$SCRIPTS/$script" KORVADO_NET_TRACE="$WORK/$name.trace" \
-        ./korvado_net "$@") >"$WORK/$name.out" 2>&1 &
-    LAST=$!
-}
-
-# await NAME PATTERN SECONDS: NAME's first trace line that matches PATTERN, within SECONDS.
-await() {
-    local end=$((SECONDS + $3)) line
-    while [ $SECONDS -lt $end ]; do
-        line=$(grep -m 1 -E "$2" "$WORK/$1.trace" 2>/dev/null) && { echo "$line"; return 0; }
-        sleep 0.1
-    done
-    e2e_fail "$1: no '$2' within $3 s: $(tail -n 5 "$WORK/$1.out")"
-}
+# net_run LAB PART NAME SCRIPT ARGS...: korvado_net in that namespace of the lab (ns_net); its pid in LAST.
+net_run() { ns_net "$(ns_of "$1" "$2")" "${@:3}"; }
 
 # since NAME FROM TO: ms between the first trace lines of NAME starting with FROM and TO.
 since() { awk -v a="$2" -v b="$3" '$1 == a && !x { x = $NF } $1 == b && !y { y = $NF } END { print int((y - x) / 1000) }' "$WORK/$1.trace"; }
@@ -144,7 +125,7 @@ mapped_case() {
     router_up $lab "$3" "$4"
     net_run $lab home host-$lab router-host.script host $PORT
     host=$LAST
-    line=$(await host-$lab "^router " 20)
+    line=$(trace_await host-$lab "^router " 20)
     read -r _ _ got address port _ <<<"$line"
     [ "$got" = "$how" ] && [ "$address" = $WAN ] || e2e_fail "$how: the host reports: $line"
     ms=$(since host-$lab hosting router)
@@ -153,8 +134,8 @@ mapped_case() {
     [ "$(mappings $lab)" = 1 ] || e2e_fail "$how: the router holds $(mappings $lab) mappings while the host waits"
     net_run $lab net joiner-$lab router-joiner.script join "$address:$port"
     joiner=$LAST
-    await joiner-$lab "^winner type 1 red 1 blue 0" 60 >/dev/null
-    await host-$lab "^winner type 1 red 1 blue 0" 5 >/dev/null
+    trace_await joiner-$lab "^winner type 1 red 1 blue 0" 60 >/dev/null
+    trace_await host-$lab "^winner type 1 red 1 blue 0" 5 >/dev/null
     kill -$sig $host
     ends $host 0 host-$lab
     ends $joiner 0 joiner-$lab
@@ -177,15 +158,15 @@ plain_case() {
     ms=$(since nobody joining exit)
     echo "a search on the internet (the host waits behind the router): status 1 $ms ms after joining began"
     [ "$ms" -le 3000 ] || e2e_fail "a search with no host on its network took $ms ms"
-    await host-none "^router refused" 20 >/dev/null
+    trace_await host-none "^router refused" 20 >/dev/null
     ms=$(since host-none hosting router)
     echo "no router: the plain fallback on the host's screen $ms ms after hosting began"
     [ "$ms" -le 3000 ] || e2e_fail "no router: the fallback took $ms ms"
     searches
     net_run none home joiner-none router-joiner.script join
     joiner=$LAST
-    await joiner-none "^found 1 " 5 >/dev/null
-    await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
+    trace_await joiner-none "^found 1 " 5 >/dev/null
+    trace_await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
     kill -TERM $host
     ends $host 0 host-none
     ends $joiner 0 joiner-none
@@ -197,7 +178,7 @@ searches() {
     local other several
     net_run none router host-other intro.script host $PORT --no-port-mapping
     other=$LAST
-    await host-other "^hosting" 20 >/dev/null
+    trace_await host-other "^hosting" 20 >/dev/null
     net_run none home several intro.script join
     several=$LAST
     ends $several 1 several
