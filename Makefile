@@ -33,9 +33,8 @@ play-mp: build
 
 test: deps
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_SANITIZE=ON -DKORVADO_TESTS=ON \
-	    -DKORVADO_WEB_SITE=$(abspath $(WEB_BUILD))/site
+	    -DKORVADO_WEB_BUILD=$(abspath $(WEB_BUILD))
 	cmake --build $(TEST_BUILD) -j $(JOBS)
-	$(MAKE) --no-print-directory web WEB_ASSETS=$(TEST_BUILD)  # the pages the browser test plays, from these assets
 	@echo "test pass 'classic':      $$($(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	@echo "test pass 'sdl12-compat': $$(LD_LIBRARY_PATH=$(SDL12COMPAT) $(TEST_BUILD)/bin/korvado_mp --version | tail -n 1)"
 	cd $(TEST_BUILD) && ctest -j $(TEST_JOBS) --output-on-failure
