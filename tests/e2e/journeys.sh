@@ -21,14 +21,7 @@ fresh_shots() {
 
 # pixels FILE X,Y...: the colours of those pixels of a picture file, "r g b" each, in one pass over the file.
 pixels() {
-    local file=$1 fmt="" pt x y
-    shift
-    for pt in "$@"; do
-        x=${pt%,*}
-        y=${pt#*,}
-        fmt+="%[fx:int(255*p{$x,$y}.r)] %[fx:int(255*p{$x,$y}.g)] %[fx:int(255*p{$x,$y}.b)] "
-    done
-    convert "$file" -format "$fmt" info:
+    "$XSHOT" pixels "$@"
 }
 
 # The reference colours of a generated picture at the given points; each picture is read once per set of points.

@@ -44,7 +44,7 @@ leak_press() {
 
 # The colour of picture $1 at (x, y) as "r g b".
 picture_pixel() {
-    convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:
+    "$XSHOT" pixels "$1" "$2,$3"
 }
 
 # The screenshot $1 shows picture $2 (drawn at ox, oy) at the picture's point (x, y).

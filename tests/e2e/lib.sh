@@ -106,16 +106,19 @@ e2e_key() {
 e2e_keydown() { xdotool keydown "$1"; }
 e2e_keyup() { xdotool keyup "$1"; }
 
+# Screenshots and their pixels through tools/xshot: the suite takes hundreds of them, and ImageMagick's import
+# and convert cost a core's tens of milliseconds each.
+XSHOT="$KORVADO_BUILD_DIR/tools/xshot"
+
 e2e_shot() {
     local f="$SHOTS/$1.png"
     sleep 0.2
-    # zlib's quickest level: half the CPU of the default, and the test suite takes hundreds of these
-    import -window root -quality 10 "$f" 2>/dev/null || e2e_fail "screenshot $1 failed"
+    "$XSHOT" grab "$f" || e2e_fail "screenshot $1 failed"
     echo "$f"
 }
 
 e2e_pixel() {
-    convert "$SHOTS/$1.png" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:
+    "$XSHOT" pixels "$SHOTS/$1.png" "$2,$3"
 }
 
 e2e_expect_near() {

@@ -7,7 +7,7 @@ WY=0
 
 # The colour of a pixel of one of the generated pictures, as "r g b".
 ref_pixel() {
-    convert "$IMG/$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:
+    "$XSHOT" pixels "$IMG/$1" "$2,$3"
 }
 
 # Up to five points of a picture that are not see-through (pure green is), spread over it, as "x,y ...".
