@@ -4,6 +4,8 @@ set -u
 
 : "${KORVADO_BUILD_DIR:?KORVADO_BUILD_DIR must name the build tree}"
 SHOTS="$KORVADO_BUILD_DIR/e2e-shots"
+# A script's sdl12-compat pass may run beside its classic pass: it keeps its screenshots and files apart.
+[ "${KORVADO_SDL:-}" != sdl12-compat ] || SHOTS+="/sdl12-compat"
 mkdir -p "$SHOTS"
 XVFB_PID=""
 WM_PID=""
