@@ -61,12 +61,13 @@ soak-net: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target korvado_net relay
 	bash bench/soak-net.sh $(BENCH_BUILD)
 
-# The Debian package: a release build with Debian's hardening flags, programs in /usr/games.
+# The Debian package: built with Debian's own flags alone (-g -O2 and hardening; build type None, as debhelper
+# builds a CMake project), programs in /usr/games.
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package: deps
 	CPPFLAGS="$$(dpkg-buildflags --get CPPFLAGS)" CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
-	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=None -DKORVADO_TESTS=OFF \
 	    -DCMAKE_INSTALL_PREFIX=/usr -DKORVADO_INSTALL_BINDIR=games
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack

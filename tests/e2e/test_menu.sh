@@ -9,15 +9,14 @@ WY=0
 declare -A REF
 ref_pixel() {
     local key="$1:$2,$3"
-    [ -n "${REF[$key]:-}" ] || REF[$key]=$(convert "$IMG/$1" \
-        -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:)
+    [ -n "${REF[$key]:-}" ] || REF[$key]=$("$XSHOT" pixels "$IMG/$1" "$2,$3")
     RGB=${REF[$key]}
 }
 
 # shot NAME: a screenshot, also kept as raw RGB bytes so that its pixels are quick to read.
 shot() {
     e2e_shot "$1" >/dev/null
-    convert "$SHOTS/$1.png" -depth 8 "rgb:$SHOTS/$1.rgb" || e2e_fail "screenshot $1 unreadable"
+    "$XSHOT" raw "$SHOTS/$1.png" "$SHOTS/$1.rgb" || e2e_fail "screenshot $1 unreadable"
 }
 
 # expect_pic SHOT PICTURE X Y PX,PY...: the screenshot shows PICTURE drawn at (X, Y) of the window,

@@ -165,7 +165,7 @@ plain_case() {
     searches
     net_run none home joiner-none router-joiner.script join
     joiner=$LAST
-    trace_await joiner-none "^found 1 " 5 >/dev/null
+    trace_await joiner-none "^found 1 " 15 >/dev/null  # the search itself is timed above
     trace_await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
     kill -TERM $host
     ends $host 0 host-none

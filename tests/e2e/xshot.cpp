@@ -1,5 +1,6 @@
 // xshot.cpp: the end-to-end tests' eyes, in milliseconds where ImageMagick takes tens: a screenshot of the X screen.
-// `xshot grab FILE` writes the screen as a PNG; `xshot pixels FILE X,Y...` prints the colours there, "r g b" each.
+// `xshot grab FILE` writes the screen as a PNG; `xshot pixels FILE X,Y...` prints the colours there, "r g b" each;
+// `xshot raw FILE OUT` writes its pixels as raw RGB bytes.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
@@ -66,14 +67,21 @@ static int grab(const char* path) {
     return writePng(path, rgb, unsigned(a.width), unsigned(a.height)) ? 0 : fail("cannot write", path);
 }
 
+// A PNG as 8-bit RGB rows, top first.
+static bool readRgb(const char* path, png_image& img, std::vector<png_byte>& rgb) {
+    img = png_image{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path)) return false;
+    img.format = PNG_FORMAT_RGB;
+    rgb.resize(PNG_IMAGE_SIZE(img));
+    return png_image_finish_read(&img, nullptr, rgb.data(), 0, nullptr);
+}
+
 // A point outside the picture reads its nearest edge, as ImageMagick's does.
 static int pixels(const char* path, int count, char** points) {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path)) return fail("cannot read", path);
-    img.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(img));
-    if (!png_image_finish_read(&img, nullptr, rgb.data(), 0, nullptr)) return fail("cannot decode", path);
+    png_image img;
+    std::vector<png_byte> rgb;
+    if (!readRgb(path, img, rgb)) return fail("cannot read", path);
     for (int i = 0; i < count; i++) {
         int x = 0, y = 0;
         if (sscanf(points[i], "%d,%d", &x, &y) != 2) return fail("not a point X,Y:", points[i]);
@@ -86,10 +94,22 @@ static int pixels(const char* path, int count, char** points) {
     return 0;
 }
 
+// The PNG's pixels as raw RGB bytes in a file of their own, for scripts that read many points with od.
+static int raw(const char* path, const char* out) {
+    png_image img;
+    std::vector<png_byte> rgb;
+    if (!readRgb(path, img, rgb)) return fail("cannot read", path);
+    FILE* f = fopen(out, "wb");
+    bool ok = f && fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    if (f && fclose(f) != 0) ok = false;
+    return ok ? 0 : fail("cannot write", out);
+}
+
 int main(int argc, char* argv[]) {
     std::string_view verb = argc > 2 ? argv[1] : "";
     if (verb == "grab" && argc == 3) return grab(argv[2]);
     if (verb == "pixels") return pixels(argv[2], argc - 3, argv + 3);
-    fprintf(stderr, "usage: xshot grab FILE | xshot pixels FILE X,Y...\n");
+    if (verb == "raw" && argc == 4) return raw(argv[2], argv[3]);
+    fprintf(stderr, "usage: xshot grab FILE | xshot pixels FILE X,Y... | xshot raw FILE OUT\n");
     return 2;
 }

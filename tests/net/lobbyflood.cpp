@@ -277,7 +277,7 @@ int burst(const Sock& a, const Sock& b) {
 LobbyMsg expect(const Sock& s, LobbyKind kind) {
     std::vector<uint8_t> d;
     LobbyMsg m;
-    while (await({s}, 2000))
+    while (await({s}, 5000))  // a busy machine may hold the lobby back a while
         if (receive(s, d) >= 0 && decodeLobby(d.data(), d.size(), m) && m.kind == kind) return m;
     fprintf(stderr, "lobbyflood: no answer of kind %d from the lobby\n", int(kind));
     exit(1);
