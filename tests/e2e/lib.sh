@@ -183,3 +183,19 @@ trace_await() {
     done
     e2e_fail "$1: no '$2' within $3 s: $(tail -n 5 "$WORK/$1.out")"
 }
+
+# trace_since NAME FROM TO: ms between the first lines of WORK/NAME.trace starting with FROM and TO.
+trace_since() {
+    awk -v a="$2" -v b="$3" '$1 == a && !x { x = $NF } $1 == b && !y { y = $NF } END { print int((y - x) / 1000) }' \
+        "$WORK/$1.trace"
+}
+
+# net_ends PID STATUS NAME: the program NAME ends within 10 s with that status.
+net_ends() {
+    local i got
+    for i in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$1" 2>/dev/null && e2e_fail "$3 did not end"
+    wait "$1"
+    got=$?
+    [ $got -eq "$2" ] || e2e_fail "$3 ended with status $got: $(tail -n 5 "$WORK/$3.out")"
+}

@@ -101,17 +101,7 @@ lab_code() {
 }
 
 # lab_join_ms NAME: ms from NAME's "joining" to his first pass on the screen.
-lab_join_ms() { awk '$1 == "joining" && !a { a = $NF } $1 == "show" && !p { p = $NF } END { print int((p - a) / 1000) }' "$WORK/$1.trace"; }
-
-# lab_ends PID STATUS NAME: the program ends within 10 s with that status.
-lab_ends() {
-    local i got
-    for i in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$1" 2>/dev/null && e2e_fail "$3 did not end"
-    wait "$1"
-    got=$?
-    [ $got -eq "$2" ] || e2e_fail "$3 ended with status $got: $(tail -n 5 "$WORK/$3.out")"
-}
+lab_join_ms() { trace_since "$1" joining show; }
 
 # lab_build: four pairs of homes on the internet, named after the way their players should meet: both routers
 # common ones (masquerade keeps a socket's port); the host's router giving a new port for each destination

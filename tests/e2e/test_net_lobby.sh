@@ -44,15 +44,15 @@ pair() {
         grep -q "^way $2 " "$WORK/$side-$c.trace" || e2e_fail "$c: the $side's way: $(grep '^way' "$WORK/$side-$c.trace")"
     done
     kill -TERM $host
-    lab_ends $host 0 host-$c
-    lab_ends $joiner 0 joiner-$c
+    net_ends $host 0 host-$c
+    net_ends $joiner 0 joiner-$c
     echo "$c: $code, a round played, the way: $2; $(lab_join_ms joiner-$c) ms from the join to the first pass"
 }
 
 # busy CODE: a third player with the code of a host at play: told so, status 1.
 busy() {
     lab_run inet third intro.script join "$1" --lobby $LOBBY_IP
-    lab_ends $LAST 1 third
+    net_ends $LAST 1 third
     grep -q "^message THE HOST IS BUSY" "$WORK/third.trace" || e2e_fail "the third player was not told the host is busy"
     echo "a third player with $1: the host is busy, status 1"
 }
@@ -63,16 +63,16 @@ sentences() {
     lab_run inet lonely intro.script host --no-port-mapping --lobby 5.5.5.99
     lonely=$LAST
     lab_run inet nocode intro.script join +ZZZZZZ --lobby $LOBBY_IP
-    lab_ends $LAST 1 nocode
+    net_ends $LAST 1 nocode
     grep -q "^message NO SUCH CODE" "$WORK/nocode.trace" || e2e_fail "a made-up code: $(cat "$WORK/nocode.out")"
     lab_run inet nolobby intro.script join +ZZZZZZ --lobby 5.5.5.99
-    lab_ends $LAST 1 nolobby
+    net_ends $LAST 1 nolobby
     grep -q "^message NO LOBBY" "$WORK/nolobby.trace" || e2e_fail "no lobby: $(cat "$WORK/nolobby.out")"
     norelay
     trace_await lonely "^lobby silent" 10 >/dev/null
     kill -0 $lonely || e2e_fail "the host whose lobby does not answer stopped hosting"
     kill -TERM $lonely
-    lab_ends $lonely 0 lonely
+    net_ends $lonely 0 lonely
     echo "sentences: $(cat "$WORK/nocode.out" "$WORK/nolobby.out" | grep '^korvado:' | tr '\n' ' ')"
     echo "a host whose lobby does not answer: said so, hosted on until told to end"
 }
@@ -85,10 +85,10 @@ norelay() {
     lab_run random-a norelay-host intro.script host 27420 --no-port-mapping --lobby $LOBBY_IP:27419
     host=$LAST
     lab_run random-b norelay intro.script join "$(lab_code norelay-host)" --lobby $LOBBY_IP:27419
-    lab_ends $LAST 1 norelay
+    net_ends $LAST 1 norelay
     grep -q "^message NO WAY THROUGH" "$WORK/norelay.trace" || e2e_fail "no relay: $(cat "$WORK/norelay.out")"
     kill -TERM $host $lobby
-    lab_ends $host 0 norelay-host
+    net_ends $host 0 norelay-host
     wait $lobby
     echo "a lobby that relays nothing, routers that keep the players apart: no way through, status 1"
 }

@@ -106,19 +106,6 @@ mappings() { ip netns exec "$(ns_of $1 router)" nft list chain inet kupnp prerou
 # net_run LAB PART NAME SCRIPT ARGS...: korvado_net in that namespace of the lab (ns_net); its pid in LAST.
 net_run() { ns_net "$(ns_of "$1" "$2")" "${@:3}"; }
 
-# since NAME FROM TO: ms between the first trace lines of NAME starting with FROM and TO.
-since() { awk -v a="$2" -v b="$3" '$1 == a && !x { x = $NF } $1 == b && !y { y = $NF } END { print int((y - x) / 1000) }' "$WORK/$1.trace"; }
-
-# ends PID STATUS NAME: the program ends within 10 s with that status.
-ends() {
-    local i got
-    for i in $(seq 1 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$1" 2>/dev/null && e2e_fail "$3 did not end"
-    wait "$1"
-    got=$?
-    [ $got -eq "$2" ] || e2e_fail "$3 ended with status $got: $(tail -n 5 "$WORK/$3.out")"
-}
-
 # mapped_case LAB HOW NATPMP UPNP SIGNAL: a round across the router mapped by HOW; the host stopped by SIGNAL.
 mapped_case() {
     local lab=$1 how=$2 sig=$5 line got address port ms host joiner
@@ -128,7 +115,7 @@ mapped_case() {
     line=$(trace_await host-$lab "^router " 20)
     read -r _ _ got address port _ <<<"$line"
     [ "$got" = "$how" ] && [ "$address" = $WAN ] || e2e_fail "$how: the host reports: $line"
-    ms=$(since host-$lab hosting router)
+    ms=$(trace_since host-$lab hosting router)
     echo "$how: 'korvado_net join $address:$port' on the host's screen $ms ms after hosting began"
     [ "$ms" -le 3000 ] || e2e_fail "$how: the router's answer took $ms ms"
     [ "$(mappings $lab)" = 1 ] || e2e_fail "$how: the router holds $(mappings $lab) mappings while the host waits"
@@ -137,8 +124,8 @@ mapped_case() {
     trace_await joiner-$lab "^winner type 1 red 1 blue 0" 60 >/dev/null
     trace_await host-$lab "^winner type 1 red 1 blue 0" 5 >/dev/null
     kill -$sig $host
-    ends $host 0 host-$lab
-    ends $joiner 0 joiner-$lab
+    net_ends $host 0 host-$lab
+    net_ends $joiner 0 joiner-$lab
     [ "$(mappings $lab)" = 0 ] ||
         e2e_fail "$how: the router holds a mapping after SIG$sig: $(ip netns exec "$(ns_of $lab router)" nft list table inet kupnp)"
     kill $ROUTER_PID
@@ -153,13 +140,13 @@ plain_case() {
     net_run none home host-none router-host.script host $PORT
     host=$LAST
     net_run none net nobody intro.script join
-    ends $LAST 1 nobody
+    net_ends $LAST 1 nobody
     grep -q "^found 0 " "$WORK/nobody.trace" || e2e_fail "a search on the internet found a host"
-    ms=$(since nobody joining exit)
+    ms=$(trace_since nobody joining exit)
     echo "a search on the internet (the host waits behind the router): status 1 $ms ms after joining began"
     [ "$ms" -le 3000 ] || e2e_fail "a search with no host on its network took $ms ms"
     trace_await host-none "^router refused" 20 >/dev/null
-    ms=$(since host-none hosting router)
+    ms=$(trace_since host-none hosting router)
     echo "no router: the plain fallback on the host's screen $ms ms after hosting began"
     [ "$ms" -le 3000 ] || e2e_fail "no router: the fallback took $ms ms"
     searches
@@ -168,8 +155,8 @@ plain_case() {
     trace_await joiner-none "^found 1 " 15 >/dev/null  # the search itself is timed above
     trace_await joiner-none "^winner type 1 red 1 blue 0" 60 >/dev/null
     kill -TERM $host
-    ends $host 0 host-none
-    ends $joiner 0 joiner-none
+    net_ends $host 0 host-none
+    net_ends $joiner 0 joiner-none
     echo "no router: a join without an address found the host on the home network and played a round"
 }
 
@@ -181,12 +168,12 @@ searches() {
     trace_await host-other "^hosting" 20 >/dev/null
     net_run none home several intro.script join
     several=$LAST
-    ends $several 1 several
+    net_ends $several 1 several
     [ "$(grep -cxE "korvado_net join 192\.0\.2\.(1|10):$PORT" "$WORK/several.out")" = 2 ] ||
         e2e_fail "two hosts at home were not listed: $(cat "$WORK/several.out")"
     echo "two hosts on the home network: both join commands listed, status 1"
     kill -TERM $other
-    ends $other 0 host-other
+    net_ends $other 0 host-other
 }
 
 for lab in $LABS; do lab_up $lab; done
