@@ -19,8 +19,8 @@ struct LocalInput {
 // (playerSettings), mapped to the game's keys here, so every record holds the game's keys alone.
 LocalInput readLocalInput(bool inRound);
 uint16_t keyboardHeld();  // the game's keys held on the keyboard alone
-// The game's keys held now (keyboard and pads) count as let go until they are: the keys that worked a screen
-// outside the game (the settings page, the full screen's toggle) do nothing in it.
-void swallowHeldKeys();
+// Those of `keys` (GameKey bits) held now on the keyboard or the pads count as let go until they are: the keys
+// that worked something outside the game (the settings page, the full screen's Alt+Return) do nothing in it.
+void swallowHeldKeys(uint16_t keys);
 
 #endif

@@ -13,7 +13,7 @@ uint16_t keyboardHeld() {
 
 static uint16_t swallowed;  // keys held when swallowHeldKeys was called, not yet let go
 
-void swallowHeldKeys() { swallowed = uint16_t(keyboardHeld() | padsRead(false).held); }
+void swallowHeldKeys(uint16_t keys) { swallowed |= uint16_t((keyboardHeld() | padsRead(false).held) & keys); }
 
 LocalInput readLocalInput(bool inRound) {
     LocalInput in;

@@ -35,11 +35,11 @@ bool readSettingsStore(std::string& text, std::string& where) {
 
 // Each missing folder of the path, made in turn (as mkdir -p).
 static bool makeFolders(const std::string& path) {
-    for (size_t at = 1; at != std::string::npos; at = path.find('/', at + 1)) {
-        std::string part = path.substr(0, path.find('/', at));
+    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        std::string part = path.substr(0, at);
         if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        if (at == std::string::npos) return true;
     }
-    return true;
 }
 
 bool writeSettingsStore(const std::string& text) {

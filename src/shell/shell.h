@@ -78,6 +78,7 @@ bool attractDue(const GameState& s, bool local);
 // player's pass whose record is `cmd` runs once it is over. False when the demo cannot be read.
 bool attractStart(const TicCmd& cmd);
 bool attractRunning();
+void attractWait();  // the main page's clock starts again: the player was busy elsewhere (the settings page)
 void attractFrame(GameState& s);  // one frame of the demo; once it is over, the pass of `s` it stood in for
 std::string attractDemoPath(int gameType);  // the shipped demo of a game type
 
