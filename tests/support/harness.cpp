@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 
-// The tests always run headless: the harness picks SDL's dummy drivers before anything starts.
+// The tests always run headless: the harness picks SDL's dummy drivers before anything starts. The player's
+// settings are a fresh folder's (none: the defaults), never the home's.
 static int headless = [] {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    char folder[] = "/tmp/korvado-test-config-XXXXXX";
+    if (mkdtemp(folder)) setenv("XDG_CONFIG_HOME", folder, 1);
     return 0;
 }();
 
