@@ -536,3 +536,33 @@ TEST(Settings, ARecordHoldsTheGamesKeysWhateverKeysMadeThem) {
     usual[SDLK_RETURN] = 0;
     EXPECT_EQ(heldGameKeys(mine, usual, SDLK_LAST), 0) << "the keys given away do nothing";
 }
+
+// F2 on the menu opens the page in place of the game's passes, as attract mode does: the game's state stays as
+// it was while the page changes a key, and Escape gives the menu back.
+TEST(Settings, ThePageStandsBesideTheGameAndChangesNoneOfItsState) {
+    bootGame();
+    theGame() = startState(5);
+    SDL_Event e = {};
+    while (SDL_PollEvent(&e)) {
+    }
+    auto key = [&e](SDLKey k) {
+        e = SDL_Event();
+        e.type = SDL_KEYDOWN, e.key.keysym.sym = k;
+        SDL_PushEvent(&e);
+    };
+    ASSERT_TRUE(gameFrame());
+    uint32_t before = stateHash(theGame());
+    key(SDLK_F2);
+    ASSERT_TRUE(gameFrame());
+    EXPECT_TRUE(settingsShown());
+    EXPECT_EQ(stateHash(theGame()), before) << "the pass of F2 did not run";
+    ASSERT_TRUE(gameFrame());
+    EXPECT_NE(pixelRGB(screen, 5, 150), pixelRGB(mbgr, 5, 150)) << "the page shows in place of the menu";
+    for (SDLKey k : {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_RETURN, SDLK_x, SDLK_ESCAPE}) key(k);
+    ASSERT_TRUE(gameFrame());
+    EXPECT_FALSE(settingsShown());
+    EXPECT_EQ(stateHash(theGame()), before);
+    EXPECT_EQ(playerSettings().keys[0][ACT_FIRE][0], SDLK_x);
+    playerSettings() = defaultSettings(false);
+    endGame();
+}
