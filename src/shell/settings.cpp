@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -86,6 +87,13 @@ bool readLine(Settings& s, const std::string& name, const std::string& value, bo
             if (name == std::string(COWBOY_NAMES[c]) + "." + ACTION_NAMES[a]) return readKeys(value, s.keys[c][a]);
     known = false;
     return true;
+}
+
+// An action left with its second key alone has it in the first slot.
+void firstSlotsFirst(Settings& s) {
+    for (int c = 0; c < COWBOYS; c++)
+        for (int a = 0; a < ACTIONS; a++)
+            if (!s.keys[c][a][0]) std::swap(s.keys[c][a][0], s.keys[c][a][1]);
 }
 
 }  // namespace
@@ -176,9 +184,7 @@ std::string bindKey(Settings& s, int cowboy, int action, int slot, int sym) {
                            (old ? keyName(old) : std::string("no key there now"));
                 }
     mine = sym;
-    for (int c = 0; c < COWBOYS; c++)
-        for (int a = 0; a < ACTIONS; a++)
-            if (!s.keys[c][a][0]) std::swap(s.keys[c][a][0], s.keys[c][a][1]);  // the first slot filled first
+    firstSlotsFirst(s);
     return said;
 }
 
