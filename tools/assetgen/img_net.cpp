@@ -59,6 +59,13 @@ Image glyphSheet(const TextStyle& st, int cellW, int cellH, Col paper) {
     return im;
 }
 
+// The paper alone, for the settings page of every program.
+Image plainPaper() {
+    Canvas c = newCanvas(800, 600, 1);
+    paperOnWall(c);
+    return finish(c, false);
+}
+
 Image netPaper() {
     Canvas c = newCanvas(800, 600, 1);
     paperOnWall(c);
@@ -77,6 +84,7 @@ void makeNetPictures(Pictures& out) {
     Image paper = netPaper();
     Col tone = paperTone(paper);
     out.push_back({"net/paper.png", paper});
+    out.push_back({"net/plain.png", plainPaper()});
     TextStyle ink;
     ink.face = SLAB_REGULAR;
     ink.size = 21;
