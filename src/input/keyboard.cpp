@@ -15,15 +15,26 @@ uint16_t keyboardHeld() {
     return held;
 }
 
+void inputTyping(bool on) { SDL_EnableUNICODE(on ? 1 : 0); }
+
+// The game's key for a key symbol, as a bit; 0 for none.
+static uint16_t gameKeyOf(int sym) {
+    for (int i = 0; i < GAME_KEYS; i++)
+        if (KEY_SYMS[i] == sym) return keyBit(i);
+    return 0;
+}
+
 LocalInput readLocalInput(bool inRound) {
     LocalInput in;
     SDL_Event e;
     if (SDL_PollEvent(&e)) {  // the rest wait for the passes after: one a pass, as ever
         in.close = e.type == SDL_QUIT;
         in.keyDown = e.type == SDL_KEYDOWN;
+        if (in.keyDown) in.key = e.key.keysym.sym, in.typed = e.key.keysym.unicode, in.pressed = gameKeyOf(in.key);
     }
     PadKeys pads = padsRead(inRound);
     in.held = uint16_t(keyboardHeld() | pads.held);
     in.fresh = uint16_t(pads.fresh);
+    in.pressed |= in.fresh;
     return in;
 }
