@@ -80,6 +80,7 @@ static void frontFrame() {
 }
 
 void openFront() {
+    if (FILE* trace = netTrace()) fprintf(trace, "front %llu\n", netMicroseconds());
     hangUp();
     netRole = NET_NONE;
     become(frontFrame);
@@ -104,7 +105,7 @@ static void drawEntry() {
     SDL_FillRect(screen, &caret, SDL_MapRGB(screen->format, 60, 30, 10));
     noteDrawn(screen, &caret);
     drawText(ink, "Return joins, Escape goes back.", 400, 330, 0);
-    drawText(ink, "A pad: Up and Down change a character, Left and Right move, Start joins.", 400, 370, 0);
+    drawText(ink, "A pad: Up and Down change, Left and Right move, Start joins.", 400, 370, 0);
     drawText(ink, entryNote, 400, 430, 0);
     SDL_Flip(screen);
 }
@@ -191,7 +192,11 @@ static void lookFrame() {
             std::find(look.addresses.begin(), look.addresses.end(), from) == look.addresses.end())
             look.addresses.push_back(from), look.names.push_back(here.name.empty() ? from : here.name);
     if (now < (pageMode ? frontLookMs : 1200)) return;
-    if (FILE* trace = netTrace()) fprintf(trace, "found %zu %llu\n", look.addresses.size(), netMicroseconds());
+    if (FILE* trace = netTrace()) {
+        fprintf(trace, "found %zu %llu\n", look.addresses.size(), netMicroseconds());
+        for (size_t i = 0; pageMode && i < look.addresses.size(); i++)
+            fprintf(trace, "listed %s %s\n", look.addresses[i].c_str(), look.names[i].c_str());
+    }
     if (!pageMode) return joinFound(look.addresses, look.names);
     become(listFrame);
 }

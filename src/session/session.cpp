@@ -79,8 +79,8 @@ uint32_t netWaitMs() { return paced ? 0 : waitMs; }
 void showPage(const std::string& title, const std::vector<std::string>& lines) {
     drawBackground(paper);
     drawText(heading, title, 400, 64, 0);
-    int y = 150;
-    for (const std::string& l : lines) drawText(ink, l, 400, y, 0), y += 40;
+    int y = 150, step = lines.size() > 8 ? 34 : 40;
+    for (const std::string& l : lines) drawText(ink, l, 400, y, 0), y += step;
     SDL_Flip(screen);
 }
 
@@ -218,7 +218,18 @@ static void afterSession() {
 // What the other player chooses on his front page (page mode) or types (command line), for this network and,
 // once the router has answered, for elsewhere.
 static std::string joinAt(const std::string& where) {
-    return pageMode ? "Join a duel, and type " + where : "korvado_net join " + where;
+    return pageMode ? "Join a duel with " + where : "korvado_net join " + where;
+}
+
+// Page mode: what the other player chooses on his front page.
+static std::vector<std::string> pageLines(const std::string& here) {
+    std::vector<std::string> lines = {"On this network: Join on this network,", "or Join a duel with " + here};
+    std::vector<std::string> lobby = lobbyHostLines();
+    if (!lobby.empty()) lines.push_back("");
+    for (const std::string& l : lobby) lines.push_back(l);
+    if (lobby.size() == 1 && lobby[0].rfind("Invite code", 0) == 0) lines.push_back("(Join a duel, and type the code)");
+    lines.push_back("");
+    return lines;
 }
 
 static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
@@ -228,11 +239,10 @@ static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
     for (size_t i = 0; i < ours.size() && i < 3; i++) list += (i ? ", " : "") + ours[i];
     std::vector<std::string> lines = {"Hosting on UDP port " + port + ".", "On this network (" + list + "):",
                                       joinAt(here + ":" + port)};
-    if (netPort == DEFAULT_PORT) lines.push_back(pageMode ? "(or Join on this network)" : "(or just korvado_net join)");
+    if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
     lines.push_back("");
     for (const std::string& l : lobbyHostLines()) lines.push_back(l);
-    if (pageMode && lobbyHostLines().size() == 1 && lobbyHostLines()[0].rfind("Invite code", 0) == 0)
-        lines.push_back("(on his front page: Join a duel, and that code)");
+    if (pageMode) lines = pageLines(here + ":" + port);
     if (router.state == PORTMAP_MAPPED) {
         lines.push_back("Over the internet (the router opened it by " + router.how + "):");
         lines.push_back(joinAt(router.address + ":" + std::to_string(router.port)));
