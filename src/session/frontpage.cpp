@@ -11,16 +11,7 @@
 
 #include <algorithm>
 
-static Lettering ink, big;
-static SDL_Surface* paper;
-
-// The front page's and the entry's lettering: the sessions' own.
-static void letters() {
-    if (paper) return;
-    paper = loadAsset("../images/net/paper.png", false);
-    makeLettering(ink, loadAsset("../images/net/ink.png", true));
-    makeLettering(big, loadAsset("../images/net/heading.png", true));
-}
+static Lettering& big = heading;
 
 // A line in grey: the lettering drawn half through.
 static void drawGrey(const std::string& s, int x, int y) {
@@ -32,8 +23,7 @@ static void drawGrey(const std::string& s, int x, int y) {
 // A page of choices in the look of the game's menus: the one chosen large, the others plain, a line below.
 static void drawChoices(const std::string& title, const std::vector<std::string>& items, int chosen, int grey,
                         const std::vector<std::string>& below) {
-    letters();
-    drawBackground(paper);
+    drawBackground(frontPaper);
     drawText(big, title, 400, 64, 0);
     int y = 170;
     for (int i = 0; i < int(items.size()); i++, y += 56) {
@@ -92,8 +82,7 @@ static EntryLine entry;  // kept from one visit to the next, and after a failure
 static std::string entryNote;
 
 static void drawEntry() {
-    letters();
-    drawBackground(paper);
+    drawBackground(frontPaper);
     drawText(big, "JOIN A DUEL", 400, 64, 0);
     drawText(ink, netLobby.empty() ? "Type the host's address:" : "Type the invite code, or the host's address:", 400, 150, 0);
     std::string shown = entryShown(entry);

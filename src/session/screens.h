@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "draw/text.h"
 #include "input/input.h"
 
 extern const char NET_VERSION[];  // the game's version, as sessions compare it
@@ -13,6 +14,8 @@ extern const char NET_VERSION[];  // the game's version, as sessions compare it
 typedef void (*NetScreen)();    // one frame of a screen
 typedef void (*Opening)();   // what a screen does when it opens: sets itself up, then becomes the screen
 
+extern Lettering ink, heading;   // the screens' lettering: lines and headings
+extern SDL_Surface* frontPaper;  // the paper of the front page and of the screens it leads to
 extern bool pageMode;        // started without host or join: the front page leads to everything
 extern Opening backTo;       // page mode: the page a failure's Return and a join's Escape go back to
 

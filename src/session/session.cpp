@@ -23,11 +23,13 @@
 
 const char NET_VERSION[] = "2.2";
 static const char* const VERSION = NET_VERSION;
-static SDL_Surface* paper;
-static Lettering ink, heading;
+static SDL_Surface* paper;  // the command line's screens' paper
+SDL_Surface* frontPaper;    // ... and the front page's
+Lettering ink, heading;
 
 void prepareSessions() {
     paper = loadAsset("../images/net/paper.png", false);
+    frontPaper = loadAsset("../images/net/front.png", false);
     makeLettering(ink, loadAsset("../images/net/ink.png", true));
     makeLettering(heading, loadAsset("../images/net/heading.png", true));
     const char* script = getenv("KORVADO_NET_SCRIPT");
@@ -77,7 +79,7 @@ bool netFrame() {
 uint32_t netWaitMs() { return paced ? 0 : waitMs; }
 
 void showPage(const std::string& title, const std::vector<std::string>& lines) {
-    drawBackground(paper);
+    drawBackground(pageMode ? frontPaper : paper);
     drawText(heading, title, 400, 64, 0);
     int y = 150, step = lines.size() > 8 ? 34 : 40;
     for (const std::string& l : lines) drawText(ink, l, 400, y, 0), y += step;
