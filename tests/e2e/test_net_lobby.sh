@@ -111,10 +111,12 @@ caps() {
     local lobby filler out
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27417 --max-sessions 2 2>"$WORK/small-lobby.err" &
     lobby=$!
-    sleep 0.5
+    # the lobby's socket is open once it says so, and the fill waits only half a second for answers: on a busy
+    # machine neither is long, and a fill begun too early or cut off found fewer hosts
+    for _ in $(seq 100); do [ -s "$WORK/small-lobby.err" ] && break; sleep 0.1; done
     ip netns exec "$(lab_ns inet)" "$FLOOD" fill 127.0.0.1 27417 12 4 >"$WORK/fill.out" &
     filler=$!
-    for _ in $(seq 50); do [ -s "$WORK/fill.out" ] && break; sleep 0.1; done
+    for _ in $(seq 200); do [ -s "$WORK/fill.out" ] && break; sleep 0.1; done
     kill $filler $lobby
     wait $filler
     wait $lobby || e2e_fail "the small lobby ended with status $?: $(tail -n 3 "$WORK/small-lobby.err")"
