@@ -186,6 +186,13 @@ bool lobbyBegin(const std::string& where, bool hosting) {
     return known;
 }
 
+void lobbyEnd() {
+    known = false;
+    lobbyName.clear();
+    hostSide = HostSide{};
+    joinSide = JoinSide{};
+}
+
 // ---- the host ----
 
 static const char DIRECT[] = "direct", RELAYED[] = "through the lobby";

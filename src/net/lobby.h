@@ -10,6 +10,7 @@
 // The lobby at HOST[:PORT] (KORVADO_LOBBY's or --lobby's form), for the socket already open; its datagrams come
 // through the link's tap from now on. False when the name is not known.
 bool lobbyBegin(const std::string& where, bool hosting);
+void lobbyEnd();  // the lobby forgotten (the socket goes): its code, its meeting, a join's token
 
 // ---- the host ----
 // Registration and refreshes, the lobby's answers and the punches that are due; `playing` while a session runs.

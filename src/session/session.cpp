@@ -129,6 +129,7 @@ static void failure(const std::string& title, const std::vector<std::string>& li
 void hangUp() {
     portmapStop();
     linkStop();
+    lobbyEnd();
     inputTyping(false);
 }
 
