@@ -174,9 +174,7 @@ void take(const LinkEvent& e) {
 
 // Takes in everything that arrived, without waiting.
 void drainLink() {
-    for (;;) {
-        LinkEvent e = linkService(0);
-        if (e.kind == LINK_NOTHING) return;
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
         take(e);
         if (e.kind == LINK_GONE) return;
         lastHeard = SDL_GetTicks();
