@@ -530,7 +530,7 @@ void openJoining() {
 }
 
 // A command line's join without an address: the one host found is joined; none or several end it.
-void joinFound(const std::vector<std::string>& found, const std::vector<std::string>&) {
+void joinFound(const std::vector<std::string>& found) {
     std::string port = std::to_string(netPort);
     if (found.size() == 1) {
         netAddress = found[0];

@@ -10,7 +10,7 @@
 # relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
 # meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
 # types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
-# round; the host's exit item takes both back to their front pages. "Join on this network" lists the one host
+# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen too. "Join on this network" lists the one host
 # of a home by his machine's name and joins him. Everything is removed however it ends; a failed run keeps its
 # files (net-lobby.failed) and shows the failed cases' outputs and traces.
 source "$E2E_LIB"
@@ -192,6 +192,10 @@ pages() {
     trace_await page-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
     fronts page-host 2
     fronts page-joiner 2
+    DISPLAY=$hx e2e_key Return  # hosting again, and Escape from the waiting screen: back to the front page
+    for _ in $(seq 30); do [ "$(grep -c '^hosting' "$WORK/page-host.trace")" = 2 ] && break; sleep 0.1; done
+    DISPLAY=$hx e2e_key Escape
+    fronts page-host 3
     kill -TERM $host $joiner
     net_ends $host 0 page-host
     net_ends $joiner 0 page-joiner
