@@ -201,7 +201,7 @@ static void playBegin(bool hosting, uint32_t delay, uint32_t seed) {
 static void openWaiting();
 
 // Why the session ended, and where each side goes: the command line's host waits for another player, its joiner
-// ends; in page mode both go back, the host to the front page.
+// ends; in page mode both go back to the front page.
 static void afterSession() {
     GameState& game = theGame();
     SessionEnd end = netplayEnd();
@@ -212,7 +212,7 @@ static void afterSession() {
     std::vector<std::string> lines = {lost ? "The two games no longer agree." : "The other player is gone."};
     if (host && !pageMode) lines.push_back("Waiting for a new rival.");
     std::string title = lost ? "LOST SYNC" : host ? "YOUR RIVAL LEFT" : "THE HOST LEFT";
-    if (pageMode) backTo = host ? openFront : backTo;
+    if (pageMode) backTo = openFront;  // a session that was played ends on the front page for both
     showMessage(title, lines, 2500, host && !pageMode ? openWaiting : nullptr, lost ? 1 : 0, true);
 }
 
