@@ -10,9 +10,10 @@
 # relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
 # meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
 # types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
-# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen too. "Join on this network" lists the one host
-# of a home by his machine's name and joins him. Everything is removed however it ends; a failed run keeps its
-# files (net-lobby.failed) and shows the failed cases' outputs and traces.
+# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen him too.
+# "Join on this network" lists the one host of a home by his machine's name and joins him; the host's leaving is
+# told, and Return goes to the front page. Everything is removed however it ends; a failed run keeps its files
+# (net-lobby.failed) and shows the players' outputs and traces.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -221,10 +222,15 @@ lan() {
     e2e_key Return
     trace_await lan-joiner "^start joiner" 10 >/dev/null
     trace_await lan-host "^start host" 5 >/dev/null
-    kill -TERM $host $LAST
+    kill -TERM $host  # the host leaves: the joiner is told so, and Return takes him to his front page
     net_ends $host 0 lan-host
+    trace_await lan-joiner "^message THE HOST LEFT" 10 >/dev/null
+    e2e_key Return
+    fronts lan-joiner 2
+    kill -TERM $LAST
     net_ends $LAST 0 lan-joiner
-    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined"
+    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined; his leaving told"
+
 }
 
 lab_build
