@@ -6,11 +6,14 @@
 #include "game/ticker.h"
 #include "harness.h"
 #include "net/lobbywire.h"
+#include "session/entry.h"
 #include "session/netplay.h"
 #include "session/passsounds.h"
 #include "session/rollback.h"
 #include "net/packet.h"
 #include "net/portmap.h"
+
+#include <zlib.h>
 
 #include <cstdlib>
 #include <map>
@@ -36,7 +39,8 @@ std::vector<Message> samples() {
     m.kind = MSG_HELLO, m.version = "2.2", all.push_back(m);
     m.kind = MSG_REFUSE, m.version = "10.15-beta", all.push_back(m);
     m.kind = MSG_LOOK, m.protocol = 0, m.version = "2.2", all.push_back(m);
-    m.kind = MSG_HERE, m.protocol = 255, m.version = "~!", all.push_back(m);
+    m.kind = MSG_HERE, m.protocol = 255, m.version = "~!", m.name = std::string(MAX_NAME - 4, 'n') + " 1~", all.push_back(m);
+    m.name = "", all.push_back(m);
     m.kind = MSG_PROBE, m.seq = 255, m.stamp = 0xFFFFFFFFu, all.push_back(m);
     m.kind = MSG_START, m.seed = 0x80000001u, m.delay = 60, m.budget = 13, all.push_back(m);
     m.delay = 0, all.push_back(m);
@@ -53,8 +57,8 @@ bool same(const Message& a, const Message& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
     case MSG_HELLO:
-    case MSG_LOOK:
-    case MSG_HERE: return a.protocol == b.protocol && a.version == b.version;
+    case MSG_LOOK: return a.protocol == b.protocol && a.version == b.version;
+    case MSG_HERE: return a.protocol == b.protocol && a.version == b.version && a.name == b.name;
     case MSG_REFUSE: return a.version == b.version;
     case MSG_PROBE:
     case MSG_ECHO: return a.seq == b.seq && a.stamp == b.stamp;
@@ -83,6 +87,28 @@ TEST(NetDatagrams, EveryKindComesBackAsItWasSent) {
     d = encodeMessage(m);
     d[d.size() - 6] = 0x01;  // a dump's line with a control character in it
     EXPECT_FALSE(decodeMessage(d.data(), d.size(), back));
+}
+
+// A host's answer to a LOOK carries his machine's name and is never larger than the LOOK, whatever the
+// versions and the name; a LOOK not padded with zeros to its size is not one, nor a name too long.
+TEST(NetDatagrams, TheLanAnswerNamesTheHostAndNeverOutgrowsItsProbe) {
+    Message look, here, back;
+    look.kind = MSG_LOOK, look.version = std::string(15, 'v');
+    here.kind = MSG_HERE, here.version = look.version, here.name = std::string(200, 'h');
+    std::vector<uint8_t> probe = encodeMessage(look), answer = encodeMessage(here);
+    EXPECT_EQ(probe.size(), LOOK_SIZE);
+    EXPECT_LE(answer.size(), probe.size());
+    ASSERT_TRUE(decodeMessage(answer.data(), answer.size(), back));
+    EXPECT_EQ(back.name, std::string(MAX_NAME, 'h'));
+    look.version = "2.2", probe = encodeMessage(look);
+    EXPECT_EQ(probe.size(), LOOK_SIZE);
+    probe[10] = 1;  // a zero of the padding changed, the checksum made right again
+    uint32_t sum = uint32_t(crc32(crc32(0L, Z_NULL, 0), probe.data(), uInt(probe.size() - 4)));
+    for (int i = 0; i < 4; i++) probe[probe.size() - 4 + i] = uint8_t(sum >> (8 * i));
+    EXPECT_FALSE(decodeMessage(probe.data(), probe.size(), back));
+    here.kind = MSG_HELLO, probe = encodeMessage(here);  // a HELLO's bytes under LOOK's kind: too short
+    probe[1] = MSG_LOOK;
+    EXPECT_FALSE(decodeMessage(probe.data(), probe.size(), back));
 }
 
 // 100,000 random, cut short or damaged datagrams: none crashes the decoder, none is taken.
@@ -166,12 +192,13 @@ TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
         int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    for (const char* wrong : {"", "host 0", "host 65536", "host port", "join :27415", "join a:b",
-                              "host 27415 fullscreen more", "fullscreen", "serve", "join --no-port-mapping",
+    for (const char* wrong : {"host 0", "host 65536", "host port", "join :27415", "join a:b",
+                              "host 27415 fullscreen more", "serve", "join --no-port-mapping",
                               "host fullscreen --no-port-mapping", "host --no-mapping", "host --delay 9",
                               "host --delay", "join 10.0.0.1 --delay 1", "join +KX7M2Q",
                               "join +KX7M2 --lobby l", "join +KX7M2QU --lobby l", "host --lobby", "host fullscreen --lobby l",
-                              "join +KX7M2Q fullscreen --lobby l", "host --lobby l --no-port-mapping", "host --lobby l --delay 1"})
+                              "join +KX7M2Q fullscreen --lobby l", "host --lobby l --no-port-mapping", "host --lobby l --delay 1",
+                              "--delay 1", "--lobby", "join +KX7M2Q --no-lobby", "--no-lobby --lobby l", "page"})
         EXPECT_EQ(run(wrong), 2) << "korvado_net " << wrong;
     EXPECT_EQ(run("--help"), 0);
     EXPECT_EQ(run("--version"), 0);
@@ -180,9 +207,11 @@ TEST(NetCommandLine, HostAndJoinAnswerAsTheOtherProgramsDo) {
                               "join", "join fullscreen", "host --no-port-mapping", "host 4000 --no-port-mapping fullscreen",
                               "host --delay 0", "host 4000 --no-port-mapping --delay 8 fullscreen",
                               "join +KX7M2Q --lobby l", "join +kx7 m2q --lobby l:9 fullscreen", "host --lobby l",
-                              "host 4000 --no-port-mapping --delay 2 --lobby l fullscreen", "join 10.0.0.1 --lobby l"})
+                              "host 4000 --no-port-mapping --delay 2 --lobby l fullscreen", "join 10.0.0.1 --lobby l",
+                              "", "fullscreen", "--lobby l", "--no-lobby fullscreen", "host --no-lobby"})
         EXPECT_EQ(run(right), 1) << "korvado_net " << right;
     EXPECT_EQ(run("join +KX7M2Q", "KORVADO_LOBBY=lobby.example"), 1);  // the lobby from the environment
+    EXPECT_EQ(run("join +KX7M2Q --no-lobby", "KORVADO_LOBBY=lobby.example"), 2);  // ... switched off
 }
 
 // A router counts as mapped only when its own address is one the internet reaches: one behind another NAT
@@ -374,4 +403,58 @@ TEST(Rollback, ACorrectedPassPlaysEachSoundOnce) {
     book.heard(20, TickEvents(), ears);
     book.heard(10, shotAndCry, ears);
     EXPECT_EQ(ears.played.size(), 3u) << "a new sound 10 passes old does not";
+}
+
+// The entry line of "Join a duel": a code in the code's alphabet, any case, '+' and spaces left out, O I L as
+// 0 1 1, other letters ignored, six at most; an address of digits, dots and a colon; Backspace; the pad's moves.
+TEST(NetEntry, TheLineTakesACodeOrAnAddressAsAPlayerTypesIt) {
+    EntryLine e;
+    for (char c : std::string("+kx7 m2qZ9")) entryType(e, uint16_t(c));
+    EXPECT_EQ(e.text, "KX7M2Q") << "six at most";
+    EXPECT_EQ(entryShown(e), "+KX7 M2Q");
+    uint32_t code = 0, typed = 0;
+    std::string address;
+    uint16_t port = 0;
+    ASSERT_EQ(entryRead(e.text, code, address, port), ENTRY_CODE);
+    ASSERT_TRUE(parseCode("+KX7M2Q", typed));
+    EXPECT_EQ(code, typed);
+    e = EntryLine();
+    for (char c : std::string("oIlUu!a")) entryType(e, uint16_t(c));
+    EXPECT_EQ(e.text, "011A") << "O I L read as 0 1 1, U and the rest ignored";
+    EXPECT_EQ(entryShown(e), "+011 A__");
+    EXPECT_EQ(entryRead(e.text, code, address, port), ENTRY_INCOMPLETE);
+    entryBackspace(e), entryBackspace(e);
+    EXPECT_EQ(e.text, "01");
+    for (char c : std::string("0.0.1:4x000")) entryType(e, uint16_t(c));
+    EXPECT_EQ(e.text, "010.0.1:4000") << "a dot makes an address, a letter has no place in one";
+    EXPECT_EQ(entryRead(e.text, code, address, port), ENTRY_INCOMPLETE) << "three parts only";
+    e.text = "10.0.0.1", e.cursor = e.text.size();
+    ASSERT_EQ(entryRead(e.text, code, address, port), ENTRY_ADDRESS);
+    EXPECT_EQ(address, "10.0.0.1");
+    EXPECT_EQ(port, 27415);
+    entryType(e, ':'), entryType(e, ':');
+    EXPECT_EQ(entryRead(e.text, code, address, port), ENTRY_INCOMPLETE) << "a colon without its port";
+    for (char c : std::string("655360")) entryType(e, uint16_t(c));
+    EXPECT_EQ(e.text, "10.0.0.1:655360");
+    EXPECT_EQ(entryRead(e.text, code, address, port), ENTRY_INCOMPLETE) << "no such port";
+    entryBackspace(e);
+    EXPECT_EQ(entryRead(e.text, code, address, port), ENTRY_INCOMPLETE);
+    e.text = "10.0.0.1:4000";
+    ASSERT_EQ(entryRead(e.text, code, address, port), ENTRY_ADDRESS);
+    EXPECT_EQ(port, 4000);
+    EXPECT_FALSE(entryFits("1234567")) << "seven digits are neither a code nor an address";
+    // the pad: Up adds a 0 and counts on, Down goes back round the cycle, Left and Right move
+    e = EntryLine();
+    entryPadChange(e, 1), entryPadChange(e, 1);
+    EXPECT_EQ(e.text, "1");
+    entryPadChange(e, -1), entryPadChange(e, -1);
+    EXPECT_EQ(e.text, "Z") << "round from 0 back to the last letter: a dot or colon first has no place";
+    entryPadMove(e, 1), entryPadChange(e, 1);
+    EXPECT_EQ(e.text, "Z0");
+    entryPadMove(e, -1), entryPadChange(e, -1);
+    EXPECT_EQ(e.text, "Y0") << "the character under the pad's place";
+    entryPadMove(e, -1), entryPadMove(e, -1);
+    EXPECT_EQ(e.cursor, 0u);
+    entryBackspace(e);
+    EXPECT_EQ(e.text, "Y0") << "nothing before the first character";
 }

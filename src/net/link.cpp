@@ -7,6 +7,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -269,4 +270,12 @@ bool linkHeard(uint32_t waitMs, std::string& from, std::vector<uint8_t>& data) {
     from = text;
     data.assign(buf, buf + n);
     return true;
+}
+
+std::string linkMachineName() {
+    char name[256] = {0};
+    if (gethostname(name, sizeof name - 1) != 0) return "";
+    std::string out;
+    for (const char* c = name; *c && out.size() < 32; c++) out.push_back(*c >= 0x20 && *c <= 0x7E ? *c : '?');
+    return out;
 }

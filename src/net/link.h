@@ -44,6 +44,7 @@ void linkDrop();                                  // says goodbye to the player 
 void linkStop();                                  // drops the player and closes the socket
 LinkStats linkStats();
 std::vector<std::string> linkLocalAddresses();    // this machine's IPv4 addresses, loopback last
+std::string linkMachineName();                    // this machine's name, printable, at most 32 characters
 
 // Finding a host on the local network. A listening host hands every datagram to `answer` before ENet sees
 // it: true means the datagram was a probe (ENet never sees it), and a non-empty `reply` goes back to its

@@ -186,6 +186,13 @@ bool lobbyBegin(const std::string& where, bool hosting) {
     return known;
 }
 
+void lobbyEnd() {
+    known = false;
+    lobbyName.clear();
+    hostSide = HostSide{};
+    joinSide = JoinSide{};
+}
+
 // ---- the host ----
 
 static const char DIRECT[] = "direct", RELAYED[] = "through the lobby";
@@ -261,34 +268,35 @@ static LobbyReach refusal(LobbyRefusal r) {
     return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
 }
 
-// One step of a join by code; REACH_LEFT stands for "not yet" here.
 static LobbyReach joinStep(uint64_t now) {
     JoinSide& j = joinSide;
     Candidate best;
     if (j.refused) return refusal(j.refused);
     if (!j.token) {
         if (now - j.askSince >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
-        return ask(LOBBY_JOIN, now), REACH_LEFT;
+        return ask(LOBBY_JOIN, now), REACH_PENDING;
     }
     if (punchChosen(best)) return linkConnectTo(best.at, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
-    if (!punchFailed()) return punchTick(), REACH_LEFT;
+    if (!punchFailed()) return punchTick(), REACH_PENDING;
     if (j.relaying) return linkConnectTo(lobbyAt, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
     if (!j.relaySince) j.relaySince = now, j.lastAsk = 0;
     if (now - j.relaySince >= SILENT_MS) return REACH_SILENT_LOBBY;
-    return ask(LOBBY_RELAY, now), REACH_LEFT;
+    return ask(LOBBY_RELAY, now), REACH_PENDING;
 }
 
-LobbyReach lobbyReach(uint32_t code, bool (*frame)(const std::vector<std::string>& lines), uint32_t waitMs) {
-    if (!known) return REACH_SILENT_LOBBY;
+bool lobbyReachBegin(uint32_t code) {
     joinSide.code = code;
     joinSide.askSince = punchClockMs();
-    for (;;) {
-        if (!frame(joinLines())) return REACH_LEFT;
-        LobbyReach r = joinStep(punchClockMs());
-        if (r != REACH_LEFT) return r;
-        linkService(waitMs);
-    }
+    return known;
 }
+
+LobbyReach lobbyReachStep() {
+    if (!known) return REACH_SILENT_LOBBY;
+    linkService(0);  // the lobby's and the host's datagrams, through the tap
+    return joinStep(punchClockMs());
+}
+
+std::vector<std::string> lobbyJoinLines() { return joinLines(); }
 
 void lobbyFailure(LobbyReach why, std::string& title, std::string& sentence) {
     std::string code = codeText(joinSide.code, true), at = "The lobby at " + lobbyName;

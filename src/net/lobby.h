@@ -10,6 +10,7 @@
 // The lobby at HOST[:PORT] (KORVADO_LOBBY's or --lobby's form), for the socket already open; its datagrams come
 // through the link's tap from now on. False when the name is not known.
 bool lobbyBegin(const std::string& where, bool hosting);
+void lobbyEnd();  // the lobby forgotten (the socket goes): its code, its meeting, a join's token
 
 // ---- the host ----
 // Registration and refreshes, the lobby's answers and the punches that are due; `playing` while a session runs.
@@ -23,12 +24,15 @@ const char* lobbyWay();
 // ---- the joiner ----
 enum LobbyReach {
     REACH_ON_THE_WAY,  // ENet is connecting to the host, directly or through the relay
-    REACH_LEFT,        // the player left meanwhile
+    REACH_PENDING,     // not yet: the lobby, the punches or the relay are on their way
     REACH_NO_CODE, REACH_BUSY, REACH_FULL, REACH_SILENT_LOBBY, REACH_SILENT_HOST, REACH_NO_WAY,
 };
-// Asks the lobby for the host of `code`, punches, falls back on the relay. `frame` shows the lines of each pass
-// and is false once the player leaves; `waitMs` is a pass's wait for the network.
-LobbyReach lobbyReach(uint32_t code, bool (*frame)(const std::vector<std::string>& lines), uint32_t waitMs);
+// A join by `code` through the lobby begun with lobbyBegin; false when its name is not known.
+bool lobbyReachBegin(uint32_t code);
+// One frame of it: asks the lobby for the host of the code, punches, falls back on the relay; PENDING until it
+// comes to an end.
+LobbyReach lobbyReachStep();
+std::vector<std::string> lobbyJoinLines();  // what the joiner's page says meanwhile
 // The page's title and the plain sentence for a reach that failed.
 void lobbyFailure(LobbyReach why, std::string& title, std::string& sentence);
 

@@ -3,6 +3,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 static const uint8_t MARK = 0x4B;  // 'K'
 
 namespace {
@@ -114,13 +116,46 @@ bool readDump(Reader& r, std::string& dump) {
     return r.ok;
 }
 
+// A machine's name: printable characters, spaces too.
+void writeName(Writer& w, const std::string& name) {
+    w.u8(uint8_t(std::min(name.size(), MAX_NAME)));
+    for (size_t i = 0; i < name.size() && i < MAX_NAME; i++) w.u8(uint8_t(name[i]));
+}
+
+bool readName(Reader& r, std::string& name) {
+    uint8_t len = r.u8();
+    if (len > MAX_NAME) return false;
+    name.clear();
+    for (int i = 0; i < len; i++) {
+        uint8_t c = r.u8();
+        if (c < 0x20 || c > 0x7E) return false;
+        name.push_back(char(c));
+    }
+    return r.ok;
+}
+
+// A LOOK's zeros, up to LOOK_SIZE with the checksum.
+void writeRoom(Writer& w) {
+    while (w.b.size() + 4 < LOOK_SIZE) w.u8(0);
+}
+
+bool readRoom(Reader& r) {
+    while (r.ok && r.at < r.n)
+        if (r.u8() != 0) return false;
+    return r.ok && r.n + 4 == LOOK_SIZE;
+}
+
 bool readBody(Reader& r, Message& m) {
     switch (m.kind) {
     case MSG_HELLO:
-    case MSG_LOOK:
-    case MSG_HERE:
         m.protocol = r.u8();
         return readVersion(r, m.version);
+    case MSG_LOOK:
+        m.protocol = r.u8();
+        return readVersion(r, m.version) && readRoom(r);
+    case MSG_HERE:
+        m.protocol = r.u8();
+        return readVersion(r, m.version) && readName(r, m.name);
     case MSG_REFUSE:
         return readVersion(r, m.version);
     case MSG_PROBE:
@@ -154,9 +189,9 @@ std::vector<uint8_t> encodeMessage(const Message& m) {
     w.u8(MARK);
     w.u8(m.kind);
     switch (m.kind) {
-    case MSG_HELLO:
-    case MSG_LOOK:
-    case MSG_HERE: w.u8(m.protocol), writeVersion(w, m.version); break;
+    case MSG_HELLO: w.u8(m.protocol), writeVersion(w, m.version); break;
+    case MSG_LOOK: w.u8(m.protocol), writeVersion(w, m.version), writeRoom(w); break;
+    case MSG_HERE: w.u8(m.protocol), writeVersion(w, m.version), writeName(w, m.name); break;
     case MSG_REFUSE: writeVersion(w, m.version); break;
     case MSG_PROBE:
     case MSG_ECHO: w.u8(m.seq), w.u32(m.stamp); break;

@@ -13,6 +13,8 @@ const int MAX_RUNS = MAX_RECORDS;    // runs of equal values in one message
 const uint32_t MAX_PASS = 1u << 30;  // pass numbers stay below this
 const int8_t SLACK_UNKNOWN = -128;  // INPUT: too few passes yet to tell the sender's advantage
 const size_t MAX_DUMP = 1200;        // DESYNC: the bytes of a state's dump
+const size_t MAX_NAME = 32;          // HERE: the characters of the host's machine's name
+const size_t LOOK_SIZE = 64;         // LOOK: its whole size, as large as any HERE: no answer outgrows its probe
 
 enum MsgKind : uint8_t {
     MSG_HELLO = 1,   // joiner: who he is (protocol and game version)
@@ -22,8 +24,9 @@ enum MsgKind : uint8_t {
     MSG_START = 5,   // host: the session's seed and input delay
     MSG_INPUT = 6,   // either: inputs of a run of passes, and what the sender holds of the other's
     MSG_HASH = 7,    // either: the game state's hash at the start of a confirmed pass
-    MSG_LOOK = 8,    // a joiner, broadcast on the local network: is a game waiting here? (protocol, version)
-    MSG_HERE = 9,    // a waiting host, to the LOOK's sender: his protocol and version
+    MSG_LOOK = 8,    // a joiner, broadcast on the local network: is a game waiting here? (protocol, version,
+                     // zeros up to LOOK_SIZE bytes: room for the answer)
+    MSG_HERE = 9,    // a waiting host, to the LOOK's sender: his protocol, version and machine's name
     MSG_DESYNC = 10, // either: the two hashes of a pass differ; the sender's state then, as text
 };
 
@@ -53,6 +56,7 @@ struct Message {
     uint32_t pass = 0;            // HASH, DESYNC
     uint32_t hash = 0;            // HASH, DESYNC: the sender's
     std::string dump;             // DESYNC: the sender's state at the pass, as text (at most MAX_DUMP bytes)
+    std::string name;             // HERE: the host's machine's name, printable, at most MAX_NAME characters
 };
 
 std::vector<uint8_t> encodeMessage(const Message& m);

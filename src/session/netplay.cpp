@@ -174,9 +174,7 @@ void take(const LinkEvent& e) {
 
 // Takes in everything that arrived, without waiting.
 void drainLink() {
-    for (;;) {
-        LinkEvent e = linkService(0);
-        if (e.kind == LINK_NOTHING) return;
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
         take(e);
         if (e.kind == LINK_GONE) return;
         lastHeard = SDL_GetTicks();
@@ -185,19 +183,25 @@ void drainLink() {
 
 // ---- the frame ----
 
-// Holds the frame until its pass is due, a ms or two late while this side plays ahead of the other.
-void keepSchedule() {
-    int8_t own = middleAdvantage();
-    if (roll.present() % ADVANTAGE_SAMPLES == 0 && own != SLACK_UNKNOWN && rivalAdvantage != SLACK_UNKNOWN)
-        stretchOwed = uint32_t(std::max(0, (own - rivalAdvantage) / 2));
-    uint32_t stretch = stretchFor(int(stretchOwed));
-    stretchOwed -= stretch;
-    Uint32 now = SDL_GetTicks();
-    Uint32 due = passDue(scheduled, now, frameBudgetMs, stretch);
-    if (int32_t(due - now) > 0) SDL_Delay(due - now);
-    scheduled = due;
+// Whether the frame's pass is due: its time is set once after the previous pass, a ms or two late while this
+// side plays ahead of the other; until then the frame returns, and netplayWaitMs says for how long.
+Uint32 passAt;
+bool passAtSet;
+
+bool keepSchedule() {
+    if (!passAtSet) {
+        int8_t own = middleAdvantage();
+        if (roll.present() % ADVANTAGE_SAMPLES == 0 && own != SLACK_UNKNOWN && rivalAdvantage != SLACK_UNKNOWN)
+            stretchOwed = uint32_t(std::max(0, (own - rivalAdvantage) / 2));
+        uint32_t stretch = stretchFor(int(stretchOwed));
+        stretchOwed -= stretch;
+        passAt = passDue(scheduled, SDL_GetTicks(), frameBudgetMs, stretch), passAtSet = true;
+    }
+    if (int32_t(passAt - SDL_GetTicks()) > 0) return false;
+    scheduled = passAt, passAtSet = false;
     startPass();
     frameCpu = cpuMicroseconds();
+    return true;
 }
 
 // This side's input for the pass `delay` ahead: the keyboard's and pads' bits, or the test script's.
@@ -309,6 +313,7 @@ void netplayBegin(GameState& s, bool host, uint32_t delay, uint32_t seed) {
     peerHolds = delay;
     lastHeard = heldUpSince = SDL_GetTicks();
     scheduled = lastHeard - frameBudgetMs;  // pass 0 is due now
+    passAtSet = false;
     stretchOwed = advantageCount = 0;
     rivalAdvantage = SLACK_UNKNOWN;
     peerLeft = closed = heldUp = dumpSent = dumpHeard = false;
@@ -322,12 +327,13 @@ void netplayBegin(GameState& s, bool host, uint32_t delay, uint32_t seed) {
     if (trace) fprintf(trace, "start %s delay %u budget %u seed %08x\n", host ? "host" : "joiner", delay, frameBudgetMs, seed);
 }
 
-bool netplayFrame(GameState& s) {
-    keepSchedule();
+NetplayStep netplayFrame(GameState& s) {
+    if (!keepSchedule()) return NETPLAY_NOT_DUE;
     LocalInput local = readLocalInput(s.gameBezi);
-    if (local.close) return closed = true, s.done = true, false;
+    takeScreenKeys(local);
+    if (local.close) return closed = true, s.done = true, NETPLAY_OVER;
     drainLink();
-    if (ending != SESSION_RUNNING) return false;
+    if (ending != SESSION_RUNNING) return NETPLAY_OVER;
     sample(s, local.held);
     sendInputs();
     unsigned long long start = microseconds();
@@ -335,7 +341,12 @@ bool netplayFrame(GameState& s) {
     noteHeldUp(roll.advance(s, session));
     if (trace && roll.stats().rollbacks != rollbacks)
         fprintf(trace, "rollback %u %llu\n", roll.stats().passesAgain - before, microseconds() - start);
-    return ending == SESSION_RUNNING && !s.done;
+    return ending == SESSION_RUNNING && !s.done ? NETPLAY_RAN : NETPLAY_OVER;
+}
+
+uint32_t netplayWaitMs() {
+    int32_t left = passAtSet ? int32_t(passAt - SDL_GetTicks()) : 0;
+    return left > 0 ? uint32_t(left) : 0;
 }
 
 void netplayFrameDone() {
@@ -347,24 +358,39 @@ bool netplayWaiting() { return heldUp && SDL_GetTicks() - heldUpSince > WAIT_SIG
 
 // After the pass in which the game ended: until the other holds this side's inputs up to that pass (he
 // may not have played it yet), they are sent again; bounded, and over once he has gone too.
-void netplayLinger() {
+static uint32_t lingerEnd;
+static Uint32 lingerSince, resent;
+
+void netplayLingerBegin() {
     holdBack = 0;
     heldBack.clear();
-    uint32_t end = roll.present();
-    if (trace) fprintf(trace, "end game %u %llu\n", end, microseconds());
-    Uint32 start = SDL_GetTicks(), resent = start - frameBudgetMs;
-    while (peerHolds < end && !peerLeft && SDL_GetTicks() - start < LINGER_MS) {
-        if (SDL_GetTicks() - resent >= frameBudgetMs) sendInputs(), resent = SDL_GetTicks();
-        take(linkService(1));
-    }
-    if (trace) fprintf(trace, "linger %s %u ms\n", peerHolds >= end ? "caught-up" : peerLeft ? "left" : "timeout",
-                       SDL_GetTicks() - start);
+    lingerEnd = roll.present();
+    if (trace) fprintf(trace, "end game %u %llu\n", lingerEnd, microseconds());
+    lingerSince = SDL_GetTicks(), resent = lingerSince - frameBudgetMs;
 }
 
-void netplayFinish() {
-    Uint32 start = SDL_GetTicks();  // a lost sync: both states to both traces, a second at most
-    while (ending == SESSION_LOST_SYNC && (!dumpHeard || !linkDelivered()) && !peerLeft && SDL_GetTicks() - start < 1000)
-        take(linkService(5));
+bool netplayLingerStep() {
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING && !peerLeft; e = linkService(0)) take(e);
+    if (peerHolds < lingerEnd && !peerLeft && SDL_GetTicks() - lingerSince < LINGER_MS) {
+        if (SDL_GetTicks() - resent >= frameBudgetMs) sendInputs(), resent = SDL_GetTicks();
+        return true;
+    }
+    if (trace)
+        fprintf(trace, "linger %s %u ms\n", peerHolds >= lingerEnd ? "caught-up" : peerLeft ? "left" : "timeout",
+                SDL_GetTicks() - lingerSince);
+    return false;
+}
+
+// A lost sync: both states to both traces, a second at most.
+static Uint32 finishSince;
+
+void netplayFinishBegin() { finishSince = SDL_GetTicks(); }
+
+bool netplayFinishStep() {
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING && !peerLeft; e = linkService(0)) take(e);
+    if (ending == SESSION_LOST_SYNC && (!dumpHeard || !linkDelivered()) && !peerLeft &&
+        SDL_GetTicks() - finishSince < 1000)
+        return true;
     if (trace) {
         const RollbackStats& st = roll.stats();
         fprintf(trace, "rollbacks %u passes %u deepest %u present %u\n", st.rollbacks, st.passesAgain, st.deepest,
@@ -373,6 +399,7 @@ void netplayFinish() {
     trace = nullptr;
     holdBack = 0;
     heldBack.clear();
+    return false;
 }
 
 void netplayHoldInputs(uint32_t sends) { holdBack = sends; }

@@ -13,16 +13,23 @@ enum SessionEnd { SESSION_RUNNING, SESSION_GONE, SESSION_LOST_SYNC };
 // Starts a session at pass 0 from the start values with `seed`, into `s`. The host plays red, the joiner blue;
 // `delay` is the input delay in passes.
 void netplayBegin(GameState& s, bool hosting, uint32_t delay, uint32_t seed);
-// One frame of the session on `s`: the schedule, this side's input, the network, the passes. False once the
-// session has ended or the game is over (on this side, or on both by the game's own end).
-bool netplayFrame(GameState& s);
+// One frame of the session on `s`: the schedule, this side's input, the network, the passes. NOT_DUE while the
+// pass's time has not come (nothing done; netplayWaitMs says how long), OVER once the session has ended or the
+// game is over (on this side, or on both by the game's own end).
+enum NetplayStep { NETPLAY_RAN, NETPLAY_NOT_DUE, NETPLAY_OVER };
+NetplayStep netplayFrame(GameState& s);
+uint32_t netplayWaitMs();   // ms until the next pass is due
 void netplayFrameDone();    // the frame is drawn and shown: its CPU time goes to the trace
 bool netplayClosed();       // the frame ended the session because this player closed the window
 bool netplayWaiting();      // the present pass has waited for the network for over half a second
-// The game ended in the last pass (on both machines alike): stays, at most a second, until the other holds
-// every input of this side he needs to play that pass too.
-void netplayLinger();
-void netplayFinish();       // closes the session's trace
+// The game ended in the last pass (on both machines alike): a frame at a time (true while it lasts) stays, at
+// most a second, until the other holds every input of this side he needs to play that pass too.
+void netplayLingerBegin();
+bool netplayLingerStep();
+// The session's end, a frame at a time (true while it lasts): after a lost sync, until both states are in both
+// traces (a second at most); then the session's trace is closed.
+void netplayFinishBegin();
+bool netplayFinishStep();
 // Test seam: this side's input datagrams leave `sends` sends late, and those held when the session ends are
 // lost, as if the network had dropped the last ones.
 void netplayHoldInputs(uint32_t sends);

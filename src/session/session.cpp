@@ -1,9 +1,11 @@
-// session.cpp: korvado_net's sessions: the host waits for a player, the joiner rides in, they greet each other
-// (versions, the round trip, the seed), play with rollback, and each learns when the other has gone.
+// session.cpp: korvado_net's sessions, a screen a frame: the host waits for a player, the joiner rides in, they
+// greet each other (versions, the round trip, the seed), play with rollback, and each learns when the other has
+// gone. The frame loop calls netFrame once a frame; no screen waits inside it.
 #include "demo/demo.h"
 #include "draw/draw.h"
 #include "session/netplay.h"
 #include "session/netscript.h"
+#include "session/screens.h"
 #include "shell/shell.h"
 #include "draw/text.h"
 #include "input/input.h"
@@ -19,12 +21,15 @@
 #include <string>
 #include <vector>
 
-static const char VERSION[] = "2.2";
-static SDL_Surface* paper;
-static Lettering ink, heading;
+const char NET_VERSION[] = "2.2";
+static const char* const VERSION = NET_VERSION;
+static SDL_Surface* paper;  // the command line's screens' paper
+SDL_Surface* frontPaper;    // ... and the front page's
+Lettering ink, heading;
 
 void prepareSessions() {
     paper = loadAsset("../images/net/paper.png", false);
+    frontPaper = loadAsset("../images/net/front.png", false);
     makeLettering(ink, loadAsset("../images/net/ink.png", true));
     makeLettering(heading, loadAsset("../images/net/heading.png", true));
     const char* script = getenv("KORVADO_NET_SCRIPT");
@@ -36,39 +41,101 @@ void prepareSessions() {
     playerSource = scriptedLocalInputs;
 }
 
-// A screen of the session: a heading and a few lines on the paper.
-static void showPage(const std::string& title, const std::vector<std::string>& lines) {
-    drawBackground(paper);
+// ---- the screens' frame ----
+
+bool pageMode;
+Opening backTo;
+static NetScreen screenNow;
+static bool paced = true;
+static uint32_t waitMs;       // an unpaced screen's wait after its frame
+static int exitStatus = -1;   // once set, the program ends with it
+
+void become(NetScreen s, bool pacedScreen) { screenNow = s, paced = pacedScreen, waitMs = pacedScreen ? 0 : 1; }
+void endProgram(int status) { exitStatus = status; }
+
+LocalInput frameInput() {
+    LocalInput in = readLocalInput(false);
+    takeScreenKeys(in);
+    if (in.close) endProgram(0);  // the window's close button ends the program from every screen
+    return in;
+}
+
+bool leaves(const LocalInput& in) { return (in.pressed & keyBit(K_ESCAPE)) != 0; }
+
+// Escape on a screen of the session: the program ends (command line), or back to the page he came from.
+static void leave() {
+    if (!pageMode) return endProgram(0);
+    hangUp();
+    backTo();
+}
+
+bool netFrame() {
+    if (exitStatus >= 0) return false;
+    if (settingsShown()) {  // opened from the front page, in place of its frames
+        if (!settingsFrame()) endProgram(0);
+        return exitStatus < 0;
+    }
+    if (paced) startPass();
+    screenNow();
+    if (paced && exitStatus < 0) paceFrame();
+    return exitStatus < 0;
+}
+
+uint32_t netWaitMs() { return paced ? 0 : waitMs; }
+
+void showPage(const std::string& title, const std::vector<std::string>& lines) {
+    drawBackground(pageMode ? frontPaper : paper);
     drawText(heading, title, 400, 64, 0);
-    int y = 150;
-    for (const std::string& l : lines) drawText(ink, l, 400, y, 0), y += 40;
+    int y = 150, step = lines.size() > 8 ? 34 : 40;
+    for (const std::string& l : lines) drawText(ink, l, 400, y, 0), y += step;
     SDL_Flip(screen);
 }
 
-static bool done;  // the player has left: the window's close button, or Escape on a screen of the session
+// ---- messages ----
 
-// A pad's B or Back, pressed now.
-static bool padEscape() { return padsRead(false).fresh & keyBit(K_ESCAPE); }
+static struct {
+    std::string title;
+    std::vector<std::string> lines;
+    Uint32 since, ms;
+    Opening then;
+    int status;
+    bool failure, drains;  // drains: the link is served meanwhile, for what was said last (a refusal)
+} note;
 
-// The window's close button and Escape (or a pad's B or Back) end the game from every screen of the session.
-static bool leaving() {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-        if (e.type == SDL_QUIT || (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE)) done = true;
+static void noteFrame() {
+    LocalInput in = frameInput();
+    for (int i = 0; note.drains && i < 8 && linkService(0).kind != LINK_NOTHING; i++) {
     }
-    if (padEscape()) done = true;
-    return done;
+    bool waits = pageMode && note.failure;
+    showPage(note.title, note.lines);
+    if (exitStatus >= 0) return;
+    if (leaves(in) && !pageMode) return endProgram(0);
+    bool over = waits ? (in.pressed & (keyBit(K_RETURN) | keyBit(K_ESCAPE))) != 0 : SDL_GetTicks() - note.since >= note.ms;
+    if (!over) return;
+    if (waits) return hangUp(), backTo();
+    if (note.then) return note.then();
+    endProgram(note.status);
 }
 
-// A page shown for `ms`, or until the player leaves.
-static void showFor(const std::string& title, const std::vector<std::string>& lines, Uint32 ms) {
-    Uint32 start = SDL_GetTicks();
+void showMessage(const std::string& title, const std::vector<std::string>& lines, uint32_t ms, Opening then,
+                 int status, bool failure) {
     if (FILE* trace = netTrace()) fprintf(trace, "message %s %llu\n", title.c_str(), netMicroseconds());
-    while (!leaving() && SDL_GetTicks() - start < ms) {
-        startPass();
-        showPage(title, lines);
-        paceFrame();
-    }
+    note.title = title, note.lines = lines, note.since = SDL_GetTicks(), note.ms = ms;
+    note.then = then, note.status = status, note.failure = failure, note.drains = false;
+    if (pageMode && failure) note.lines.insert(note.lines.end(), {"", "Return: back"});
+    become(noteFrame);
+}
+
+// A failure the player may try again: the program ends with status 1 (command line), or he goes back.
+static void failure(const std::string& title, const std::vector<std::string>& lines, uint32_t ms) {
+    showMessage(title, lines, ms, nullptr, 1, true);
+}
+
+void hangUp() {
+    portmapStop();
+    linkStop();
+    lobbyEnd();
+    inputTyping(false);
 }
 
 static void send(const Message& m, bool reliable) {
@@ -78,15 +145,13 @@ static void send(const Message& m, bool reliable) {
 
 static uint32_t goneReason;  // what the other side said when he closed the link
 
-// The next message of the other side within `ms`; false when none came, or he left (then *gone is set).
-static bool receive(Message& m, Uint32 ms, bool* gone) {
-    Uint32 start = SDL_GetTicks();
-    while (SDL_GetTicks() - start < ms && !leaving()) {
-        LinkEvent e = linkService(5);
-        if (e.kind == LINK_GONE) return goneReason = e.reason, *gone = true, false;
-        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) return true;
+// The other side's next message: 1, with it in `m`; 0 while none has come; -1 once he has gone.
+static int takeMessage(Message& m) {
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
+        if (e.kind == LINK_GONE) return goneReason = e.reason, -1;
+        if (e.kind == LINK_RECEIVED && decodeMessage(e.data.data(), e.data.size(), m)) return 1;
     }
-    return false;
+    return 0;
 }
 
 // The sign of a present held up by the network, over the top of the frame.
@@ -98,42 +163,97 @@ static void drawWaiting() {
     drawText(ink, sign, 400, 8, 0);
 }
 
-// Plays one session from the start values; why it ended.
-static SessionEnd playSession(bool hosting, uint32_t delay, uint32_t seed) {
+// ---- the session ----
+
+static void afterSession();
+
+static void finishing() {
+    if (!netplayFinishStep()) afterSession();
+}
+
+static void lingering() {
+    if (netplayLingerStep()) return;
+    netplayFinishBegin();
+    become(finishing);
+}
+
+// A frame of the session: due passes only; a pass not yet due leaves the frame at once, and the frame loop
+// waits netWaitMs for it.
+static void playing() {
     GameState& game = theGame();
-    netplayBegin(game, hosting, delay, seed);
-    for (bool on = true; on;) {
-        on = netplayFrame(game);
-        bool drawn = drawFrame(game);
-        if (netplayWaiting()) drawWaiting(), drawn = true;
-        if (drawn) showFrame();
-        netplayFrameDone();
-        lobbyTick(true);  // the lobby hears that this host is busy
-    }
+    NetplayStep step = netplayFrame(game);
+    waitMs = netplayWaitMs();
+    if (step == NETPLAY_NOT_DUE) return;
+    bool drawn = drawFrame(game);
+    if (netplayWaiting()) drawWaiting(), drawn = true;
+    if (drawn) showFrame();
+    netplayFrameDone();
+    lobbyTick(true);  // the lobby hears that this host is busy
+    if (step == NETPLAY_RAN) return;
     // The game's own end (the menu's exit item) comes in the same pass on both machines; a closed window
     // is this player's own leaving, which the other learns from the link.
-    if (game.done && !netplayClosed() && netplayEnd() == SESSION_RUNNING) netplayLinger();
-    if (game.done) done = true;
-    netplayFinish();
-    return netplayEnd();
+    if (game.done && !netplayClosed() && netplayEnd() == SESSION_RUNNING) return netplayLingerBegin(), become(lingering);
+    netplayFinishBegin();
+    become(finishing);
+}
+
+static void playBegin(bool hosting, uint32_t delay, uint32_t seed) {
+    netplayBegin(theGame(), hosting, delay, seed);
+    become(playing, false);
+    waitMs = 0;
+}
+
+static void openWaiting();
+
+// Why the session ended, and where each side goes: the command line's host waits for another player, its joiner
+// ends; in page mode both go back to the front page.
+static void afterSession() {
+    GameState& game = theGame();
+    SessionEnd end = netplayEnd();
+    if (netplayClosed()) return endProgram(0);
+    if (game.done) return pageMode ? openFront() : endProgram(0);
+    linkDrop();
+    bool lost = end == SESSION_LOST_SYNC, host = netRole == NET_HOST;
+    std::vector<std::string> lines = {lost ? "The two games no longer agree." : "The other player is gone."};
+    if (host && !pageMode) lines.push_back("Waiting for a new rival.");
+    std::string title = lost ? "LOST SYNC" : host ? "YOUR RIVAL LEFT" : "THE HOST LEFT";
+    if (pageMode) backTo = openFront;  // a session that was played ends on the front page for both
+    showMessage(title, lines, 2500, host && !pageMode ? openWaiting : nullptr, lost ? 1 : 0, true);
 }
 
 // ---- the host ----
 
-// What the players on this network type, and, once the router has answered, those elsewhere.
+// What the other player chooses on his front page (page mode) or types (command line), for this network and,
+// once the router has answered, for elsewhere.
+static std::string joinAt(const std::string& where) {
+    return pageMode ? "Join a duel with " + where : "korvado_net join " + where;
+}
+
+// Page mode: what the other player chooses on his front page.
+static std::vector<std::string> pageLines(const std::string& here) {
+    std::vector<std::string> lines = {"On this network: Join on this network,", "or Join a duel with " + here};
+    std::vector<std::string> lobby = lobbyHostLines();
+    if (!lobby.empty()) lines.push_back("");
+    for (const std::string& l : lobby) lines.push_back(l);
+    if (lobby.size() == 1 && lobby[0].rfind("Invite code", 0) == 0) lines.push_back("(Join a duel, and type the code)");
+    lines.push_back("");
+    return lines;
+}
+
 static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
     std::vector<std::string> ours = linkLocalAddresses();  // loopback last: shown only when alone
     while (ours.size() > 1 && ours.back().rfind("127.", 0) == 0) ours.pop_back();
     std::string port = std::to_string(netPort), list, here = ours.empty() ? "ADDRESS" : ours[0];
     for (size_t i = 0; i < ours.size() && i < 3; i++) list += (i ? ", " : "") + ours[i];
     std::vector<std::string> lines = {"Hosting on UDP port " + port + ".", "On this network (" + list + "):",
-                                      "korvado_net join " + here + ":" + port};
+                                      joinAt(here + ":" + port)};
     if (netPort == DEFAULT_PORT) lines.push_back("(or just korvado_net join)");  // the search asks that port
     lines.push_back("");
     for (const std::string& l : lobbyHostLines()) lines.push_back(l);
+    if (pageMode) lines = pageLines(here + ":" + port);
     if (router.state == PORTMAP_MAPPED) {
         lines.push_back("Over the internet (the router opened it by " + router.how + "):");
-        lines.push_back("korvado_net join " + router.address + ":" + std::to_string(router.port));
+        lines.push_back(joinAt(router.address + ":" + std::to_string(router.port)));
     } else if (router.state == PORTMAP_ASKING) {
         lines.push_back("Asking the router to open the port ...");
     } else {
@@ -164,259 +284,291 @@ static void traceRouter(const PortmapOutcome& o) {
     fflush(trace);
 }
 
-static bool waitForJoiner() {
-    PortmapOutcome router = portmapOutcome();
-    std::vector<std::string> lines = waitingLines(router);
-    unsigned lobbySeen = 0;
-    while (!leaving()) {
-        startPass();
-        lobbyTick(false);
-        PortmapOutcome now = portmapOutcome();
-        bool changed = now.state != router.state || now.port != router.port || lobbyRevision() != lobbySeen;
-        if (changed) router = now, lines = waitingLines(now), lobbySeen = lobbyRevision();
-        showPage("WAITING FOR A RIVAL", lines);
-        if (changed) traceRouter(now);
-        LinkEvent e = linkService(frameBudgetMs);
-        if (e.kind == LINK_CONNECTED) return traceWay(), true;
-    }
-    return false;
-}
-
-// The round trip, as the middle one of five probes (a lost and resent probe does not count); 0 when the
-// joiner stopped answering.
-static Uint32 measureRoundTrip() {
+static struct {
+    PortmapOutcome router;
+    std::vector<std::string> lines;
+    unsigned lobbySeen;
+    Uint32 since;           // the greeting's step began (the hello awaited, a probe sent)
     Uint32 rtt[5];
-    for (uint8_t seq = 0; seq < 5; seq++) {
-        Message probe, echo;
-        probe.kind = MSG_PROBE;
-        probe.seq = seq;
-        probe.stamp = SDL_GetTicks();
-        send(probe, true);
-        bool gone = false;
-        do {
-            if (!receive(echo, 2000, &gone)) return 0;
-        } while (echo.kind != MSG_ECHO || echo.seq != seq);
-        rtt[seq] = SDL_GetTicks() - echo.stamp;
-    }
-    std::sort(rtt, rtt + 5);
-    return rtt[2] ? rtt[2] : 1;
+    uint8_t seq;            // the probe awaited
+    uint32_t delay, seed;   // the session's, once measured
+} host;
+
+static void openGreeting();
+
+static void waiting() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    lobbyTick(false);
+    PortmapOutcome now = portmapOutcome();
+    bool changed = now.state != host.router.state || now.port != host.router.port || lobbyRevision() != host.lobbySeen;
+    if (changed) host.router = now, host.lines = waitingLines(now), host.lobbySeen = lobbyRevision();
+    showPage("WAITING FOR A RIVAL", host.lines);
+    if (changed) traceRouter(now);
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0))
+        if (e.kind == LINK_CONNECTED) {
+            if (FILE* trace = netTrace()) fprintf(trace, "connected %llu\n", netMicroseconds());
+            return traceWay(), openGreeting();
+        }
 }
 
-// Greets a joiner: his version, the round trip, the session's delay and seed. False when he is turned away.
-static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
-    Message hello;
-    bool gone = false;
-    if (!receive(hello, 3000, &gone) || hello.kind != MSG_HELLO) return false;
-    if (hello.protocol != PROTOCOL || hello.version != VERSION) {
-        Message no;
-        no.kind = MSG_REFUSE;
-        no.version = VERSION;
-        send(no, true);
-        linkService(300);
-        showFor("A RIVAL WAS TURNED AWAY", {"He plays KORVADO " + hello.version + ";", std::string("this is KORVADO ") + VERSION + "."}, 3000);
-        return false;
-    }
-    Uint32 rtt = measureRoundTrip();
-    if (!rtt) return false;
+static void openWaiting() {
+    host.router = portmapOutcome();
+    host.lines = waitingLines(host.router);
+    host.lobbySeen = 0;
+    become(waiting);
+}
+
+// A joiner who did not see the greeting through: dropped (the trace says why), and the host waits again.
+static void dropJoiner(const char* why) {
+    if (FILE* trace = netTrace()) fprintf(trace, "dropped %s %llu\n", why, netMicroseconds());
+    linkDrop();
+    openWaiting();
+}
+
+static void refused() { dropJoiner("version"); }
+
+static void starting() {
+    waitMs = SDL_GetTicks() - host.since < host.rtt[2] / 2 ? 1 : 0;
+    if (!waitMs) playBegin(true, host.delay, host.seed);
+}
+
+// The round trip measured: the session's delay and seed go to the joiner, and both sides begin their first pass
+// together, half a round trip after the start was sent.
+static void sendStart(Uint32 rtt) {
     if (FILE* trace = netTrace()) fprintf(trace, "roundtrip %u\n", rtt);
-    delay = netDelay >= 0 ? uint32_t(netDelay) : delayFor(rtt);
-    seed = uint32_t(time(nullptr)) ^ (SDL_GetTicks() << 16);
+    host.delay = netDelay >= 0 ? uint32_t(netDelay) : delayFor(rtt);
+    host.seed = uint32_t(time(nullptr)) ^ (SDL_GetTicks() << 16);
     Message start;
     start.kind = MSG_START;
-    start.seed = seed;
-    start.delay = uint8_t(delay);
+    start.seed = host.seed;
+    start.delay = uint8_t(host.delay);
     start.budget = uint8_t(frameBudgetMs);
     send(start, true);
-    SDL_Delay(rtt / 2);  // while the start is on its way: both sides begin their first pass together
-    return true;
+    host.since = SDL_GetTicks();
+    become(starting, false);
 }
 
-// A LOOK from a joiner on this network: answered with a HERE no larger than it.
+static void sendProbe() {
+    Message probe;
+    probe.kind = MSG_PROBE;
+    probe.seq = host.seq;
+    probe.stamp = SDL_GetTicks();
+    send(probe, true);
+    host.since = SDL_GetTicks();
+}
+
+// The round trip, as the middle one of five probes (a lost and resent probe does not count); the joiner is
+// dropped when he stops answering.
+static void measuring() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    Message echo;
+    int got = takeMessage(echo);
+    if (got < 0) return dropJoiner("gone");
+    if (got == 0 && SDL_GetTicks() - host.since >= 2000) return dropJoiner("no-echo");
+    if (got == 0 || echo.kind != MSG_ECHO || echo.seq != host.seq) return;
+    host.rtt[host.seq++] = SDL_GetTicks() - echo.stamp;
+    if (host.seq < 5) return sendProbe();
+    std::sort(host.rtt, host.rtt + 5);
+    host.rtt[2] = std::max<Uint32>(host.rtt[2], 1);
+    sendStart(host.rtt[2]);
+}
+
+// Another version: told so, and the host waits again.
+static void turnAway(const Message& hello) {
+    Message no;
+    no.kind = MSG_REFUSE;
+    no.version = VERSION;
+    send(no, true);
+    showMessage("A RIVAL WAS TURNED AWAY", {"He plays KORVADO " + hello.version + ";", std::string("this is KORVADO ") + VERSION + "."},
+                3000, refused, 0, false);
+    note.drains = true;
+}
+
+// A joiner's hello: his version, then the round trip.
+static void greeting() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    Message hello;
+    int got = takeMessage(hello);
+    if (got < 0) return dropJoiner("gone");
+    if (got == 0 && SDL_GetTicks() - host.since >= 3000) return dropJoiner("no-hello");
+    if (got > 0 && hello.kind != MSG_HELLO) return dropJoiner("not-hello");
+    if (got == 0) return;
+    if (hello.protocol != PROTOCOL || hello.version != VERSION) return turnAway(hello);
+    host.seq = 0;
+    sendProbe();
+    become(measuring, false);
+}
+
+static void openGreeting() {
+    host.since = SDL_GetTicks();
+    become(greeting, false);
+}
+
+// A LOOK from a joiner on this network: answered with a HERE, with this machine's name, no larger than it.
 static bool answerLook(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply) {
     Message look;
     if (!decodeMessage(probe, n, look) || look.kind != MSG_LOOK) return false;
     Message here;
     here.kind = MSG_HERE;
     here.version = VERSION;
+    here.name = linkMachineName();
     reply = encodeMessage(here);
     if (reply.size() > n) reply.clear();
     return true;
 }
 
-static int hostSessions() {
+void openHosting() {
     if (FILE* trace = netTrace()) fprintf(trace, "hosting %llu\n", netMicroseconds());
-    if (!linkListen(netPort)) {
-        showFor("CANNOT HOST", {"UDP port " + std::to_string(netPort) + " is taken or closed."}, 3000);
-        return 1;
+    if (!linkStart() || !linkListen(netPort)) {
+        backTo = openFront;
+        return failure("CANNOT HOST", {"UDP port " + std::to_string(netPort) + " is taken or closed."}, 3000);
     }
     linkAnswerProbes(answerLook);
     if (portMapping) portmapStart(netPort);
     if (!netLobby.empty()) lobbyBegin(netLobby, true);
-    while (waitForJoiner()) {
-        uint32_t delay = 0, seed = 0;
-        if (!greetJoiner(delay, seed)) {
-            linkDrop();
-            continue;
-        }
-        SessionEnd end = playSession(true, delay, seed);
-        if (done) return 0;
-        linkDrop();
-        if (end == SESSION_LOST_SYNC)
-            showFor("LOST SYNC", {"The two games no longer agree.", "Waiting for a new rival."}, 2500);
-        else
-            showFor("YOUR RIVAL LEFT", {"The other player is gone.", "Waiting for a new rival."}, 2500);
-    }
-    return 0;
+    openWaiting();
 }
 
 // ---- the joiner ----
 
-static bool connectToHost(const std::string& where) {
-    if (netAddress[0] != '+' && !linkConnect(netAddress.c_str(), netPort)) {
-        showFor("NO SUCH HOST", {"Cannot find " + netAddress + "."}, 1500);
-        return false;
-    }
-    Uint32 start = SDL_GetTicks();
-    while (!leaving() && SDL_GetTicks() - start < 2500) {
-        startPass();
-        showPage("RIDING OUT", {"Joining the game at " + where + " ..."});
-        LinkEvent e = linkService(frameBudgetMs);
-        if (e.kind == LINK_CONNECTED) return traceWay(), true;
-        if (e.kind == LINK_GONE && e.reason == LINK_BUSY) return goneReason = LINK_BUSY, false;
-    }
-    if (!done) showFor("NOBODY ANSWERED", {"No game waits at " + where + "."}, 1500);
-    return false;
+static struct {
+    std::string where;   // as the pages name the host
+    Uint32 since;        // the screen began, or the host's last message came
+} joiner;
+
+static void busyHost() {
+    failure("THE HOST IS BUSY", {"A game is on at " + joiner.where + ".", "Try again when it is over."}, 1500);
 }
 
 // Says who he is and answers the host's probes until the host starts the session (or turns him away).
-static int awaitStart(Message& start) {
+static void awaiting() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    Message m;
+    for (int got = takeMessage(m); got != 0; got = takeMessage(m)) {
+        if (got < 0 && goneReason == LINK_BUSY) return busyHost();
+        if (got < 0) return failure("THE HOST IS GONE", {"The host did not start the game."}, 1500);
+        joiner.since = SDL_GetTicks();
+        if (m.kind == MSG_PROBE) m.kind = MSG_ECHO, send(m, true);
+        if (m.kind == MSG_REFUSE)
+            return failure("TURNED AWAY", {"The host plays KORVADO " + m.version + ";", std::string("this is KORVADO ") + VERSION + "."}, 2500);
+        if (m.kind != MSG_START) continue;
+        frameBudgetMs = m.budget;  // the host's pass, so that both clocks start alike
+        return playBegin(false, m.delay, m.seed);
+    }
+    if (SDL_GetTicks() - joiner.since >= 5000) failure("THE HOST IS GONE", {"The host did not start the game."}, 1500);
+}
+
+static void openAwaiting() {
     Message hello;
     hello.kind = MSG_HELLO;
     hello.version = VERSION;
     send(hello, true);
-    bool gone = false;
-    while (receive(start, 5000, &gone)) {
-        if (start.kind == MSG_START) return -1;
-        if (start.kind == MSG_PROBE) start.kind = MSG_ECHO, send(start, true);
-        if (start.kind == MSG_REFUSE) {
-            showFor("TURNED AWAY", {"The host plays KORVADO " + start.version + ";", std::string("this is KORVADO ") + VERSION + "."}, 2500);
-            return 1;
+    joiner.since = SDL_GetTicks();
+    become(awaiting, false);
+}
+
+static void connecting() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    showPage("RIDING OUT", {"Joining the game at " + joiner.where + " ..."});
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
+        if (e.kind == LINK_CONNECTED) {
+            if (FILE* trace = netTrace()) fprintf(trace, "connected %llu\n", netMicroseconds());
+            return traceWay(), openAwaiting();
         }
+        if (e.kind == LINK_GONE && e.reason == LINK_BUSY) return goneReason = LINK_BUSY, busyHost();
     }
-    if (gone && goneReason == LINK_BUSY) return 1;
-    if (!done) showFor("THE HOST IS GONE", {"The host did not start the game."}, 1500);
-    return done ? 0 : 1;
+    if (SDL_GetTicks() - joiner.since >= 2500) failure("NOBODY ANSWERED", {"No game waits at " + joiner.where + "."}, 1500);
 }
 
-// A host that already has a player says so at once; he is not waiting for us.
-static int hostBusy(const std::string& where) {
-    showFor("THE HOST IS BUSY", {"A game is on at " + where + ".", "Try again when it is over."}, 1500);
-    return done ? 0 : 1;
+static void openConnecting() {
+    joiner.since = SDL_GetTicks();
+    become(connecting);
 }
 
-// Broadcasts LOOKs (three, 0.4 s apart, for one lost on the way) and gathers the hosts that answer within
-// 1.2 s (on a local network they answer within milliseconds).
-static std::vector<std::string> hostsNearby() {
-    Message look;
-    look.kind = MSG_LOOK;
-    look.version = VERSION;
-    std::vector<uint8_t> probe = encodeMessage(look);
-    std::vector<std::string> found;
-    Uint32 start = SDL_GetTicks();
-    int looks = 0;
-    while (!leaving() && SDL_GetTicks() - start < 1200) {
-        startPass();
-        if (looks < 3 && SDL_GetTicks() - start >= Uint32(looks) * 400)
-            linkBroadcast(netPort, probe.data(), probe.size()), looks++;
-        showPage("LOOKING FOR A HOST", {"Asking this network for a game on UDP port " + std::to_string(netPort) + " ..."});
-        std::string from;
-        std::vector<uint8_t> d;
-        Message here;
-        if (linkHeard(frameBudgetMs, from, d) && decodeMessage(d.data(), d.size(), here) && here.kind == MSG_HERE &&
-            std::find(found.begin(), found.end(), from) == found.end())
-            found.push_back(from);
+// A join by invite code: the lobby, then a way through the routers or its relay.
+static void reaching() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return;
+    if (leaves(in)) return leave();
+    showPage("RIDING OUT", lobbyJoinLines());
+    LobbyReach r = lobbyReachStep();
+    if (r == REACH_PENDING) return;
+    uint32_t code = 0;
+    parseCode(netAddress, code);
+    if (r == REACH_ON_THE_WAY) return joiner.where = codeText(code, true) + ", " + lobbyWay(), openConnecting();
+    std::string title, sentence;
+    lobbyFailure(r, title, sentence);
+    fprintf(stderr, "korvado: %s\n", sentence.c_str());
+    failure(title, {sentence}, 1500);
+}
+
+static void joinTo() {
+    joiner.where = netAddress + ":" + std::to_string(netPort);
+    goneReason = LINK_BYE;
+    if (!linkStart()) return failure("NO NETWORK", {"The network cannot start."}, 1500);
+    if (netAddress.empty()) return openLook();
+    uint32_t code = 0;
+    if (netAddress[0] == '+' && parseCode(netAddress, code)) {
+        linkOpen();
+        lobbyBegin(netLobby, false);  // a name nobody knows: the reach says so
+        lobbyReachBegin(code);
+        return become(reaching);
     }
-    return found;
+    if (!linkConnect(netAddress.c_str(), netPort))
+        return failure("NO SUCH HOST", {"Cannot find " + netAddress + "."}, 1500);
+    openConnecting();
 }
 
-// A join without an address: the one host found becomes netAddress (-1); else the exit status.
-static int findHost() {
-    std::vector<std::string> found = hostsNearby();
-    if (FILE* trace = netTrace()) fprintf(trace, "found %zu %llu\n", found.size(), netMicroseconds());
-    if (done) return 0;
+void openJoining() {
+    if (FILE* trace = netTrace()) fprintf(trace, "joining %llu\n", netMicroseconds());
+    joinTo();
+}
+
+// A command line's join without an address: the one host found is joined; none or several end it.
+void joinFound(const std::vector<std::string>& found) {
     std::string port = std::to_string(netPort);
-    if (found.size() == 1) return netAddress = found[0], -1;
+    if (found.size() == 1) {
+        netAddress = found[0];
+        return joinTo();
+    }
     if (found.empty()) {
         fprintf(stderr, "korvado: no game waits on this network (UDP port %s)\n", port.c_str());
-        showFor("NO HOST FOUND", {"No game waits on this network.", "Name the host: korvado_net join ADDRESS"}, 600);
-        return 1;
+        return failure("NO HOST FOUND", {"No game waits on this network.", "Name the host: korvado_net join ADDRESS"}, 600);
     }
     std::vector<std::string> lines = {"Several games wait here; choose one:"};
     for (const std::string& a : found) lines.push_back("korvado_net join " + a + ":" + port);
     for (size_t i = 1; i < lines.size(); i++) printf("%s\n", lines[i].c_str());
     fflush(stdout);
-    showFor("SEVERAL HOSTS", lines, 2500);
-    return 1;
+    failure("SEVERAL HOSTS", lines, 2500);
 }
 
-// ---- through a lobby ----
+// ---- the program's network life ----
 
-static bool ridingPage(const std::vector<std::string>& lines) {
-    startPass();
-    showPage("RIDING OUT", lines);
-    return !leaving();
-}
-
-// A join by invite code: the lobby, then a way through the routers or its relay; -1 once ENet is on its way.
-static int reachByCode(std::string& where) {
-    uint32_t code = 0;
-    parseCode(netAddress, code);
-    linkOpen();
-    lobbyBegin(netLobby, false);  // a name nobody knows: the reach says so
-    LobbyReach r = lobbyReach(code, ridingPage, frameBudgetMs);
-    if (r == REACH_ON_THE_WAY) return where = codeText(code, true) + ", " + lobbyWay(), -1;
-    if (done || r == REACH_LEFT) return 0;
-    std::string title, sentence;
-    lobbyFailure(r, title, sentence);
-    fprintf(stderr, "korvado: %s\n", sentence.c_str());
-    showFor(title, {sentence}, 1500);
-    return 1;
-}
-
-static int joinSession() {
-    if (netAddress.empty()) {
-        int status = findHost();
-        if (status >= 0) return status;
-    }
-    std::string where = netAddress + ":" + std::to_string(netPort);
-    int reached = netAddress[0] == '+' ? reachByCode(where) : -1;
-    if (reached >= 0) return reached;
-    if (!connectToHost(where)) return goneReason == LINK_BUSY ? hostBusy(where) : done ? 0 : 1;
-    Message start;
-    int status = awaitStart(start);
-    if (status >= 0) return goneReason == LINK_BUSY ? hostBusy(where) : status;
-    frameBudgetMs = start.budget;  // the host's pass, so that both clocks start alike
-    SessionEnd end = playSession(false, start.delay, start.seed);
-    if (done) return 0;
-    linkDrop();
-    if (end == SESSION_LOST_SYNC) {
-        showFor("LOST SYNC", {"The two games no longer agree."}, 2500);
-        return 1;
-    }
-    showFor("THE HOST LEFT", {"The other player is gone."}, 2500);
-    return 0;
-}
-
-int playSessions() {
+int beginSessions() {
+    pageMode = netRole == NET_NONE;
+    exitStatus = -1;
+    if (pageMode) return openFront(), -1;
     if (!linkStart()) {
         fprintf(stderr, "korvado: the network cannot start\n");
         return 1;
     }
-    FILE* trace = netTrace();
-    if (trace && netRole == NET_JOIN) fprintf(trace, "joining %llu\n", netMicroseconds());
-    int status = netRole == NET_HOST ? hostSessions() : joinSession();
-    portmapStop();  // the router's port is given back however hosting ended
-    linkStop();
-    if (trace) fprintf(trace, "exit %d %llu\n", status, netMicroseconds());
-    return status;
+    if (netRole == NET_HOST) openHosting();
+    else openJoining();
+    return -1;
+}
+
+int endSessions() {
+    hangUp();  // the router's port is given back however it ended
+    if (FILE* trace = netTrace()) fprintf(trace, "exit %d %llu\n", exitStatus, netMicroseconds());
+    return exitStatus;
 }

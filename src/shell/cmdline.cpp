@@ -16,7 +16,7 @@ static const char BLUE_KEYS[] = "  blue cowboy   played by the computer\n";
 static const char PROGRAM[] = "korvado_net";
 static const char EDITION[] = "network edition (NET): two players on two machines";
 static const char ARGS[] =
-    "host [PORT] [--no-port-mapping] [--delay N] [--lobby HOST[:PORT]] [fullscreen] | join [ADDRESS[:PORT] | +CODE] [--lobby HOST[:PORT]] [fullscreen]";
+    "[host [PORT] [--no-port-mapping] [--delay N] | join [ADDRESS[:PORT] | +CODE]] [--lobby HOST[:PORT] | --no-lobby] [fullscreen]";
 static const char BLUE_KEYS[] =
     "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl or Right Shift (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
@@ -50,7 +50,8 @@ static void help() {
     usageLine(stdout);
     printf("KORVADO 2.2, a western duel for one screen; %s.\n\n", EDITION);
 #ifdef KORVADO_NET
-    printf("  host [PORT]   wait for the other player on UDP port PORT (default %d), asking the router\n"
+    printf("  (nothing)     the front page: host a duel, join one by invite code or address, or on this network\n"
+           "  host [PORT]   wait for the other player on UDP port PORT (default %d), asking the router\n"
            "                to open the port to the internet (NAT-PMP, then UPnP)\n"
            "  --no-port-mapping  (after host) leave the router alone\n"
            "  --delay N     (after host) play each key N passes of 13 ms after it goes down, 0 to 8\n"
@@ -59,8 +60,9 @@ static void help() {
            "  join          play with the one host waiting on the local network (on port %d)\n"
            "  join +CODE    play with the host who has that invite code, through the lobby\n"
            "  --lobby HOST[:PORT]  (after host or join's address) the lobby that gives and takes invite codes\n"
-           "                (UDP port %d unless told; KORVADO_LOBBY names one too)\n",
-           DEFAULT_PORT, DEFAULT_PORT, LOBBY_PORT);
+           "                (UDP port %d unless told; KORVADO_LOBBY names one too; built in: %s)\n"
+           "  --no-lobby    no lobby at all, not even the one built in\n",
+           DEFAULT_PORT, DEFAULT_PORT, LOBBY_PORT, *KORVADO_LOBBY ? KORVADO_LOBBY : "none");
 #endif
     printf("  fullscreen    play on the whole screen instead of in an 800 x 600 window\n"
            "  --record FILE      record the game from the end of the intro into FILE (before the rest)\n"
@@ -126,12 +128,14 @@ static bool readCode(int argc, char* argv[], int& at) {
     return true;
 }
 
-// "--lobby HOST[:PORT]", else KORVADO_LOBBY; a join by code needs one.
+// "--lobby HOST[:PORT]" or "--no-lobby", else KORVADO_LOBBY (empty: none), else the one built in
+// (-DKORVADO_LOBBY=HOST[:PORT]); a join by code needs one.
 static bool readLobby(int argc, char* argv[], int& at) {
     const char* env = getenv("KORVADO_LOBBY");
-    netLobby = env ? env : "";
+    netLobby = env ? env : KORVADO_LOBBY;
     if (at + 1 < argc && strcmp(argv[at], "--lobby") == 0) netLobby = argv[at + 1], at += 2;
-    if (netAddress[0] != '+' || !netLobby.empty()) return true;
+    else if (at < argc && strcmp(argv[at], "--no-lobby") == 0) netLobby.clear(), at++;
+    if (netAddress.empty() || netAddress[0] != '+' || !netLobby.empty()) return true;
     fprintf(stderr, "korvado: an invite code needs a lobby: --lobby HOST[:PORT], or KORVADO_LOBBY\n");
     return false;
 }
@@ -145,7 +149,9 @@ static bool readNetArguments(int argc, char* argv[]) {
     netAddress.clear();
     portMapping = true;
     netDelay = -1;
-    if (strcmp(argv[1], "host") == 0) {
+    if (argc == 1 || isOption(argv[1])) {
+        netRole = NET_NONE, at = 1;  // the front page
+    } else if (strcmp(argv[1], "host") == 0) {
         netRole = NET_HOST;
         if (at < argc && !isOption(argv[at]) && !readPort(argv[at++], netPort)) return false;
         if (at < argc && strcmp(argv[at], "--no-port-mapping") == 0) portMapping = false, at++;
@@ -230,7 +236,7 @@ int readCommandLine(int argc, char* argv[]) {
     bool played = demoMode == DEMO_PLAY || demoMode == DEMO_TIME;  // a demo plays without the network
     fullScreen = played && argc == 2 && strcmp(arg, "fullscreen") == 0;
     if (played && (argc == 1 || fullScreen)) return -1;
-    if (!played && argc > 1 && readNetArguments(argc, argv)) return -1;
+    if (!played && readNetArguments(argc, argv)) return -1;
 #else
     if (argc < 2) return -1;
     if (strcmp(arg, "fullscreen") == 0) {

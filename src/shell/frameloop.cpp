@@ -33,10 +33,7 @@ bool localInputs(const GameState& s, bool timed, TicCmd& cmd) {
     cmd = TicCmd();
     if (timed) cmd.dt = frameTime();
     LocalInput in = readLocalInput(s.gameBezi);
-    if (fullScreenKey(in.key, in.alt) && in.key == SDLK_RETURN) {
-        swallowHeldKeys(keyBit(K_RETURN));
-        in.held &= uint16_t(~keyBit(K_RETURN)), in.fresh &= uint16_t(~keyBit(K_RETURN));
-    }
+    takeScreenKeys(in);
     settingsAsked = in.key == SDLK_F2;
     cmd.held = in.held, cmd.fresh = in.fresh, cmd.close = in.close;
     touched = in.keyDown || in.held;

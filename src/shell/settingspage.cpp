@@ -47,6 +47,13 @@ bool fullScreenKey(int key, bool alt) {
     return true;
 }
 
+void takeScreenKeys(LocalInput& in) {
+    if (!fullScreenKey(in.key, in.alt) || in.key != SDLK_RETURN) return;
+    swallowHeldKeys(keyBit(K_RETURN));  // Alt+Return's Return is not the game's
+    uint16_t ret = uint16_t(~keyBit(K_RETURN));
+    in.held &= ret, in.fresh &= ret, in.pressed &= ret;
+}
+
 // ---- the page ----
 
 namespace {

@@ -16,7 +16,8 @@ extern std::string netAddress;                 // korvado_net join: the host's a
 extern uint16_t netPort;                       // korvado_net: the UDP port
 extern bool portMapping;                       // korvado_net host: ask the router to open the port
 extern int netDelay;                           // korvado_net host: the input delay asked for; -1: by the round trip
-extern std::string netLobby;                   // korvado_net: the lobby's HOST[:PORT] (a join's +CODE is netAddress)
+extern std::string netLobby;                   // korvado_net: the lobby's HOST[:PORT] (a join's +CODE is netAddress);
+                                               // empty: none
 int readCommandLine(int argc, char* argv[]);   // -1 to start the game, else the exit status
 
 // ---- where the assets are (datadir.cpp) ----
@@ -95,10 +96,18 @@ bool settingsFrame();
 void settingsHint(const GameState& s);  // "F2: settings" on the menu's background, after the drawer's frame
 // The desktop's F11 and Alt+Return, from every screen: the whole screen or the window, kept.
 bool fullScreenKey(int key, bool alt);
+// ... taken from a pass's input: F11 or Alt+Return switches, and that Return does nothing else.
+struct LocalInput;
+void takeScreenKeys(LocalInput& in);
 void toggleFullScreen();
 
 // ---- korvado_net (session.cpp) ----
 void prepareSessions();  // the network screens' pictures, and the test seam's script when one is named
-int playSessions();      // hosts or joins, plays sessions in lockstep; the exit status
+// After the intro: the front page (no host or join on the command line), or hosting or joining; -1 to go on
+// with netFrame, else the exit status.
+int beginSessions();
+bool netFrame();         // one frame of korvado_net's screens; false once the program is to end
+uint32_t netWaitMs();    // what the frame left to wait before the next (a pass not yet due), beside pacing
+int endSessions();       // the network given up; the exit status
 
 #endif

@@ -108,6 +108,17 @@ void shutDown() {
     SDL_Quit();
 }
 
+#ifdef KORVADO_NET
+// korvado_net's screens, a frame at a time; a pass not yet due is waited for here, between two frames.
+static int runSessions() {
+    int status = beginSessions();
+    if (status >= 0) return status;
+    while (netFrame())
+        if (uint32_t wait = netWaitMs()) SDL_Delay(wait);
+    return endSessions();
+}
+#endif
+
 // The intro, then the game: the menu and its rounds (korvado_net: the sessions), or the demo the command
 // line named.
 int SDL_main(int argc, char* argv[]) {
@@ -119,7 +130,7 @@ int SDL_main(int argc, char* argv[]) {
 #ifdef KORVADO_NET
         while (theGame().screen != SCR_PLAY && gameFrame()) {
         }
-        status = theGame().done ? 0 : playSessions();
+        status = theGame().done ? 0 : runSessions();
 #else
         while (gameFrame()) {
         }

@@ -7,7 +7,13 @@
 # a made-up code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences.
 # Meanwhile the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate
 # and never with more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a
-# relay passes only the session's 16,000 bytes. Everything is removed however it ends.
+# relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
+# meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
+# types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
+# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen him too.
+# "Join on this network" lists the one host of a home by his machine's name and joins him; the host's leaving is
+# told, and Return goes to the front page. Everything is removed however it ends; a failed run keeps its files
+# (net-lobby.failed) and shows the players' outputs and traces.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -20,10 +26,18 @@ LAB_TAG="kvl$$"
 JOBS=""
 
 cleanup() {
+    local status=$? f
     [ -n "$JOBS" ] && kill $JOBS 2>/dev/null
+    [ -f "$WORK/xvfb.pids" ] && kill $(cat "$WORK/xvfb.pids") 2>/dev/null
     lab_down
     wait 2>/dev/null
     e2e_cleanup
+    [ $status = 0 ] && return 0
+    for f in "$WORK"/*.out "$WORK"/*.trace; do  # what the players said and did, at the end
+        [ -s "$f" ] && { echo "--- $(basename "$f"), its end:"; tail -n 8 "$f"; }
+    done >&2
+    rm -rf "$WORK.failed"
+    cp -a "$WORK" "$WORK.failed"  # the next run starts afresh; this one's files stay here
 }
 trap cleanup EXIT
 trap 'exit 1' TERM INT HUP  # a test stopped from outside cleans up too
@@ -98,10 +112,12 @@ caps() {
     local lobby filler out
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27417 --max-sessions 2 2>"$WORK/small-lobby.err" &
     lobby=$!
-    sleep 0.5
+    # the lobby's socket is open once it says so, and the fill waits only half a second for answers: on a busy
+    # machine neither is long, and a fill begun too early or cut off found fewer hosts
+    for _ in $(seq 100); do [ -s "$WORK/small-lobby.err" ] && break; sleep 0.1; done
     ip netns exec "$(lab_ns inet)" "$FLOOD" fill 127.0.0.1 27417 12 4 >"$WORK/fill.out" &
     filler=$!
-    for _ in $(seq 50); do [ -s "$WORK/fill.out" ] && break; sleep 0.1; done
+    for _ in $(seq 200); do [ -s "$WORK/fill.out" ] && break; sleep 0.1; done
     kill $filler $lobby
     wait $filler
     wait $lobby || e2e_fail "the small lobby ended with status $?: $(tail -n 3 "$WORK/small-lobby.err")"
@@ -114,7 +130,113 @@ caps() {
     echo "$out"
 }
 
+# page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
+page_x() {
+    XVFB_PID=""
+    e2e_start_x
+    echo "$XVFB_PID" >>"$WORK/xvfb.pids"
+}
+
+# page_run NS NAME SCRIPT: plain korvado_net on DISPLAY in that namespace, its intro and rounds played by SCRIPT,
+# its front page by the keys sent; its pid in LAST, its window found.
+page_run() {
+    rm -f "$WORK/$2.trace"
+    (cd "$BIN" && exec ip netns exec "$(lab_ns "$1")" env --default-signal=INT,TERM SDL_VIDEODRIVER=x11 \
+        SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$SCRIPTS/$3" KORVADO_NET_TRACE="$WORK/$2.trace" \
+        ./korvado_net --lobby $LOBBY_IP) >"$WORK/$2.out" 2>&1 &
+    LAST=$!
+    GAME_PID=$LAST
+    e2e_wait_window
+    GAME_PID=""
+    trace_await "$2" "^front" 30 >/dev/null
+}
+
+# fronts NAME N: NAME's trace shows his front page N times within 10 s.
+fronts() {
+    local i
+    for i in $(seq 100); do [ "$(grep -c '^front' "$WORK/$1.trace")" -ge "$2" ] && return 0; sleep 0.1; done
+    e2e_fail "$1 is not back on his front page: $(tail -n 3 "$WORK/$1.trace")"
+}
+
+# type_code CODE: an invite code's characters, lower case, each pressed and let go.
+type_code() {
+    local code=${1#+} i
+    for ((i = 0; i < ${#code}; i++)); do e2e_key "${code:i:1}"; done
+}
+
+# Both players at their front pages: a made-up code, then the host's code, a round, and back.
+pages() {
+    local hx jx host joiner code
+    page_x
+    hx=$DISPLAY
+    page_run page-a page-host page-host.script
+    host=$LAST
+    page_x
+    jx=$DISPLAY
+    page_run page-b page-joiner router-joiner.script
+    joiner=$LAST
+    DISPLAY=$hx e2e_key Return  # Host a duel
+    code=$(lab_code page-host)
+    code=${code,,}
+    export DISPLAY=$jx
+    e2e_key Down Return
+    type_code zzzzzz
+    e2e_key Return
+    trace_await page-joiner "^message NO SUCH CODE" 10 >/dev/null
+    e2e_key Return Return  # back to the line, which kept what he typed: the same sentence again
+    for _ in $(seq 30); do [ "$(grep -c '^message NO SUCH CODE' "$WORK/page-joiner.trace")" = 2 ] && break; sleep 0.1; done
+    [ "$(grep -c '^message NO SUCH CODE' "$WORK/page-joiner.trace")" = 2 ] || e2e_fail "the line did not keep the code"
+    e2e_key Return BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace
+    type_code "$code"
+    e2e_key Return
+    trace_await page-joiner "^start joiner" 20 >/dev/null
+    trace_await page-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
+    fronts page-host 2
+    fronts page-joiner 2
+    DISPLAY=$hx e2e_key Return  # hosting again, and Escape from the waiting screen: back to the front page
+    for _ in $(seq 30); do [ "$(grep -c '^hosting' "$WORK/page-host.trace")" = 2 ] && break; sleep 0.1; done
+    DISPLAY=$hx e2e_key Escape
+    fronts page-host 3
+    kill -TERM $host $joiner
+    net_ends $host 0 page-host
+    net_ends $joiner 0 page-joiner
+    echo "front pages: a made-up code told and kept, $code typed, a round played, both back on their front pages;" \
+        "$(awk '$1 == "joining" { x = $NF } $1 == "show" { print int(($NF - x) / 1000); exit }' "$WORK/page-joiner.trace")" \
+        "ms from Return on the line to the first pass"
+}
+
+# Join on this network: the one host of a home (a machine named duel-ranch) is listed by name, and joined.
+lan() {
+    local host
+    (cd "$BIN" && exec ip netns exec "$(lab_ns lan)" unshare --uts sh -c 'echo duel-ranch >/proc/sys/kernel/hostname &&
+        exec env --default-signal=INT,TERM SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$1" \
+        KORVADO_NET_TRACE="$2" ./korvado_net host --no-port-mapping --no-lobby' sh "$SCRIPTS/router-host.script" \
+        "$WORK/lan-host.trace") >"$WORK/lan-host.out" 2>&1 &
+    host=$!
+    page_x
+    page_run lan lan-joiner router-joiner.script
+    trace_await lan-host "^hosting" 10 >/dev/null
+    e2e_key Down Down Return
+    trace_await lan-joiner "^listed [0-9.]+ duel-ranch$" 10 >/dev/null
+    [ "$(awk '$1 == "found" { print $2 }' "$WORK/lan-joiner.trace")" = 1 ] || e2e_fail "not one host on the LAN"
+    e2e_key Return
+    trace_await lan-joiner "^start joiner" 10 >/dev/null
+    trace_await lan-host "^start host" 5 >/dev/null
+    kill -TERM $host  # the host leaves: the joiner is told so, and Return takes him to his front page
+    net_ends $host 0 lan-host
+    trace_await lan-joiner "^message THE HOST LEFT" 10 >/dev/null
+    e2e_key Return
+    fronts lan-joiner 2
+    kill -TERM $LAST
+    net_ends $LAST 0 lan-joiner
+    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined; his leaving told"
+
+}
+
 lab_build
+lab_home page-a inet br0 5.5.5.8/24 ""
+lab_home page-b inet br0 5.5.5.9/24 ""
+lab_home lan inet br0 5.5.5.10/24 ""
 ip -n "$(lab_ns inet)" addr add 5.5.5.200/24 dev br0
 for a in 201 202 203; do ip -n "$(lab_ns inet)" addr add 5.5.5.$a/24 dev br0; done
 ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --max-sessions 8 2>"$WORK/lobby.err" &
@@ -131,11 +253,15 @@ sentences >"$WORK/sentences.log" 2>&1 &
 JOBS+=" $!"
 caps >"$WORK/caps.log" 2>&1 &
 JOBS+=" $!"
+pages >"$WORK/pages.log" 2>&1 &
+JOBS+=" $!"
+lan >"$WORK/lan.log" 2>&1 &
+JOBS+=" $!"
 failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

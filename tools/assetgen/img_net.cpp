@@ -66,7 +66,8 @@ Image plainPaper() {
     return finish(c, false);
 }
 
-Image netPaper() {
+// The paper of korvado_net's screens, its foot saying what ends them.
+Image netPaper(const char* foot_line) {
     Canvas c = newCanvas(800, 600, 1);
     paperOnWall(c);
     drawStar(c, P{400, 500}, 14, rgb(220, 170, 70), 1.2f);
@@ -74,14 +75,15 @@ Image netPaper() {
     foot.face = SLAB_BOLD;
     foot.size = 16;
     foot.fill = solid(rgb(110, 80, 54));
-    drawText(c, "ESC or closing the window ends the game", 400, 546, foot);
+    drawText(c, foot_line, 400, 546, foot);
     return finish(c, false);
 }
 
 }  // namespace
 
 void makeNetPictures(Pictures& out) {
-    Image paper = netPaper();
+    Image paper = netPaper("ESC or closing the window ends the game");
+    out.push_back({"net/front.png", netPaper("ESC goes back, closing the window ends the game")});
     Col tone = paperTone(paper);
     out.push_back({"net/paper.png", paper});
     out.push_back({"net/plain.png", plainPaper()});
