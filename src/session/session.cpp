@@ -109,7 +109,8 @@ static void noteFrame() {
     bool waits = pageMode && note.failure;
     showPage(note.title, note.lines);
     if (exitStatus >= 0) return;
-    if (leaves(in) && !pageMode) return endProgram(0);
+    // Escape ends the program; a failure's sentence keeps its status, so a script is never told it went well
+    if (leaves(in) && !pageMode) return endProgram(note.failure ? note.status : 0);
     bool over = waits ? (in.pressed & (keyBit(K_RETURN) | keyBit(K_ESCAPE))) != 0 : SDL_GetTicks() - note.since >= note.ms;
     if (!over) return;
     if (waits) return hangUp(), backTo();
