@@ -8,6 +8,7 @@
 #include "draw/text.h"
 #include "input/input.h"
 #include "input/pad.h"
+#include "net/lan.h"
 #include "net/link.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
@@ -233,14 +234,7 @@ static bool greetJoiner(uint32_t& delay, uint32_t& seed) {
 
 // A LOOK from a joiner on this network: answered with a HERE no larger than it.
 static bool answerLook(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply) {
-    Message look;
-    if (!decodeMessage(probe, n, look) || look.kind != MSG_LOOK) return false;
-    Message here;
-    here.kind = MSG_HERE;
-    here.version = VERSION;
-    reply = encodeMessage(here);
-    if (reply.size() > n) reply.clear();
-    return true;
+    return lanAnswer(probe, n, VERSION, reply);
 }
 
 static int hostSessions() {
@@ -331,8 +325,7 @@ static std::vector<std::string> hostsNearby() {
         showPage("LOOKING FOR A HOST", {"Asking this network for a game on UDP port " + std::to_string(netPort) + " ..."});
         std::string from;
         std::vector<uint8_t> d;
-        Message here;
-        if (linkHeard(frameBudgetMs, from, d) && decodeMessage(d.data(), d.size(), here) && here.kind == MSG_HERE &&
+        if (linkHeard(frameBudgetMs, from, d) && lanHost(d.data(), d.size()) &&
             std::find(found.begin(), found.end(), from) == found.end())
             found.push_back(from);
     }
