@@ -20,8 +20,8 @@ inline const int FUZZ_REPORT_FD = dup(2);
     } while (0)
 
 // For a target whose state lives from one input to the next (LLVMFuzzerInitialize): libFuzzer takes every input
-// that leaves more blocks than it found for a possible leak and scans the whole heap for it, a score of times
-// slower here. Leaks are still reported when the run ends.
+// that leaves more blocks than it found for a possible leak and scans the whole heap for it, which made the lobby's
+// target five times slower. Leaks are still reported when the run ends.
 #define FUZZ_STATE_CARRIED_OVER                                                          \
     extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {                        \
         static std::vector<char*> args((*argv), (*argv) + *argc);                          \

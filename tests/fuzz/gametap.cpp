@@ -25,7 +25,8 @@ uint64_t pack(const Endpoint& e) { return uint64_t(e.ip) << 16 | e.port; }
 
 // The next datagram of the script, to the tap; false when the script is over.
 bool deliver() {
-    if (!script.more() || delivered++ == FUZZ_SCRIPT) return false;
+    if (!script.more() || delivered == FUZZ_SCRIPT) return false;
+    delivered++;
     uint8_t op = script.byte();
     from = fuzzAddress(op & 7);
     std::vector<uint8_t> d = scriptDatagram(script, (op >> 3) & 3, mem);

@@ -30,6 +30,16 @@ void check(const std::vector<uint8_t>& d, bool request, const std::vector<Outgoi
     FUZZ_CHECK(lobby.relays() <= lobby.sessions());
 }
 
+// What the senders learn from the lobby's answers, for the datagrams built later; a host tells his code around.
+void learn(const std::vector<Outgoing>& out) {
+    LobbyMsg m;
+    for (const Outgoing& o : out) {
+        if (!decodeLobby(o.data.data(), o.data.size(), m)) continue;
+        for (FuzzMemory& t : told)
+            if (m.kind == LOBBY_CODE || fuzzAddress(int(&t - told)) == o.to) remember(m, t);
+    }
+}
+
 }  // namespace
 
 FUZZ_STATE_CARRIED_OVER
@@ -51,11 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t n) {
         out.clear();
         lobby.receive(from, d.data(), d.size(), now, out);
         check(d, request, out);
-        for (const Outgoing& o : out) {
-            if (!decodeLobby(o.data.data(), o.data.size(), m)) continue;
-            for (FuzzMemory& t : told)
-                if (m.kind == LOBBY_CODE || fuzzAddress(int(&t - told)) == o.to) remember(m, t);  // codes are told around
-        }
+        learn(out);
     }
     return 0;
 }
