@@ -5,12 +5,14 @@
 #include "net/packet.h"
 
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
 std::string out;
 
 void write(const std::string& target, const std::string& name, const std::vector<uint8_t>& bytes) {
+    mkdir(out.c_str(), 0755), mkdir((out + "/" + target).c_str(), 0755);
     std::string path = out + "/" + target + "/" + name;
     FILE* f = fopen(path.c_str(), "wb");
     FUZZ_CHECK(f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && fclose(f) == 0);
@@ -132,7 +134,7 @@ std::vector<uint8_t> cut(std::vector<uint8_t> b, int blocks) {
 void demos(const std::string& source) {
     for (std::string name : {"demos/mp-0.kvd", "demos/sp-1.kvd", "tests/golden/net-session.kvd", "tests/golden/mp-escape.kvd"}) {
         std::string base = name.substr(name.rfind('/') + 1);
-        write("demo", base, cut(readAll(source + "/" + name), 2));
+        write("demo", base, after(1, cut(readAll(source + "/" + name), 2)));
     }
     Demo d;
     d.edition = EDITION_MP, d.version = DEMO_GAME_VERSION, d.seed = 5;
@@ -140,7 +142,7 @@ void demos(const std::string& source) {
     p.timed = true, p.red.dt = 13, d.passes.push_back(p);
     p.red.dt = 700, p.red.bits = IN_LEFT | IN_FIRE, p.extra = DEMO_K, d.passes.push_back(p);
     p.timed = false, p.red.dt = 0, p.extra = DEMO_RESET | DEMO_CLOSE, p.seed = 77, d.passes.push_back(p);
-    write("demo", "made", encodeDemo(d));
+    write("demo", "made", after(1, encodeDemo(d)));
 }
 
 }  // namespace
