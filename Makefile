@@ -8,12 +8,14 @@ TEST_BUILD ?= build-test
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
 WEB_BUILD ?= build-web
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 # The native build tree whose asset generator makes the web pages' pictures, sounds and music.
 WEB_ASSETS ?= $(WEB_BUILD)/native
 WEB_PORT ?= 8000
 EMSCRIPTEN_TOOLCHAIN ?= /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 
-.PHONY: all deps build play play-mp test bench soak-net package web serve-web clean
+.PHONY: all deps build play play-mp test bench soak-net fuzz package web serve-web clean
 
 all: build
 
@@ -61,6 +63,12 @@ soak-net: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target korvado_net relay
 	bash bench/soak-net.sh $(BENCH_BUILD)
 
+# Every fuzz target (tests/fuzz, built with clang) for FUZZ_SECONDS on its corpus; the inputs that grew it are kept
+# in $(FUZZ_BUILD)/corpus, a fault's input in $(FUZZ_BUILD)/corpus/faults (see tests/fuzz/fuzz.sh).
+fuzz: deps
+	bash tests/fuzz/fuzz.sh build $(FUZZ_BUILD)
+	bash tests/fuzz/fuzz.sh run $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus
+
 # The Debian package: built with Debian's own flags alone (-g -O2 and hardening; build type None, as debhelper
 # builds a CMake project), programs in /usr/games.
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
@@ -94,4 +102,4 @@ serve-web: web
 	cd $(WEB_BUILD)/site && /usr/bin/python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD) $(WEB_BUILD) $(FUZZ_BUILD)

@@ -19,6 +19,7 @@
 #include <map>
 #include <random>
 #include <sys/wait.h>
+#include <zlib.h>
 
 namespace {
 
@@ -109,6 +110,23 @@ TEST(NetDatagrams, TheLanAnswerNamesTheHostAndNeverOutgrowsItsProbe) {
     here.kind = MSG_HELLO, probe = encodeMessage(here);  // a HELLO's bytes under LOOK's kind: too short
     probe[1] = MSG_LOOK;
     EXPECT_FALSE(decodeMessage(probe.data(), probe.size(), back));
+}
+
+static std::vector<uint8_t> sealed(std::vector<uint8_t> d) {
+    uint32_t sum = uint32_t(crc32(0, d.data(), uInt(d.size())));
+    for (int i = 0; i < 4; i++) d.push_back(uint8_t(sum >> (8 * i)));
+    return d;
+}
+
+// One message, one way to write it (both were taken, found by fuzzing): a number's fifth byte with bits past 32,
+// and two runs of the same keys side by side.
+TEST(NetDatagrams, AMessageIsTakenOnlyAsItsWriterWritesIt) {
+    Message m;
+    std::vector<std::vector<uint8_t>> ways = {
+        sealed({0x4B, MSG_HASH, 0x01, 1, 2, 3, 4}), sealed({0x4B, MSG_HASH, 0x81, 0x80, 0x80, 0x80, 0x10, 1, 2, 3, 4}),
+        sealed({0x4B, MSG_INPUT, 0, 0, 0, 2, 1, 2, IN_LEFT}), sealed({0x4B, MSG_INPUT, 0, 0, 0, 2, 2, 1, IN_LEFT, 1, IN_LEFT})};
+    for (size_t i = 0; i < ways.size(); i++)
+        EXPECT_EQ(decodeMessage(ways[i].data(), ways[i].size(), m), i % 2 == 0) << "way " << i;
 }
 
 // 100,000 random, cut short or damaged datagrams: none crashes the decoder, none is taken.

@@ -40,8 +40,9 @@ std::vector<uint8_t> encode(const LobbyMsg& m) { return encodeLobby(m); }
 
 uint64_t packEndpoint(const Endpoint& e) { return uint64_t(e.ip) << 16 | e.port; }
 
-Lobby::Lobby(const LobbyLimits& limits)
-    : lim(limits), buckets(BUCKETS, Bucket{0, 0, 0}), cookies(BUCKETS, Cookie{0, 0, 0}), draws(std::random_device{}()) {
+Lobby::Lobby(const LobbyLimits& limits, uint64_t seed)
+    : lim(limits), buckets(BUCKETS, Bucket{0, 0, 0}), cookies(BUCKETS, Cookie{0, 0, 0}),
+      draws(seed ? seed : std::random_device{}()) {
     byCode.reserve(lim.maxHosts);
     codeOfHost.reserve(lim.maxHosts);
     byToken.reserve(lim.maxSessions);

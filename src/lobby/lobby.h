@@ -31,7 +31,8 @@ struct LobbyCounts {
 
 class Lobby {
 public:
-    explicit Lobby(const LobbyLimits& limits);
+    // `seed` seeds the codes, tokens and cookies it draws; 0 takes one from the system.
+    explicit Lobby(const LobbyLimits& limits, uint64_t seed = 0);
     // One datagram from `from` at `nowMs` (a steady clock); what to send goes into `out`.
     void receive(const Endpoint& from, const uint8_t* data, size_t n, uint64_t nowMs, std::vector<Outgoing>& out);
     // Forgets hosts that stopped refreshing and meetings and relays gone quiet; a line for each relay ended.

@@ -2,6 +2,7 @@
 // entry line of "Join a duel", and the hosts found on this network.
 #include "draw/draw.h"
 #include "draw/text.h"
+#include "net/lan.h"
 #include "net/link.h"
 #include "net/packet.h"
 #include "session/entry.h"
@@ -173,11 +174,11 @@ static void lookFrame() {
     showPage("LOOKING FOR A HOST", {"Asking this network for a game on UDP port " + std::to_string(netPort) + " ..."});
     std::string from;
     std::vector<uint8_t> d;
-    Message here;
+    std::string name;
     while (linkHeard(0, from, d))
-        if (decodeMessage(d.data(), d.size(), here) && here.kind == MSG_HERE &&
+        if (lanHost(d.data(), d.size(), name) &&
             std::find(look.addresses.begin(), look.addresses.end(), from) == look.addresses.end())
-            look.addresses.push_back(from), look.names.push_back(here.name.empty() ? from : here.name);
+            look.addresses.push_back(from), look.names.push_back(name.empty() ? from : name);
     if (now < (pageMode ? PAGE_LOOK_MS : LINE_LOOK_MS)) return;
     if (FILE* trace = netTrace()) {
         fprintf(trace, "found %zu %llu\n", look.addresses.size(), netMicroseconds());

@@ -10,6 +10,7 @@
 #include "draw/text.h"
 #include "input/input.h"
 #include "input/pad.h"
+#include "net/lan.h"
 #include "net/link.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
@@ -413,15 +414,7 @@ static void openGreeting() {
 
 // A LOOK from a joiner on this network: answered with a HERE, with this machine's name, no larger than it.
 static bool answerLook(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply) {
-    Message look;
-    if (!decodeMessage(probe, n, look) || look.kind != MSG_LOOK) return false;
-    Message here;
-    here.kind = MSG_HERE;
-    here.version = VERSION;
-    here.name = linkMachineName();
-    reply = encodeMessage(here);
-    if (reply.size() > n) reply.clear();
-    return true;
+    return lanAnswer(probe, n, VERSION, linkMachineName(), reply);
 }
 
 void openHosting() {

@@ -22,7 +22,7 @@ const KeyNameEntry NAMED_KEYS[] = {
     {SDLK_LSHIFT, "left shift"}, {SDLK_RALT, "right alt"}, {SDLK_LALT, "left alt"},
     {SDLK_SPACE, "space"}, {SDLK_TAB, "tab"}, {SDLK_RETURN, "return"}, {SDLK_ESCAPE, "escape"},
     {SDLK_BACKSPACE, "backspace"}, {SDLK_INSERT, "insert"}, {SDLK_DELETE, "delete"}, {SDLK_HOME, "home"},
-    {SDLK_END, "end"}, {SDLK_PAGEUP, "page up"}, {SDLK_PAGEDOWN, "page down"}, {SDLK_COMMA, ","},
+    {SDLK_END, "end"}, {SDLK_PAGEUP, "page up"}, {SDLK_PAGEDOWN, "page down"}, {SDLK_COMMA, "comma"},
     {SDLK_PERIOD, "."}, {SDLK_SLASH, "/"}, {SDLK_SEMICOLON, ";"}, {SDLK_QUOTE, "'"}, {SDLK_LEFTBRACKET, "["},
     {SDLK_RIGHTBRACKET, "]"}, {SDLK_BACKSLASH, "\\"}, {SDLK_MINUS, "-"}, {SDLK_EQUALS, "="},
     {SDLK_BACKQUOTE, "`"}, {SDLK_KP0, "keypad 0"}, {SDLK_KP1, "keypad 1"}, {SDLK_KP2, "keypad 2"},
