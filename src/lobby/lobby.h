@@ -29,6 +29,8 @@ struct LobbyCounts {
     uint64_t relayedDatagrams = 0, relayedBytes = 0, relayDropped = 0;
 };
 
+uint64_t packEndpoint(const Endpoint& e);
+
 class Lobby {
 public:
     explicit Lobby(const LobbyLimits& limits);
@@ -40,6 +42,9 @@ public:
     size_t sessions() const { return byToken.size(); }
     size_t relays() const { return relayEnds.size() / 2; }
     const LobbyCounts& counts() const { return tally; }
+    // A request that is no lobby datagram (a STUN binding) counts against its address's rate as the others do.
+    bool admit(uint32_t ip, uint64_t nowMs) { return allowed(ip, nowMs) || (tally.limited++, false); }
+    bool relayEnd(const Endpoint& e) const { return relayEnds.count(packEndpoint(e)) != 0; }
 
 private:
     struct Host {
@@ -99,7 +104,5 @@ private:
     std::mt19937_64 draws;
     LobbyCounts tally;
 };
-
-uint64_t packEndpoint(const Endpoint& e);
 
 #endif
