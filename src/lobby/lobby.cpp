@@ -133,6 +133,7 @@ void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     ok.id = m.id;
     ok.code = code;
     ok.seen = from;
+    ok.web = lim.webPort;
     out.push_back(Outgoing{from, encode(ok)});
 }
 
@@ -175,7 +176,9 @@ void Lobby::tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& ou
     LobbyMsg peer;
     peer.kind = LOBBY_PEER;
     peer.token = token;
-    peer.cands = s.joinerCands;
+    peer.web = lim.webPort;
+    peer.page = webEnd(s.joiner);
+    if (!peer.page) peer.cands = s.joinerCands;
     out.push_back(Outgoing{s.host, encode(peer)});
 }
 
@@ -184,8 +187,10 @@ void Lobby::tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& 
     LobbyMsg peer;
     peer.kind = LOBBY_PEER;
     peer.token = token;
-    if (h != byCode.end()) peer.cands = h->second.cands;
-    peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
+    peer.web = lim.webPort;
+    peer.page = webEnd(s.host);
+    if (h != byCode.end() && !peer.page) peer.cands = h->second.cands;
+    if (!peer.page) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
     out.push_back(Outgoing{s.joiner, encode(peer)});
 }
 

@@ -17,7 +17,11 @@ struct LobbyLimits {
     bool relay = true;
     uint32_t relayBytesPerSecond = 16000;  // both ways together; a session of korvado_net needs under 10,000
     uint32_t requestsPerSecond = 20, requestBurst = 40;  // from one address, relayed datagrams aside
+    uint16_t webPort = 0;            // told to hosts and joiners: where a page's players open the WebSocket
 };
+
+// A page's WebSocket in the lobby's tables: an address no datagram comes from (0.x.y.z: the connection), port 1.
+inline bool webEnd(const Endpoint& e) { return (e.ip >> 24) == 0; }
 
 struct Outgoing {
     Endpoint to;

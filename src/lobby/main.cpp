@@ -19,7 +19,7 @@
 static volatile sig_atomic_t stopping, reporting;
 
 static const char USAGE[] =
-    "usage: korvado_lobby [--port PORT] [--max-sessions N] [--no-relay]\n"
+    "usage: korvado_lobby [--port PORT] [--address IP] [--max-sessions N] [--no-relay]\n"
     "                     [--web PORT [--site DIR] [--tls-cert FILE --tls-key FILE] [--allow-origin ORIGIN]...]\n";
 
 static void help() {
@@ -27,6 +27,7 @@ static void help() {
            "KORVADO 2.2 lobby: invite codes for korvado_net hosts and pages, and a relay for the players whose\n"
            "routers keep them apart.\n\n"
            "  --port PORT          the UDP port (default %u); it answers STUN binding requests too\n"
+           "  --address IP         listen on this address only (default: all of them)\n"
            "  --max-sessions N     meetings and relayed sessions at once (default 256); hosts: four times as many\n"
            "  --no-relay           arrange meetings only, never carry a session\n"
            "  --web PORT           a TCP port for the pages: WebSocket on /lobby (subprotocol " LOBBY_WS_PROTOCOL ")\n"
@@ -48,7 +49,9 @@ static bool readNumber(const char* s, long lo, long hi, long& n) {
 // An option of the web side with its value; false when `arg` is none of them.
 static bool readWebOption(const char* arg, const char* value, WebOptions& web) {
     long n = 0;
+    in_addr a{};
     if (strcmp(arg, "--web") == 0 && readNumber(value, 1, 65535, n)) web.port = uint16_t(n);
+    else if (strcmp(arg, "--address") == 0 && inet_pton(AF_INET, value, &a) == 1) web.address = value;
     else if (strcmp(arg, "--site") == 0) web.site = value;
     else if (strcmp(arg, "--tls-cert") == 0) web.cert = value;
     else if (strcmp(arg, "--tls-key") == 0) web.key = value;
@@ -82,11 +85,12 @@ static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim,
     return 2;
 }
 
-static int openSocket(uint16_t port) {
+static int openSocket(uint16_t port, const std::string& address) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (!address.empty()) inet_pton(AF_INET, address.c_str(), &at.sin_addr);
     at.sin_port = htons(port);
     if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) return s;
     fprintf(stderr, "korvado_lobby: cannot use UDP port %u: %s\n", port, strerror(errno));
@@ -125,10 +129,19 @@ static void catchSignals() {
 }
 
 // Datagrams and web messages as they come, what has gone quiet twice a second, until a signal ends it.
-static int serve(int sock, const LobbyLimits& lim, const WebOptions& web) {
+// The first line, once every port is open (a test waits for it).
+static void started(uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
+    char webText[64] = "";
+    if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
+    fprintf(stderr, "korvado_lobby: on UDP port %u%s, at most %zu hosts and %zu sessions, %s\n", port, webText,
+            lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
+}
+
+static int serve(int sock, uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
     Lobby lobby(lim);
     Doors doors(lobby, sock);
     if (web.port && !doors.openWeb(web)) return 1;
+    started(port, lim, web);
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
         doors.service();
@@ -149,14 +162,11 @@ int main(int argc, char* argv[]) {
     WebOptions web;
     int status = readOptions(argc, argv, port, lim, web);
     if (status >= 0) return status;
-    int sock = openSocket(port);
+    lim.webPort = web.port;
+    int sock = openSocket(port, web.address);
     if (sock < 0) return 1;
     catchSignals();
-    char webText[64] = "";
-    if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
-    fprintf(stderr, "korvado_lobby: on UDP port %u%s, at most %zu hosts and %zu sessions, %s\n", port, webText,
-            lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
-    status = serve(sock, lim, web);
+    status = serve(sock, port, lim, web);
     close(sock);
     return status;
 }

@@ -108,6 +108,7 @@ bool Doors::openWeb(const WebOptions& options) {
     lws_set_log_level(LLL_ERR, nullptr);
     struct lws_context_creation_info info {};
     info.port = opts.port;
+    info.iface = opts.address.empty() ? nullptr : opts.address.c_str();
     info.protocols = protocols;
     mount = siteMount(opts.site.c_str());
     info.mounts = opts.site.empty() ? nullptr : &mount;

@@ -12,7 +12,10 @@
 # types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
 # round; the host's exit item takes both back to their front pages. "Join on this network" lists the one host
 # of a home by his machine's name and joins him. Everything is removed however it ends; a failed run keeps its
-# files (net-lobby.failed) and shows the failed cases' outputs and traces.
+# files (net-lobby.failed) and shows the failed cases' outputs and traces. A third lobby with a web port serves a
+# site's files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and
+# its WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
+# text messages close their own connections; the cap per address; a STUN binding answered.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -127,6 +130,34 @@ caps() {
     [[ "$out" =~ ([0-9]+)\ passed ]] && [ "${BASH_REMATCH[1]}" -ge 1 ] && [ "${BASH_REMATCH[1]}" -le 17 ] ||
         e2e_fail "the relay's cap: $out"
     echo "$out"
+}
+
+# webport: the lobby's web port on loopback in the internet namespace, its files and its WebSockets.
+webport() {
+    local site="$WORK/site" lobby tls status
+    mkdir -p "$site/sub" && echo duel >"$site/index.html" && printf '\0asm' >"$site/korvado.wasm"
+    echo secret >"$WORK/secret.txt"
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=lobby -days 2 \
+        -keyout "$WORK/key.pem" -out "$WORK/cert.pem" 2>/dev/null || e2e_fail "no certificate made"
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27418 --web 8080 --site "$site" 2>"$WORK/web-lobby.err" &
+    lobby=$!
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --web 8443 --site "$site" \
+        --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem" 2>"$WORK/tls-lobby.err" &
+    tls=$!
+    for _ in $(seq 100); do [ -s "$WORK/web-lobby.err" ] && [ -s "$WORK/tls-lobby.err" ] && break; sleep 0.1; done
+    get() { ip netns exec "$(lab_ns inet)" curl -s --path-as-is -k -o /dev/null -w '%{http_code} %{content_type}' "$@"; }
+    [ "$(get http://127.0.0.1:8080/)" = "200 text/html" ] || e2e_fail "the site's index: $(get http://127.0.0.1:8080/)"
+    [ "$(get -I http://127.0.0.1:8080/korvado.wasm)" = "200 application/wasm" ] || e2e_fail "HEAD of the wasm file"
+    for path in /../secret.txt /sub/../../secret.txt /%2e%2e/secret.txt /sub/; do
+        status=$(get "http://127.0.0.1:8080$path")
+        [ "${status%% *}" = 404 ] || e2e_fail "$path: $status"
+    done
+    [ "$(get https://127.0.0.1:8443/)" = "200 text/html" ] || e2e_fail "https: $(get https://127.0.0.1:8443/)"
+    echo "web port: the index and the wasm file (GET, HEAD, its type), nothing outside the folder, no listing, https"
+    ip netns exec "$(lab_ns inet)" "$FLOOD" web 127.0.0.1 27418 8080 || e2e_fail "the web port's WebSockets (above)"
+    kill -TERM $lobby $tls
+    wait $lobby || e2e_fail "the web lobby ended with status $?: $(tail -n 3 "$WORK/web-lobby.err")"
+    wait $tls
 }
 
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
@@ -247,11 +278,13 @@ pages >"$WORK/pages.log" 2>&1 &
 JOBS+=" $!"
 lan >"$WORK/lan.log" 2>&1 &
 JOBS+=" $!"
+webport >"$WORK/webport.log" 2>&1 &
+JOBS+=" $!"
 failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan,webport}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

@@ -403,17 +403,23 @@ uint32_t meet(const Side& host, const Side& joiner) {
     LobbyMsg m;
     m.kind = LOBBY_HOST, m.id = rng();
     sideSend(host, encodeLobby(m));
-    uint32_t code = sideExpect(host, LOBBY_CODE).code;
+    LobbyMsg given = sideExpect(host, LOBBY_CODE);
+    uint32_t code = given.code;
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = code, m.id = rng();
     sideSend(joiner, encodeLobby(m));
     m.token = sideExpect(joiner, LOBBY_WAIT).token;
     sideSend(joiner, encodeLobby(m));
-    LobbyMsg ready;
-    ready.kind = LOBBY_READY, ready.token = sideExpect(host, LOBBY_PEER).token;
+    LobbyMsg ready, toHost = sideExpect(host, LOBBY_PEER);
+    ready.kind = LOBBY_READY, ready.token = toHost.token;
     sideSend(host, encodeLobby(ready));
-    m = LobbyMsg{}, m.kind = LOBBY_RELAY, m.token = sideExpect(joiner, LOBBY_PEER).token;
+    LobbyMsg toJoiner = sideExpect(joiner, LOBBY_PEER);
+    m = LobbyMsg{}, m.kind = LOBBY_RELAY, m.token = toJoiner.token;
     sideSend(joiner, encodeLobby(m));
     sideExpect(joiner, LOBBY_RELAYING);
+    bool told = given.web == webPort && toHost.web == webPort && toJoiner.web == webPort &&
+                toHost.page == (joiner.ws >= 0) && toJoiner.page == (host.ws >= 0) &&
+                (toJoiner.page ? toJoiner.cands.empty() : !toJoiner.cands.empty());
+    if (!told) fprintf(stderr, "lobbyflood: the lobby did not tell its web port or who is a page\n"), exit(1);
     return code;
 }
 
