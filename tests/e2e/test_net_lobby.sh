@@ -10,11 +10,12 @@
 # relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
 # meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
 # types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
-# round; the host's exit item takes both back to their front pages. "Join on this network" lists the one host
-# of a home by his machine's name and joins him. Everything is removed however it ends; a failed run keeps its
-# files (net-lobby.failed) and shows the failed cases' outputs and traces. A third lobby with a web port serves a
-# site's files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and
-# its WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
+# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen him too.
+# "Join on this network" lists the one host of a home by his machine's name and joins him; the host's leaving is
+# told, and Return goes to the front page. Everything is removed however it ends; a failed run keeps its files
+# (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves a site's
+# files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
+# WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
 # text messages close their own connections; the cap per address; a STUN binding answered.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
@@ -223,6 +224,10 @@ pages() {
     trace_await page-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
     fronts page-host 2
     fronts page-joiner 2
+    DISPLAY=$hx e2e_key Return  # hosting again, and Escape from the waiting screen: back to the front page
+    for _ in $(seq 30); do [ "$(grep -c '^hosting' "$WORK/page-host.trace")" = 2 ] && break; sleep 0.1; done
+    DISPLAY=$hx e2e_key Escape
+    fronts page-host 3
     kill -TERM $host $joiner
     net_ends $host 0 page-host
     net_ends $joiner 0 page-joiner
@@ -248,10 +253,15 @@ lan() {
     e2e_key Return
     trace_await lan-joiner "^start joiner" 10 >/dev/null
     trace_await lan-host "^start host" 5 >/dev/null
-    kill -TERM $host $LAST
+    kill -TERM $host  # the host leaves: the joiner is told so, and Return takes him to his front page
     net_ends $host 0 lan-host
+    trace_await lan-joiner "^message THE HOST LEFT" 10 >/dev/null
+    e2e_key Return
+    fronts lan-joiner 2
+    kill -TERM $LAST
     net_ends $LAST 0 lan-joiner
-    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined"
+    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined; his leaving told"
+
 }
 
 lab_build
