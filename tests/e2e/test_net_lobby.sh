@@ -16,12 +16,15 @@
 # (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves a site's
 # files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
 # WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
-# text messages close their own connections; the cap per address; a STUN binding answered.
+# text messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a
+# home of its own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address
+# from the lobby's STUN answer.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
 FLOOD="$KORVADO_BUILD_DIR/tools/lobbyflood"
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
+WEB_TESTS="$(cd "$(dirname "$E2E_LIB")/../web" && pwd)"
 WORK="$SHOTS/net-lobby"
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -156,6 +159,9 @@ webport() {
     [ "$(get https://127.0.0.1:8443/)" = "200 text/html" ] || e2e_fail "https: $(get https://127.0.0.1:8443/)"
     echo "web port: the index and the wasm file (GET, HEAD, its type), nothing outside the folder, no listing, https"
     ip netns exec "$(lab_ns inet)" "$FLOOD" web 127.0.0.1 27418 8080 || e2e_fail "the web port's WebSockets (above)"
+    cp "$WEB_TESTS/lobby_probe.html" "$site/"
+    ip netns exec "$(lab_ns browser)" /usr/bin/python3 "$WEB_TESTS/lobby_probe.py" \
+        "http://$LOBBY_IP:8080/lobby_probe.html?stun=27418" 5.5.5.11 || e2e_fail "the browser's probe (above)"
     kill -TERM $lobby $tls
     wait $lobby || e2e_fail "the web lobby ended with status $?: $(tail -n 3 "$WORK/web-lobby.err")"
     wait $tls
@@ -268,6 +274,7 @@ lab_build
 lab_home page-a inet br0 5.5.5.8/24 ""
 lab_home page-b inet br0 5.5.5.9/24 ""
 lab_home lan inet br0 5.5.5.10/24 ""
+lab_home browser inet br0 5.5.5.11/24 ""
 ip -n "$(lab_ns inet)" addr add 5.5.5.200/24 dev br0
 for a in 201 202 203; do ip -n "$(lab_ns inet)" addr add 5.5.5.$a/24 dev br0; done
 ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --max-sessions 8 2>"$WORK/lobby.err" &

@@ -10,7 +10,8 @@
 //   lobbyflood web LOBBY PORT WEBPORT              the web port's WebSockets: a page host and a desktop joiner, two
 //                                                 pages, relayed while another client sends garbage frames; an
 //                                                 oversized or text message closes its connection; the cap of
-//                                                 connections from one address; a STUN binding answered
+//                                                 connections from one address; a STUN binding answered;
+//                                                 a silent connection closed after 30 s, a pinging one kept
 #include "net/lobbywire.h"
 
 #include <arpa/inet.h>
@@ -481,8 +482,20 @@ void misbehave() {
     check(closedByLobby(text), "a text message closes its connection");
 }
 
+// A connection silent for 30 s is closed; one that pings every 5 s is kept and still answered.
+void idle(int silent, int pinger, double opened) {
+    while (nowUs() < opened + 31e6) wsSend(pinger, {}), usleep(useconds_t(std::min(5e6, opened + 31e6 - nowUs())));
+    check(closedByLobby(silent), "a connection silent for 30 s closed");
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(pinger, encodeLobby(m));
+    check(sideExpect(Side{pinger, {}}, LOBBY_CODE).id == m.id, "a pinging one kept and answered");
+}
+
 int web(uint16_t port) {
     webPort = port;
+    int silent = wsOpen(ipOf("127.0.7.1")), pinger = wsOpen(ipOf("127.0.7.2"));
+    double opened = nowUs();
     Side page{wsOpen(ipOf("127.0.3.1")), {}}, desk{-1, openFrom(ipOf("127.0.3.2"))};
     Side one{wsOpen(ipOf("127.0.3.3")), {}}, two{wsOpen(ipOf("127.0.3.4")), {}};
     check(page.ws >= 0 && one.ws >= 0 && two.ws >= 0, "WebSockets of our subprotocol taken");
@@ -499,6 +512,7 @@ int web(uint16_t port) {
     for (int i = 0; i < 17; i++) many.push_back(wsOpen(ipOf("127.0.5.1")));
     check(std::count(many.begin(), many.end(), -1) == 1 && many.back() == -1, "16 WebSockets from one address, not 17");
     check(stunAnswered(), "a STUN binding request answered with its own address");
+    idle(silent, pinger, opened);
     return 0;
 }
 
