@@ -12,6 +12,8 @@
 //                                                 oversized or text message closes its connection; the cap of
 //                                                 connections from one address; a STUN binding answered;
 //                                                 a silent connection closed after 30 s, a pinging one kept
+//   lobbyflood sockets LOBBY WEBPORT N             N WebSockets held open, 16 from each address from 127.0.20.1
+//                                                 on, each pinging every 10 s; prints how many, waits for SIGTERM
 #include "net/lobbywire.h"
 
 #include <arpa/inet.h>
@@ -516,6 +518,23 @@ int web(uint16_t port) {
     return 0;
 }
 
+// N WebSockets open at once, for the lobby's memory.
+int sockets(int n) {
+    std::vector<int> open;
+    for (int i = 0; i < n; i++) {
+        int fd = wsOpen(ipOf("127.0.20.0") + uint32_t(i / 16 * 256 + 1 + i % 16));
+        if (fd >= 0) open.push_back(fd);
+    }
+    printf("sockets: %zu open\n", open.size());
+    fflush(stdout);
+    signal(SIGTERM, [](int) { stop = 1; });
+    while (!stop) {
+        for (int fd : open) wsSend(fd, {});
+        sleep(10);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -529,6 +548,7 @@ int main(int argc, char* argv[]) {
     if (mode == "fill" && argc == 6) return fill(atol(argv[4]), atol(argv[5]));
     if (mode == "relay" && argc == 5) return relay(atoi(argv[4]));
     if (mode == "web" && argc == 5) return web(uint16_t(atoi(argv[4])));
-    fprintf(stderr, "usage: lobbyflood flood|fill|relay|web LOBBY PORT ... (see the source)\n");
+    if (mode == "sockets" && argc == 5) return webPort = uint16_t(atoi(argv[3])), sockets(atoi(argv[4]));
+    fprintf(stderr, "usage: lobbyflood flood|fill|relay|web|sockets LOBBY PORT ... (see the source)\n");
     return 2;
 }
