@@ -477,6 +477,10 @@ void misbehave() {
     check(closedByLobby(g), "garbage frames close their connection");
     int big = wsOpen(ipOf("127.0.4.2"));
     wsSend(big, std::vector<uint8_t>(1024, 0));
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(big, encodeLobby(m));
+    check(sideExpect(Side{big, {}}, LOBBY_CODE).id == m.id, "a message of 1 kB taken");
     wsSend(big, std::vector<uint8_t>(1025, 0));
     check(closedByLobby(big), "a message over 1 kB closes its connection");
     int text = wsOpen(ipOf("127.0.4.3"));
