@@ -248,11 +248,16 @@ void Lobby::dropSession(uint64_t token) {
     byToken.erase(token);
 }
 
+// An end of a relay as the log names it: its address, or the web side's connection ("websocket 12").
+static std::string endText(const Endpoint& e) {
+    return webEnd(e) ? "websocket " + std::to_string(e.ip) : endpointText(e);
+}
+
 // "relay ended: A and B, 62.0 s, 254000 bytes (4097 bytes/s)"
 static std::string relayEnded(const Endpoint& host, const Endpoint& joiner, double seconds, uint64_t bytes) {
     char line[160];
-    snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endpointText(host).c_str(),
-             endpointText(joiner).c_str(), seconds, (unsigned long long)bytes, seconds > 0 ? double(bytes) / seconds : 0.0);
+    snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endText(host).c_str(),
+             endText(joiner).c_str(), seconds, (unsigned long long)bytes, seconds > 0 ? double(bytes) / seconds : 0.0);
     return line;
 }
 
