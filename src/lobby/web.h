@@ -64,6 +64,7 @@ private:
     };
 
     bool originTaken(struct lws* wsi) const;
+    bool withinRate(Conn& k, size_t n, uint64_t now);
     uint32_t newId();
     void pollUdp();
 
