@@ -253,11 +253,12 @@ static std::vector<LobbyMsg> lobbySamples() {
         six.push_back(Candidate{CandidateKind(CAND_LAN + i % 3), Endpoint{0xFFFFFFFFu - uint32_t(i), uint16_t(65535 - i)}});
     LobbyMsg m;
     m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, all.push_back(m);
-    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, m.web = 65535, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = 0, m.id = 2, m.token = ~0ull, m.cands = six, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_WAIT, m.id = 3, m.token = 1ull << 63, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_REFUSE, m.code = 12345, m.reason = REFUSE_NO_RELAY, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 0x0123456789ABCDEFull, m.cands = {six[1]}, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 1, m.web = 8080, m.page = 1, all.push_back(m);
     for (LobbyKind k : {LOBBY_READY, LOBBY_RELAY, LOBBY_RELAYING}) m = LobbyMsg{}, m.kind = k, m.token = 99, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PUNCH, m.token = 7, m.joiner = 1, m.answer = 1, m.index = MAX_CANDIDATES - 1, all.push_back(m);
     return all;
@@ -267,7 +268,8 @@ static bool sameLobby(const LobbyMsg& a, const LobbyMsg& b) {
     bool cands = a.cands.size() == b.cands.size();
     for (size_t i = 0; cands && i < a.cands.size(); i++) cands = a.cands[i].kind == b.cands[i].kind && a.cands[i].at == b.cands[i].at;
     return cands && a.kind == b.kind && a.id == b.id && a.token == b.token && a.code == b.code && a.busy == b.busy &&
-           a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen;
+           a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen &&
+           a.web == b.web && a.page == b.page;
 }
 
 // Every lobby datagram has one size (so no answer outweighs its request) and comes back as it was sent.

@@ -11,7 +11,7 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data
   libgtest-dev googletest libbenchmark-dev
   libx11-dev xvfb xdotool x11-utils imagemagick openbox
-  libsdl1.2-compat libenet-dev libnatpmp-dev libminiupnpc-dev
+  libsdl1.2-compat libenet-dev libnatpmp-dev libminiupnpc-dev libwebsockets-dev
   miniupnpd-nftables nftables iproute2
   sox openmpt123 valgrind
   dpkg-dev desktop-file-utils appstream lintian man-db

@@ -17,7 +17,11 @@ struct LobbyLimits {
     bool relay = true;
     uint32_t relayBytesPerSecond = 16000;  // both ways together; a session of korvado_net needs under 10,000
     uint32_t requestsPerSecond = 20, requestBurst = 40;  // from one address, relayed datagrams aside
+    uint16_t webPort = 0;            // told to hosts and joiners: where a page's players open the WebSocket
 };
+
+// A page's WebSocket in the lobby's tables: an address no datagram comes from (0.x.y.z: the connection), port 1.
+inline bool webEnd(const Endpoint& e) { return (e.ip >> 24) == 0; }
 
 struct Outgoing {
     Endpoint to;
@@ -28,6 +32,8 @@ struct LobbyCounts {
     uint64_t datagrams = 0, malformed = 0, limited = 0, refused = 0;
     uint64_t relayedDatagrams = 0, relayedBytes = 0, relayDropped = 0;
 };
+
+uint64_t packEndpoint(const Endpoint& e);
 
 class Lobby {
 public:
@@ -41,6 +47,9 @@ public:
     size_t sessions() const { return byToken.size(); }
     size_t relays() const { return relayEnds.size() / 2; }
     const LobbyCounts& counts() const { return tally; }
+    // A request that is no lobby datagram (a STUN binding) counts against its address's rate as the others do.
+    bool admit(uint32_t ip, uint64_t nowMs) { return allowed(ip, nowMs) || (tally.limited++, false); }
+    bool relayEnd(const Endpoint& e) const { return relayEnds.count(packEndpoint(e)) != 0; }
 
 private:
     struct Host {
@@ -100,7 +109,5 @@ private:
     std::mt19937_64 draws;
     LobbyCounts tally;
 };
-
-uint64_t packEndpoint(const Endpoint& e);
 
 #endif

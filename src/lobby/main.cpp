@@ -1,9 +1,10 @@
-// main.cpp: korvado_lobby, the server that gives korvado_net hosts invite codes: one UDP port, one thread, no files.
+// main.cpp: korvado_lobby, the server that gives korvado_net hosts invite codes: one UDP port, a web port if asked,
+// one thread.
 #include "lobby/lobby.h"
+#include "lobby/web.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,15 +18,22 @@
 
 static volatile sig_atomic_t stopping, reporting;
 
-static const char USAGE[] = "usage: korvado_lobby [--port PORT] [--max-sessions N] [--no-relay]\n";
+static const char USAGE[] =
+    "usage: korvado_lobby [--port PORT] [--address IP] [--max-sessions N] [--no-relay]\n"
+    "                     [--web PORT [--site DIR] [--tls-cert FILE --tls-key FILE] [--allow-origin ORIGIN]...]\n";
 
 static void help() {
     printf("%s"
-           "KORVADO 2.2 lobby: invite codes for korvado_net hosts, and a relay for the players whose routers keep\n"
-           "them apart.\n\n"
-           "  --port PORT        the UDP port (default %u)\n"
-           "  --max-sessions N   meetings and relayed sessions at once (default 256); hosts: four times as many\n"
-           "  --no-relay         arrange meetings only, never carry a session\n"
+           "KORVADO 2.2 lobby: invite codes for korvado_net hosts and pages, and a relay for the players whose\n"
+           "routers keep them apart.\n\n"
+           "  --port PORT          the UDP port (default %u); it answers STUN binding requests too\n"
+           "  --address IP         listen on this address only (default: all of them)\n"
+           "  --max-sessions N     meetings and relayed sessions at once (default 256); hosts: four times as many\n"
+           "  --no-relay           arrange meetings only, never carry a session\n"
+           "  --web PORT           a TCP port for the pages: WebSocket on /lobby (subprotocol " LOBBY_WS_PROTOCOL ")\n"
+           "  --site DIR           serve the files of DIR on the web port (GET and HEAD)\n"
+           "  --tls-cert FILE, --tls-key FILE   https and wss on the web port\n"
+           "  --allow-origin URL   pages of this origin (as https://example.org) may connect besides the site's own\n"
            "  --help, --version\n\n"
            "SIGUSR1 prints what it holds and has done on stderr; SIGTERM or SIGINT ends it.\n",
            USAGE, LOBBY_PORT);
@@ -38,8 +46,22 @@ static bool readNumber(const char* s, long lo, long hi, long& n) {
     return n >= lo && n <= hi;
 }
 
+// An option of the web side with its value; false when `arg` is none of them.
+static bool readWebOption(const char* arg, const char* value, WebOptions& web) {
+    long n = 0;
+    in_addr a{};
+    if (strcmp(arg, "--web") == 0 && readNumber(value, 1, 65535, n)) web.port = uint16_t(n);
+    else if (strcmp(arg, "--address") == 0 && inet_pton(AF_INET, value, &a) == 1) web.address = value;
+    else if (strcmp(arg, "--site") == 0) web.site = value;
+    else if (strcmp(arg, "--tls-cert") == 0) web.cert = value;
+    else if (strcmp(arg, "--tls-key") == 0) web.key = value;
+    else if (strcmp(arg, "--allow-origin") == 0) web.origins.push_back(value);
+    else return false;
+    return true;
+}
+
 // The options; -1 to go on, else the exit status.
-static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim) {
+static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim, WebOptions& web) {
     for (int i = 1; i < argc; i++) {
         long n = 0;
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return help(), 0;
@@ -50,19 +72,25 @@ static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim)
             port = uint16_t(n), i++;
         } else if (strcmp(argv[i], "--max-sessions") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 1000000, n)) {
             lim.maxSessions = size_t(n), lim.maxHosts = 4 * size_t(n), i++;
+        } else if (i + 1 < argc && readWebOption(argv[i], argv[i + 1], web)) {
+            i++;
         } else {
             fprintf(stderr, "%s(korvado_lobby --help tells more)\n", USAGE);
             return 2;
         }
     }
-    return -1;
+    bool half = web.cert.empty() != web.key.empty(), orphan = !web.port && (!web.site.empty() || !web.cert.empty());
+    if (!half && !orphan) return -1;
+    fprintf(stderr, "korvado_lobby: %s\n", half ? "--tls-cert and --tls-key go together" : "--site and TLS need --web");
+    return 2;
 }
 
-static int openSocket(uint16_t port) {
+static int openSocket(uint16_t port, const std::string& address) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (!address.empty()) inet_pton(AF_INET, address.c_str(), &at.sin_addr);
     at.sin_port = htons(port);
     if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) return s;
     fprintf(stderr, "korvado_lobby: cannot use UDP port %u: %s\n", port, strerror(errno));
@@ -75,37 +103,15 @@ static uint64_t nowMs() {
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-static void report(const Lobby& lobby, const LobbyLimits& lim) {
+static void report(const Lobby& lobby, const LobbyLimits& lim, const Doors& doors) {
     const LobbyCounts& c = lobby.counts();
     fprintf(stderr,
             "korvado_lobby: %zu hosts of %zu, %zu sessions of %zu, %zu relayed; %llu datagrams in: %llu malformed, "
-            "%llu over the rate, %llu refused; relayed %llu datagrams, %llu bytes, %llu over the cap\n",
+            "%llu over the rate, %llu refused; relayed %llu datagrams, %llu bytes, %llu over the cap%s\n",
             lobby.hosts(), lim.maxHosts, lobby.sessions(), lim.maxSessions, lobby.relays(),
             (unsigned long long)c.datagrams, (unsigned long long)c.malformed, (unsigned long long)c.limited,
             (unsigned long long)c.refused, (unsigned long long)c.relayedDatagrams, (unsigned long long)c.relayedBytes,
-            (unsigned long long)c.relayDropped);
-}
-
-// Every datagram waiting on the socket, and what the lobby sends for each.
-static void drain(int sock, Lobby& lobby) {
-    static uint8_t buf[2048];
-    std::vector<Outgoing> out;
-    for (int i = 0; i < 256; i++) {
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = recvfrom(sock, buf, sizeof buf, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0) return;
-        if (size_t(n) > sizeof buf) continue;  // larger than any datagram of a game: not ours
-        out.clear();
-        lobby.receive(Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}, buf, size_t(n), nowMs(), out);
-        for (const Outgoing& o : out) {
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_addr.s_addr = htonl(o.to.ip);
-            to.sin_port = htons(o.to.port);
-            sendto(sock, o.data.data(), o.data.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        }
-    }
+            (unsigned long long)c.relayDropped, doors.report().c_str());
 }
 
 static void expire(Lobby& lobby, uint64_t now) {
@@ -122,31 +128,45 @@ static void catchSignals() {
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaction(sig, &sa, nullptr);
 }
 
-// Datagrams as they come, what has gone quiet twice a second, until a signal ends it.
-static void serve(int sock, const LobbyLimits& lim) {
+// Datagrams and web messages as they come, what has gone quiet twice a second, until a signal ends it.
+// The first line, once every port is open (a test waits for it).
+static void started(uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
+    char webText[64] = "";
+    if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
+    fprintf(stderr, "korvado_lobby: on UDP port %u%s, at most %zu hosts and %zu sessions, %s\n", port, webText,
+            lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
+}
+
+static int serve(int sock, uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
     Lobby lobby(lim);
+    Doors doors(lobby, sock);
+    if (web.port && !doors.openWeb(web)) return 1;
+    started(port, lim, web);
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
-        pollfd p{sock, POLLIN, 0};
-        if (poll(&p, 1, 500) > 0) drain(sock, lobby);
-        if (reporting) reporting = 0, report(lobby, lim);
-        if (nowMs() - lastExpiry >= 500) lastExpiry = nowMs(), expire(lobby, lastExpiry);
+        doors.service();
+        if (reporting) reporting = 0, report(lobby, lim, doors);
+        if (nowMs() - lastExpiry < 500) continue;
+        lastExpiry = nowMs();
+        expire(lobby, lastExpiry);
+        doors.tick(lastExpiry);
     }
-    report(lobby, lim);
+    report(lobby, lim, doors);
     expire(lobby, nowMs() + 24 * 3600 * 1000ull);  // the relays still on end here, and are told
+    return 0;
 }
 
 int main(int argc, char* argv[]) {
     uint16_t port = LOBBY_PORT;
     LobbyLimits lim;
-    int status = readOptions(argc, argv, port, lim);
+    WebOptions web;
+    int status = readOptions(argc, argv, port, lim, web);
     if (status >= 0) return status;
-    int sock = openSocket(port);
+    lim.webPort = web.port;
+    int sock = openSocket(port, web.address);
     if (sock < 0) return 1;
     catchSignals();
-    fprintf(stderr, "korvado_lobby: on UDP port %u, at most %zu hosts and %zu sessions, %s\n", port, lim.maxHosts,
-            lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
-    serve(sock, lim);
+    status = serve(sock, port, lim, web);
     close(sock);
-    return 0;
+    return status;
 }

@@ -13,12 +13,18 @@
 # round; the host's exit item takes both back to their front pages, and Escape from his waiting screen him too.
 # "Join on this network" lists the one host of a home by his machine's name and joins him; the host's leaving is
 # told, and Return goes to the front page. Everything is removed however it ends; a failed run keeps its files
-# (net-lobby.failed) and shows the players' outputs and traces.
+# (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves a site's
+# files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
+# WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
+# text messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a
+# home of its own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address
+# from the lobby's STUN answer.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
 FLOOD="$KORVADO_BUILD_DIR/tools/lobbyflood"
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
+WEB_TESTS="$(cd "$(dirname "$E2E_LIB")/../web" && pwd)"
 WORK="$SHOTS/net-lobby"
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -130,6 +136,37 @@ caps() {
     echo "$out"
 }
 
+# webport: the lobby's web port on loopback in the internet namespace, its files and its WebSockets.
+webport() {
+    local site="$WORK/site" lobby tls status
+    mkdir -p "$site/sub" && echo duel >"$site/index.html" && printf '\0asm' >"$site/korvado.wasm"
+    echo secret >"$WORK/secret.txt"
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=lobby -days 2 \
+        -keyout "$WORK/key.pem" -out "$WORK/cert.pem" 2>/dev/null || e2e_fail "no certificate made"
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27418 --web 8080 --site "$site" 2>"$WORK/web-lobby.err" &
+    lobby=$!
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --web 8443 --site "$site" \
+        --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem" 2>"$WORK/tls-lobby.err" &
+    tls=$!
+    for _ in $(seq 100); do [ -s "$WORK/web-lobby.err" ] && [ -s "$WORK/tls-lobby.err" ] && break; sleep 0.1; done
+    get() { ip netns exec "$(lab_ns inet)" curl -s --path-as-is -k -o /dev/null -w '%{http_code} %{content_type}' "$@"; }
+    [ "$(get http://127.0.0.1:8080/)" = "200 text/html" ] || e2e_fail "the site's index: $(get http://127.0.0.1:8080/)"
+    [ "$(get -I http://127.0.0.1:8080/korvado.wasm)" = "200 application/wasm" ] || e2e_fail "HEAD of the wasm file"
+    for path in /../secret.txt /sub/../../secret.txt /%2e%2e/secret.txt /sub/; do
+        status=$(get "http://127.0.0.1:8080$path")
+        [ "${status%% *}" = 404 ] || e2e_fail "$path: $status"
+    done
+    [ "$(get https://127.0.0.1:8443/)" = "200 text/html" ] || e2e_fail "https: $(get https://127.0.0.1:8443/)"
+    echo "web port: the index and the wasm file (GET, HEAD, its type), nothing outside the folder, no listing, https"
+    ip netns exec "$(lab_ns inet)" "$FLOOD" web 127.0.0.1 27418 8080 || e2e_fail "the web port's WebSockets (above)"
+    cp "$WEB_TESTS/lobby_probe.html" "$site/"
+    ip netns exec "$(lab_ns browser)" /usr/bin/python3 "$WEB_TESTS/lobby_probe.py" \
+        "http://$LOBBY_IP:8080/lobby_probe.html?stun=27418" 5.5.5.11 || e2e_fail "the browser's probe (above)"
+    kill -TERM $lobby $tls
+    wait $lobby || e2e_fail "the web lobby ended with status $?: $(tail -n 3 "$WORK/web-lobby.err")"
+    wait $tls
+}
+
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
 page_x() {
     XVFB_PID=""
@@ -237,6 +274,7 @@ lab_build
 lab_home page-a inet br0 5.5.5.8/24 ""
 lab_home page-b inet br0 5.5.5.9/24 ""
 lab_home lan inet br0 5.5.5.10/24 ""
+lab_home browser inet br0 5.5.5.11/24 ""
 ip -n "$(lab_ns inet)" addr add 5.5.5.200/24 dev br0
 for a in 201 202 203; do ip -n "$(lab_ns inet)" addr add 5.5.5.$a/24 dev br0; done
 ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --max-sessions 8 2>"$WORK/lobby.err" &
@@ -257,11 +295,13 @@ pages >"$WORK/pages.log" 2>&1 &
 JOBS+=" $!"
 lan >"$WORK/lan.log" 2>&1 &
 JOBS+=" $!"
+webport >"$WORK/webport.log" 2>&1 &
+JOBS+=" $!"
 failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan,webport}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

@@ -7,6 +7,13 @@
 //   lobbyflood relay LOBBY PORT ROUNDS             a relayed pair on 127.0.3.1 and .2: round trips through the
 //                                                 relay and directly, median and 99th percentile in microseconds;
 //                                                 then a burst of 100 datagrams of 1,000 bytes: how many passed
+//   lobbyflood web LOBBY PORT WEBPORT              the web port's WebSockets: a page host and a desktop joiner, two
+//                                                 pages, relayed while another client sends garbage frames; an
+//                                                 oversized or text message closes its connection; the cap of
+//                                                 connections from one address; a STUN binding answered;
+//                                                 a silent connection closed after 30 s, a pinging one kept
+//   lobbyflood sockets LOBBY WEBPORT N             N WebSockets held open, 16 from each address from 127.0.20.1
+//                                                 on, each pinging every 10 s; prints how many, waits for SIGTERM
 #include "net/lobbywire.h"
 
 #include <arpa/inet.h>
@@ -309,6 +316,229 @@ int relay(int rounds) {
     return 0;
 }
 
+
+// ---- web ----
+
+uint16_t webPort;
+
+// A WebSocket to the lobby's web port from `from` (a loopback address), our subprotocol unless told another and
+// the origin if any: its descriptor once the lobby took it (101), else -1.
+int wsOpen(uint32_t from, const char* path = "/lobby", const char* proto = "korvado-lobby-1", const char* origin = "") {
+    Sock s = openFrom(from);
+    close(s.fd);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET, a.sin_addr.s_addr = htonl(from);
+    bind(fd, (sockaddr*)&a, sizeof a);
+    a.sin_addr.s_addr = htonl(lobby.ip), a.sin_port = htons(webPort);
+    if (connect(fd, (sockaddr*)&a, sizeof a) != 0) return close(fd), -1;
+    std::string req = std::string("GET ") + path + " HTTP/1.1\r\nHost: lobby\r\nUpgrade: websocket\r\n"
+                      "Connection: Upgrade\r\nSec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+    if (*proto) req += std::string("Sec-WebSocket-Protocol: ") + proto + "\r\n";
+    if (*origin) req += std::string("Origin: ") + origin + "\r\n";
+    req += "\r\n";
+    if (write(fd, req.data(), req.size()) != ssize_t(req.size())) return close(fd), -1;
+    std::string head;
+    char c;
+    while (head.find("\r\n\r\n") == std::string::npos && await({Sock{fd, {}}}, 2000) && read(fd, &c, 1) == 1) head += c;
+    if (head.compare(0, 12, "HTTP/1.1 101") == 0) return fd;
+    return close(fd), -1;
+}
+
+// One frame from a client: masked (with a key of zeros, which leaves the bytes as they are).
+void wsSend(int fd, const std::vector<uint8_t>& d, uint8_t opcode = 2) {
+    std::vector<uint8_t> f{uint8_t(0x80 | opcode)};
+    if (d.size() < 126) f.push_back(uint8_t(0x80 | d.size()));
+    else f.insert(f.end(), {uint8_t(0x80 | 126), uint8_t(d.size() >> 8), uint8_t(d.size())});
+    f.insert(f.end(), 4, 0);
+    f.insert(f.end(), d.begin(), d.end());
+    if (write(fd, f.data(), f.size()) != ssize_t(f.size())) return;
+}
+
+bool readAll(int fd, uint8_t* p, size_t n) {
+    for (size_t got = 0; got < n;) {
+        if (!await({Sock{fd, {}}}, 5000)) return false;
+        ssize_t k = read(fd, p + got, n - got);
+        if (k <= 0) return false;
+        got += size_t(k);
+    }
+    return true;
+}
+
+// The next frame's opcode and payload; -1 when the connection ended (or nothing came in 5 s).
+int wsReceive(int fd, std::vector<uint8_t>& d) {
+    uint8_t h[8];
+    if (!readAll(fd, h, 2)) return -1;
+    size_t n = h[1] & 0x7F;
+    if (n == 126 && !readAll(fd, h + 2, 2)) return -1;
+    if (n == 126) n = size_t(h[2]) << 8 | h[3];
+    d.resize(n);
+    return n && !readAll(fd, d.data(), n) ? -1 : h[0] & 0x0F;
+}
+
+// A player of either kind: a page (a WebSocket) or a desktop (a UDP socket).
+struct Side {
+    int ws;
+    Sock udp;
+};
+
+void sideSend(const Side& s, const std::vector<uint8_t>& d) {
+    if (s.ws >= 0) wsSend(s.ws, d);
+    else sendRaw(s.udp, lobby, d);
+}
+
+bool sideReceive(const Side& s, std::vector<uint8_t>& d) {
+    if (s.ws >= 0) return wsReceive(s.ws, d) == 2;
+    return await({s.udp}, 5000) && receive(s.udp, d) >= 0;
+}
+
+LobbyMsg sideExpect(const Side& s, LobbyKind kind) {
+    std::vector<uint8_t> d;
+    LobbyMsg m;
+    while (sideReceive(s, d))
+        if (decodeLobby(d.data(), d.size(), m) && m.kind == kind) return m;
+    fprintf(stderr, "lobbyflood: no answer of kind %d to a %s\n", int(kind), s.ws >= 0 ? "page" : "desktop");
+    exit(1);
+}
+
+// The host's code, the joiner's meeting and the relay, as korvado_net and a page go through them.
+uint32_t meet(const Side& host, const Side& joiner) {
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    sideSend(host, encodeLobby(m));
+    LobbyMsg given = sideExpect(host, LOBBY_CODE);
+    uint32_t code = given.code;
+    m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = code, m.id = rng();
+    sideSend(joiner, encodeLobby(m));
+    m.token = sideExpect(joiner, LOBBY_WAIT).token;
+    sideSend(joiner, encodeLobby(m));
+    LobbyMsg ready, toHost = sideExpect(host, LOBBY_PEER);
+    ready.kind = LOBBY_READY, ready.token = toHost.token;
+    sideSend(host, encodeLobby(ready));
+    LobbyMsg toJoiner = sideExpect(joiner, LOBBY_PEER);
+    m = LobbyMsg{}, m.kind = LOBBY_RELAY, m.token = toJoiner.token;
+    sideSend(joiner, encodeLobby(m));
+    sideExpect(joiner, LOBBY_RELAYING);
+    bool told = given.web == webPort && toHost.web == webPort && toJoiner.web == webPort &&
+                toHost.page == (joiner.ws >= 0) && toJoiner.page == (host.ws >= 0) &&
+                (toJoiner.page ? toJoiner.cands.empty() : !toJoiner.cands.empty());
+    if (!told) fprintf(stderr, "lobbyflood: the lobby did not tell its web port or who is a page\n"), exit(1);
+    return code;
+}
+
+// Datagrams of a session both ways through the relay, 10 ms apart: how many came back whole.
+int exchange(const Side& a, const Side& b, int rounds) {
+    int whole = 0;
+    std::vector<uint8_t> d;
+    for (int i = 0; i < rounds; i++) {
+        std::vector<uint8_t> ping(40 + i % 20, uint8_t(i));
+        sideSend(a, ping);
+        if (!sideReceive(b, d) || d != ping) continue;
+        sideSend(b, d);
+        whole += sideReceive(a, d) && d == ping;
+        usleep(10000);
+    }
+    return whole;
+}
+
+// True when the lobby closes the connection (its close frame or the end of the stream) within 5 s.
+bool closedByLobby(int fd) {
+    uint8_t b[2048];
+    bool closed = false;
+    for (ssize_t k; !closed && await({Sock{fd, {}}}, 5000);) closed = (k = read(fd, b, sizeof b)) <= 0 || b[0] == 0x88;
+    close(fd);
+    return closed;
+}
+
+void check(bool ok, const char* what) {
+    printf("web: %s: %s\n", what, ok ? "yes" : "NO");
+    if (!ok) exit(1);
+}
+
+// A STUN binding request from a UDP socket: the answer names the socket's own address.
+bool stunAnswered() {
+    Sock s = openFrom(ipOf("127.0.6.1"));
+    std::vector<uint8_t> req{0, 1, 0, 0, 0x21, 0x12, 0xA4, 0x42}, d;
+    for (int i = 0; i < 12; i++) req.push_back(uint8_t(rng()));
+    sendRaw(s, lobby, req);
+    if (!await({s}, 2000) || receive(s, d) != 32 || d[0] != 1 || d[1] != 1) return false;
+    uint32_t ip = (uint32_t(d[28]) << 24 | uint32_t(d[29]) << 16 | uint32_t(d[30]) << 8 | d[31]) ^ 0x2112A442u;
+    uint16_t port = uint16_t((d[26] << 8 | d[27]) ^ 0x2112);
+    return std::equal(req.begin() + 8, req.end(), d.begin() + 8) && ip == s.at.ip && port == s.at.port;
+}
+
+// Garbage frames, an oversized message, a text message: each closes its own connection and nothing else.
+void misbehave() {
+    int g = wsOpen(ipOf("127.0.4.1"));
+    std::vector<uint8_t> junk(64);
+    for (uint8_t& b : junk) b = uint8_t(rng());
+    junk[0] = 0x83, junk[1] = 0x80 | 58;  // a frame of an opcode no one defined, garbage in it
+    if (write(g, junk.data(), junk.size()) != ssize_t(junk.size())) {}
+    check(closedByLobby(g), "garbage frames close their connection");
+    int big = wsOpen(ipOf("127.0.4.2"));
+    wsSend(big, std::vector<uint8_t>(1024, 0));
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(big, encodeLobby(m));
+    check(sideExpect(Side{big, {}}, LOBBY_CODE).id == m.id, "a message of 1 kB taken");
+    wsSend(big, std::vector<uint8_t>(1025, 0));
+    check(closedByLobby(big), "a message over 1 kB closes its connection");
+    int text = wsOpen(ipOf("127.0.4.3"));
+    wsSend(text, {'h', 'i'}, 1);
+    check(closedByLobby(text), "a text message closes its connection");
+}
+
+// A connection silent for 30 s is closed; one that pings every 5 s is kept and still answered.
+void idle(int silent, int pinger, double opened) {
+    while (nowUs() < opened + 31e6) wsSend(pinger, {}), usleep(useconds_t(std::min(5e6, opened + 31e6 - nowUs())));
+    check(closedByLobby(silent), "a connection silent for 30 s closed");
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(pinger, encodeLobby(m));
+    check(sideExpect(Side{pinger, {}}, LOBBY_CODE).id == m.id, "a pinging one kept and answered");
+}
+
+int web(uint16_t port) {
+    webPort = port;
+    int silent = wsOpen(ipOf("127.0.7.1")), pinger = wsOpen(ipOf("127.0.7.2"));
+    double opened = nowUs();
+    Side page{wsOpen(ipOf("127.0.3.1")), {}}, desk{-1, openFrom(ipOf("127.0.3.2"))};
+    Side one{wsOpen(ipOf("127.0.3.3")), {}}, two{wsOpen(ipOf("127.0.3.4")), {}};
+    check(page.ws >= 0 && one.ws >= 0 && two.ws >= 0, "WebSockets of our subprotocol taken");
+    printf("web: a page hosts (%s), a desktop joins by its code\n", codeText(meet(page, desk), false).c_str());
+    check(exchange(desk, page, 50) >= 48, "the page and the desktop relayed (48 of 50 datagrams at least)");
+    meet(one, two);
+    misbehave();
+    check(exchange(one, two, 50) >= 48, "two pages relayed after the garbage (48 of 50 at least)");
+    check(wsOpen(ipOf("127.0.4.4"), "/lobby", "") < 0 && wsOpen(ipOf("127.0.4.4"), "/lobby", "chat") < 0 &&
+          wsOpen(ipOf("127.0.4.4"), "/other") < 0, "a WebSocket without our subprotocol or off /lobby refused");
+    check(wsOpen(ipOf("127.0.4.5"), "/lobby", "korvado-lobby-1", "http://elsewhere.example") < 0 &&
+          wsOpen(ipOf("127.0.4.5"), "/lobby", "korvado-lobby-1", "http://lobby") >= 0, "another site's page refused, the site's own taken");
+    std::vector<int> many;
+    for (int i = 0; i < 17; i++) many.push_back(wsOpen(ipOf("127.0.5.1")));
+    check(std::count(many.begin(), many.end(), -1) == 1 && many.back() == -1, "16 WebSockets from one address, not 17");
+    check(stunAnswered(), "a STUN binding request answered with its own address");
+    idle(silent, pinger, opened);
+    return 0;
+}
+
+// N WebSockets open at once, for the lobby's memory.
+int sockets(int n) {
+    std::vector<int> open;
+    for (int i = 0; i < n; i++) {
+        int fd = wsOpen(ipOf("127.0.20.0") + uint32_t(i / 16 * 256 + 1 + i % 16));
+        if (fd >= 0) open.push_back(fd);
+    }
+    printf("sockets: %zu open\n", open.size());
+    fflush(stdout);
+    signal(SIGTERM, [](int) { stop = 1; });
+    while (!stop) {
+        for (int fd : open) wsSend(fd, {});
+        sleep(10);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -321,6 +551,8 @@ int main(int argc, char* argv[]) {
     }
     if (mode == "fill" && argc == 6) return fill(atol(argv[4]), atol(argv[5]));
     if (mode == "relay" && argc == 5) return relay(atoi(argv[4]));
-    fprintf(stderr, "usage: lobbyflood flood|fill|relay LOBBY PORT ... (see the source)\n");
+    if (mode == "web" && argc == 5) return web(uint16_t(atoi(argv[4])));
+    if (mode == "sockets" && argc == 5) return webPort = uint16_t(atoi(argv[3])), sockets(atoi(argv[4]));
+    fprintf(stderr, "usage: lobbyflood flood|fill|relay|web|sockets LOBBY PORT ... (see the source)\n");
     return 2;
 }
