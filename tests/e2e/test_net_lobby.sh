@@ -7,7 +7,8 @@
 # a made-up code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences.
 # Meanwhile the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate
 # and never with more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a
-# relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
+# relay passes only the session's 16,000 bytes. A lobby of two threads killed and started again keeps a host's code
+# for the joiner who has it, carries relayed pairs split over its threads, and its metrics count them. Two players of plain korvado_net, each on a display of his own,
 # meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
 # types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
 # round; the host's exit item takes both back to their front pages. "Join on this network" lists the one host
@@ -17,6 +18,7 @@ source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
 FLOOD="$KORVADO_BUILD_DIR/tools/lobbyflood"
+RESTARTED=""
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
 WORK="$SHOTS/net-lobby"
 rm -rf "$WORK"
@@ -127,6 +129,51 @@ caps() {
     [[ "$out" =~ ([0-9]+)\ passed ]] && [ "${BASH_REMATCH[1]}" -ge 1 ] && [ "${BASH_REMATCH[1]}" -le 17 ] ||
         e2e_fail "the relay's cap: $out"
     echo "$out"
+}
+
+# metric NAME: the figure korvado_lobby_NAME on the metrics page of the lobby of restart().
+metric() {
+    ip netns exec "$(lab_ns inet)" bash -c 'exec 3<>/dev/tcp/127.0.0.1/27422 &&
+        printf "GET /metrics HTTP/1.1\r\nHost: lobby\r\n\r\n" >&3 && timeout 5 cat <&3' 2>/dev/null |
+        awk -v name="korvado_lobby_$1" '$1 == name { print $2 }'
+}
+
+restart_lobby() {
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --threads 2 --metrics 127.0.0.1:27422 \
+        2>>"$WORK/restart-lobby.err" &
+    RESTARTED=$!
+}
+
+# A lobby of two threads killed (SIGKILL) and started again at its address: the joiner with the code the host had
+# before meets him after the host's next refresh and they play a round. Then relayed pairs, whose ends the kernel
+# spreads over the two threads' sockets, carry every datagram both ways, and the metrics count them.
+restart() {
+    local host code out forwarded
+    restart_lobby
+    lab_run direct-a restart-host router-host.script host 27423 --no-port-mapping --lobby $LOBBY_IP:27421
+    host=$LAST
+    code=$(lab_code restart-host)
+    kill -KILL $RESTARTED
+    wait $RESTARTED 2>/dev/null
+    restart_lobby
+    for _ in $(seq 100); do [ "$(metric hosts)" = 1 ] && break; sleep 0.2; done
+    [ "$(metric hosts)" = 1 ] || e2e_fail "the host did not come back to the restarted lobby"
+    lab_run direct-b restart-joiner router-joiner.script join "$code" --lobby $LOBBY_IP:27421
+    trace_await restart-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
+    [ "$(awk '$1 == "invite" { print $3 }' "$WORK/restart-host.out" | sort -u)" = "$code" ] ||
+        e2e_fail "the host's code changed: $(grep invite "$WORK/restart-host.out")"
+    kill -TERM $host
+    net_ends $host 0 restart-host
+    net_ends $LAST 0 restart-joiner
+    echo "a lobby killed and started again: $code kept, a joiner with it met the host, a round played"
+    [ "$(metric forwarded_datagrams_total)" = 0 ] || e2e_fail "datagrams forwarded before any relay"
+    out=$(ip netns exec "$(lab_ns inet)" "$KORVADO_BUILD_DIR/tools/lobbyload" relay 127.0.0.1 27421 16 2 77 26)
+    [[ "$out" =~ "16 relayed sessions of 16".*" 0 lost" ]] || e2e_fail "two threads: $out"
+    forwarded=$(metric forwarded_datagrams_total)
+    [ "$(metric relays)" = 16 ] && [ "$forwarded" -ge 4900 ] || e2e_fail "metrics: $forwarded forwarded, $(metric relays) relays"
+    echo "two threads: 16 relayed pairs, every datagram both ways; the metrics count $forwarded forwarded"
+    kill -TERM $RESTARTED
+    wait $RESTARTED || e2e_fail "the restarted lobby ended with status $?"
 }
 
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
@@ -243,6 +290,8 @@ sentences >"$WORK/sentences.log" 2>&1 &
 JOBS+=" $!"
 caps >"$WORK/caps.log" 2>&1 &
 JOBS+=" $!"
+restart >"$WORK/restart.log" 2>&1 &
+JOBS+=" $!"
 pages >"$WORK/pages.log" 2>&1 &
 JOBS+=" $!"
 lan >"$WORK/lan.log" 2>&1 &
@@ -251,7 +300,7 @@ failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.
