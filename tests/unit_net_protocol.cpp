@@ -502,6 +502,7 @@ TEST(LobbyTables, ARestartedLobbyGivesAHostHisCodeBack) {
     uint32_t code = ask(before, host, hostMsg(1), 1000, LOBBY_CODE).code;
     EXPECT_EQ(ask(after, host, hostMsg(1, true, code), 5000, LOBBY_CODE).code, code);
     EXPECT_TRUE(meet(after, Endpoint{0x06060601, 40000}, 77, code, 5100)) << "a joiner with the old code meets him";
+    EXPECT_FALSE(meet(after, Endpoint{0x06060602, 40000}, 78, code, 5100)) << "in the same instant: he is busy";
     EXPECT_NE(ask(after, other, hostMsg(2, true, code), 5200, LOBBY_CODE).code, code) << "held: another code";
     EXPECT_EQ(ask(after, host, hostMsg(1, true, code ^ 1), 5300, LOBBY_CODE).code, code) << "known: his own";
     Lobby third{LobbyLimits{}};

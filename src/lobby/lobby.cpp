@@ -23,6 +23,9 @@ uint64_t meetingKey(const Endpoint& joiner, uint64_t id, uint32_t code) {
     return (packEndpoint(joiner) * 0x9E3779B97F4A7C15ull) ^ (id + code * 0xC2B2AE3D27D4EB4Full);
 }
 
+// A time that lies ahead (the clock went back) counts as now.
+uint64_t since(uint64_t now, uint64_t then) { return now > then ? now - then : 0; }
+
 // An address of a local network: private, shared (carrier-grade NAT) or link-local.
 bool localAddress(uint32_t ip) {
     return (ip >> 24) == 10 || (ip >> 20) == 0xAC1 || (ip >> 16) == 0xC0A8 || (ip >> 22) == (100u << 2 | 1) ||
@@ -181,7 +184,7 @@ bool Lobby::proven(const Endpoint& from, uint64_t cookie, uint64_t now, uint64_t
 
 // Playing, or a meeting arranged with him just now, before his refresh says he is busy.
 bool Lobby::hostBusy(const Host& h, uint64_t now) const {
-    return h.busy || (h.asked && now >= h.asked && now - h.asked < ASKED_BUSY_MS);
+    return h.busy || (h.asked && since(now, h.asked) < ASKED_BUSY_MS);
 }
 
 // The meeting a joiner's request belongs to (its token), or 0.
@@ -305,9 +308,6 @@ void Lobby::expireHosts(uint64_t now) {
         forgetHost(d.code);
     }
 }
-
-// A time that lies ahead (the clock went back) counts as now.
-static uint64_t since(uint64_t now, uint64_t then) { return now > then ? now - then : 0; }
 
 void Lobby::expire(uint64_t now, std::vector<std::string>& ended) {
     auto held = hold();

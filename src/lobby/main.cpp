@@ -85,7 +85,7 @@ static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim,
             if (!hostsGiven) lim.maxHosts = 4 * size_t(n);
         } else if (strcmp(argv[i], "--max-hosts") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 10000000, n)) {
             lim.maxHosts = size_t(n), hostsGiven = true, i++;
-        } else if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 256, n)) {
+        } else if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, MAX_THREADS, n)) {
             more.threads = int(n), i++;
         } else if (strcmp(argv[i], "--metrics") == 0 && i + 1 < argc) {
             more.metrics = argv[++i];
@@ -138,7 +138,7 @@ static void catchSignals() {
 static int serve(const std::vector<int>& socks, const LobbyLimits& lim, const WebOptions& web, const Options& more) {
     Lobby lobby(lim);
     Doors doors(lobby, socks[0]);
-    Metrics metrics(lobby, lim, doors);
+    Metrics metrics(lobby, lim, doors, int(socks.size()));
     if ((web.port && !doors.openWeb(web)) || (!more.metrics.empty() && !metrics.open(more.metrics))) return 1;
     std::atomic<bool> done(false);
     std::vector<std::thread> threads;
@@ -146,7 +146,8 @@ static int serve(const std::vector<int>& socks, const LobbyLimits& lim, const We
     sigemptyset(&signals);
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaddset(&signals, sig);
     pthread_sigmask(SIG_BLOCK, &signals, &before);  // the signals come to this thread alone
-    for (size_t i = 1; i < socks.size(); i++) threads.emplace_back(serveUdp, socks[i], std::ref(lobby), std::cref(done));
+    for (size_t i = 1; i < socks.size(); i++)
+        threads.emplace_back(serveUdp, socks[i], int(i), std::ref(lobby), std::cref(done));
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     uint64_t lastExpiry = nowMs();
     while (!stopping) {

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lobby/udp.h"
+
 namespace {
 
 void figure(std::string& page, const char* name, const char* type, const char* help, double value,
@@ -27,7 +29,7 @@ void figure(std::string& page, const char* name, const char* type, const char* h
 
 }  // namespace
 
-std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnections) {
+std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnections, int threads) {
     auto held = lobby.hold();
     const LobbyCounts& c = lobby.counts();
     std::string p;
@@ -48,6 +50,11 @@ std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnecti
     figure(p, "dropped_total", "counter", "Datagrams dropped unanswered, by reason.", double(c.malformed), "{reason=\"malformed\"}");
     figure(p, "dropped_total", "counter", "", double(c.limited), "{reason=\"rate\"}");
     figure(p, "dropped_total", "counter", "", double(c.relayDropped), "{reason=\"relay_cap\"}");
+    for (int t = 0; t < threads; t++) {
+        std::string label = "{thread=\"" + std::to_string(t) + "\"}";
+        figure(p, "thread_datagrams_total", "counter", "Datagrams taken by each thread's socket.", double(threadDatagrams(t)),
+               label.c_str());
+    }
     return p;
 }
 
@@ -86,7 +93,7 @@ void Metrics::answer(int fd) {
         if (n <= 0) break;
         req.append(buf, size_t(n));
     }
-    std::string body = metricsText(lobby, lim, doors.webConnections());
+    std::string body = metricsText(lobby, lim, doors.webConnections(), threads);
     bool get = req.compare(0, 4, "GET ") == 0 || req.compare(0, 5, "HEAD ") == 0;
     std::string head = std::string(get ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 405 Method Not Allowed\r\n") +
                        "Content-Type: text/plain; version=0.0.4\r\nConnection: close\r\nContent-Length: " +

@@ -8,11 +8,12 @@
 #include "lobby/web.h"
 
 // The page a scrape gets: every figure's name starts korvado_lobby_.
-std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnections);
+std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnections, int threads);
 
 class Metrics {
 public:
-    Metrics(Lobby& lobby, const LobbyLimits& lim, const Doors& doors) : lobby(lobby), lim(lim), doors(doors) {}
+    Metrics(Lobby& lobby, const LobbyLimits& lim, const Doors& doors, int threads)
+        : lobby(lobby), lim(lim), doors(doors), threads(threads) {}
     ~Metrics();
     bool open(const std::string& where);  // ADDR:PORT; false (said on stderr) when it cannot listen there
     void serve();                         // the scrapes waiting, answered; never blocks for long
@@ -22,6 +23,7 @@ private:
     Lobby& lobby;
     const LobbyLimits& lim;
     const Doors& doors;
+    int threads;
     int listener = -1;
 };
 

@@ -24,6 +24,8 @@ const int BUFFER_BYTES = 4 << 20;  // a burst of a few thousand datagrams waits 
 // per datagram cost the lobby more than the datagram itself under load, and a relayed datagram waits no more.
 const long GATHER_NS = 200000;
 
+std::atomic<uint64_t> taken[MAX_THREADS];
+
 uint64_t nowMs() {
     using namespace std::chrono;
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -104,7 +106,9 @@ std::vector<int> openUdpPort(uint16_t port, int count) {
     return {};
 }
 
-void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web) {
+uint64_t threadDatagrams(int thread) { return taken[thread].load(std::memory_order_relaxed); }
+
+void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web, int thread) {
     static thread_local uint8_t bufs[BATCH][2048];
     static thread_local std::vector<Outgoing> out;
     std::vector<uint8_t> stun;
@@ -120,6 +124,7 @@ void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web) {
         }
         int n = recvmmsg(fd, msgs, BATCH, MSG_DONTWAIT, nullptr);
         if (n <= 0) return;
+        taken[thread].fetch_add(uint64_t(n), std::memory_order_relaxed);
         uint64_t now = nowMs();
         {
             auto held = lobby.hold();
@@ -156,11 +161,11 @@ WebMail& webMail() {
     return mail;
 }
 
-void serveUdp(int fd, Lobby& lobby, const std::atomic<bool>& stop) {
+void serveUdp(int fd, int thread, Lobby& lobby, const std::atomic<bool>& stop) {
     std::vector<Outgoing> web;
     while (!stop) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 200) > 0) drainUdp(fd, lobby, web);
+        if (poll(&p, 1, 200) > 0) drainUdp(fd, lobby, web, thread);
         webMail().post(web);
     }
 }

@@ -12,9 +12,14 @@
 // `count` sockets on UDP port `port` (none when it is taken: said on stderr).
 std::vector<int> openUdpPort(uint16_t port, int count);
 
-// Every datagram waiting on `fd`, what the lobby answers sent from it; answers for a WebSocket (a page) go into
-// `web`. A STUN binding request from no relay's end is answered within its address's rate.
-void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web);
+// Every datagram waiting on `fd`, the socket of thread `thread`, what the lobby answers sent from it; answers for
+// a WebSocket (a page) go into `web`. A STUN binding request from no relay's end is answered within its
+// address's rate.
+void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web, int thread = 0);
+
+// The datagrams each thread's socket has taken (the kernel's spread of the senders over the threads).
+const int MAX_THREADS = 256;
+uint64_t threadDatagrams(int thread);
 
 // The web side's mail from the other threads: what they have for pages, and how to wake the web side's loop.
 struct WebMail {
@@ -27,6 +32,6 @@ struct WebMail {
 WebMail& webMail();
 
 // A thread's loop on its socket until `stop`.
-void serveUdp(int fd, Lobby& lobby, const std::atomic<bool>& stop);
+void serveUdp(int fd, int thread, Lobby& lobby, const std::atomic<bool>& stop);
 
 #endif

@@ -148,7 +148,7 @@ restart_lobby() {
 # before meets him after the host's next refresh and they play a round. Then relayed pairs, whose ends the kernel
 # spreads over the two threads' sockets, carry every datagram both ways, and the metrics count them.
 restart() {
-    local host code out forwarded
+    local host code out forwarded spread
     restart_lobby
     lab_run direct-a restart-host router-host.script host 27423 --no-port-mapping --lobby $LOBBY_IP:27421
     host=$LAST
@@ -171,7 +171,9 @@ restart() {
     [[ "$out" =~ "16 relayed sessions of 16".*" 0 lost" ]] || e2e_fail "two threads: $out"
     forwarded=$(metric forwarded_datagrams_total)
     [ "$(metric relays)" = 16 ] && [ "$forwarded" -ge 4900 ] || e2e_fail "metrics: $forwarded forwarded, $(metric relays) relays"
-    echo "two threads: 16 relayed pairs, every datagram both ways; the metrics count $forwarded forwarded"
+    spread="$(metric 'thread_datagrams_total{thread="0"}') $(metric 'thread_datagrams_total{thread="1"}')"
+    [[ "$spread" =~ ^[0-9]{3,}\ [0-9]{3,}$ ]] || e2e_fail "the relayed datagrams did not come to both threads: $spread"
+    echo "two threads: 16 relayed pairs, every datagram both ways; the metrics count $forwarded forwarded, $spread by thread"
     kill -TERM $RESTARTED
     wait $RESTARTED || e2e_fail "the restarted lobby ended with status $?"
 }
