@@ -22,7 +22,7 @@ const unsigned BATCH = 64;
 const int BUFFER_BYTES = 4 << 20;  // a burst of a few thousand datagrams waits here (within net.core.rmem_max)
 // After a batch that was not full, the thread lets the next ones gather this long before it looks again: a wake-up
 // per datagram cost the lobby more than the datagram itself under load, and a relayed datagram waits no more.
-const long GATHER_NS = 200000;
+const long GATHER_NS = 100000;
 
 std::atomic<uint64_t> taken[MAX_THREADS];
 

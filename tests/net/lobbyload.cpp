@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,16 +66,19 @@ struct Datagram {
     std::vector<uint8_t> data;
 };
 
-// Sends a batch, each datagram from its own address, to the lobby.
-void sendAll(std::vector<Datagram>& batch) {
+// Sends a batch, each datagram from its own address, to the lobby; with `stampAt`, each group of `group` gets the
+// time it leaves at that offset, just before it goes.
+void sendAll(std::vector<Datagram>& batch, size_t stampAt = 0, size_t group = BATCH) {
     sockaddr_in to{};
     to.sin_family = AF_INET, to.sin_addr.s_addr = htonl(lobby.ip), to.sin_port = htons(lobby.port);
-    for (size_t at = 0; at < batch.size(); at += BATCH) {
+    for (size_t at = 0; at < batch.size(); at += group) {
         mmsghdr msgs[BATCH]{};
         iovec iov[BATCH];
         alignas(cmsghdr) char ctl[BATCH][CMSG_SPACE(sizeof(in_pktinfo))];
-        unsigned n = unsigned(std::min(batch.size() - at, size_t(BATCH)));
+        unsigned n = unsigned(std::min(batch.size() - at, group));
+        double now = nowUs();
         for (unsigned i = 0; i < n; i++) {
+            if (stampAt) memcpy(batch[at + i].data.data() + stampAt, &now, sizeof now);
             iov[i] = iovec{batch[at + i].data.data(), batch[at + i].data.size()};
             msghdr& h = msgs[i].msg_hdr;
             h.msg_name = &to, h.msg_namelen = sizeof to, h.msg_iov = &iov[i], h.msg_iovlen = 1;
@@ -276,14 +280,14 @@ void run(const std::vector<size_t>& on, double seconds, double rate, size_t byte
             long due = long((now - start) / period + double(e) / double(ends));
             for (; sent[e] < due; sent[e]++) {
                 const Pair& pr = pairs[on[e / 2]];
-                Stamp s{uint32_t(on[e / 2]), uint32_t(sent[e]), uint8_t(e & 1), nowUs()};
+                Stamp s{uint32_t(on[e / 2]), uint32_t(sent[e]), uint8_t(e & 1), 0};
                 Datagram d{e & 1 ? pr.joinerIp : pr.hostIp, std::vector<uint8_t>(std::max(bytes, sizeof s), 0)};
                 memcpy(d.data.data(), &s, sizeof s);
                 batch.push_back(std::move(d));
                 t.sent++;
             }
         }
-        sendAll(batch);
+        sendAll(batch, offsetof(Stamp, sentUs), 8);  // stamped as they leave, a few at a time
         poll(&p, 1, 1);
         for (int n; (n = receiveSome(got)) > 0;)
             for (int i = 0; i < n; i++) take(got[i], t);
