@@ -510,7 +510,7 @@ TEST(LobbyTables, ARestartedLobbyGivesAHostHisCodeBack) {
     EXPECT_EQ(fresh.kind, LOBBY_CODE) << "a host without a code gets one";
 }
 
-// Hosts, meetings and relays come and go from many addresses for ten minutes of the lobby's time: no table
+// Hosts, meetings and relays come and go from many addresses for five minutes of the lobby's time: no table
 // passes its cap, and those who are refused are refused for the reason the caps give.
 TEST(LobbyTables, UnderChurnEveryTableStaysWithinItsCap) {
     LobbyLimits lim;
@@ -519,7 +519,7 @@ TEST(LobbyTables, UnderChurnEveryTableStaysWithinItsCap) {
     std::mt19937_64 rng(36);
     std::vector<uint32_t> codes;
     size_t refusedHosts = 0, met = 0;
-    for (uint64_t now = 1000; now < 600000; now += 50) {
+    for (uint64_t now = 1000; now < 300000; now += 50) {
         Endpoint from{0x0A000000u + uint32_t(rng() % 30), uint16_t(1000 + rng() % 4)};
         LobbyMsg got = ask(lobby, from, hostMsg(rng() % 200, rng() % 2, uint32_t(rng() % 64)), now, LOBBY_CODE);
         if (got.kind == LOBBY_CODE) codes.push_back(got.code);
