@@ -31,7 +31,7 @@ uint64_t nowMs() {
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-int openOne(uint16_t port, bool shared) {
+int openOne(uint16_t port, bool shared, const std::string& address) {
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0), on = 1, bytes = BUFFER_BYTES;
     if (s < 0) return -1;
     if (shared) setsockopt(s, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
@@ -43,6 +43,7 @@ int openOne(uint16_t port, bool shared) {
     at.sin_family = AF_INET;
     at.sin_addr.s_addr = htonl(INADDR_ANY);
     at.sin_port = htons(port);
+    if (!address.empty() && inet_pton(AF_INET, address.c_str(), &at.sin_addr) != 1) return close(s), -1;
     if (bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) return s;
     close(s);
     return -1;
@@ -91,12 +92,12 @@ void take(Lobby& lobby, const Endpoint& at, const uint8_t* data, size_t n, uint6
 
 }  // namespace
 
-std::vector<int> openUdpPort(uint16_t port, int count) {
+std::vector<int> openUdpPort(uint16_t port, int count, const std::string& address) {
     std::vector<int> socks;
-    int probe = count > 1 ? openOne(port, false) : -1;  // another program's shared sockets would take our datagrams
+    int probe = count > 1 ? openOne(port, false, address) : -1;  // another program's shared sockets would take our datagrams
     if (count > 1 && probe >= 0) close(probe);
     for (int i = 0; i < count && (count == 1 || probe >= 0); i++) {
-        int s = openOne(port, count > 1);
+        int s = openOne(port, count > 1, address);
         if (s < 0) break;
         socks.push_back(s);
     }

@@ -6,11 +6,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 #include "lobby/lobby.h"
 
-// `count` sockets on UDP port `port` (none when it is taken: said on stderr).
-std::vector<int> openUdpPort(uint16_t port, int count);
+// `count` sockets on UDP port `port` of `address` (empty: all of them); none when it is taken (said on stderr).
+std::vector<int> openUdpPort(uint16_t port, int count, const std::string& address = "");
 
 // Every datagram waiting on `fd`, the socket of thread `thread`, what the lobby answers sent from it; answers for
 // a WebSocket (a page) go into `web`. A STUN binding request from no relay's end is answered within its
