@@ -8,12 +8,15 @@ TEST_BUILD ?= build-test
 BENCH_BUILD ?= build-bench
 PACKAGE_BUILD ?= build-package
 WEB_BUILD ?= build-web
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 # The native build tree whose asset generator makes the web pages' pictures, sounds and music.
 WEB_ASSETS ?= $(WEB_BUILD)/native
 WEB_PORT ?= 8000
+PACKAGE_SITE ?=
 EMSCRIPTEN_TOOLCHAIN ?= /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 
-.PHONY: all deps build play play-mp test bench bench-lobby soak-net package web serve-web clean
+.PHONY: all deps build play play-mp test bench bench-lobby soak-net fuzz package web serve-web clean
 
 all: build
 
@@ -68,14 +71,22 @@ soak-net: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target korvado_net relay
 	bash bench/soak-net.sh $(BENCH_BUILD)
 
-# The Debian package: built with Debian's own flags alone (-g -O2 and hardening; build type None, as debhelper
+# Every fuzz target (tests/fuzz, built with clang) for FUZZ_SECONDS on its corpus; the inputs that grew it are kept
+# in $(FUZZ_BUILD)/corpus, a fault's input in $(FUZZ_BUILD)/corpus/faults (see tests/fuzz/fuzz.sh).
+fuzz: deps
+	bash tests/fuzz/fuzz.sh build $(FUZZ_BUILD)
+	bash tests/fuzz/fuzz.sh run $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_BUILD)/corpus
+
+# The Debian package (PACKAGE_SITE=build-web/site after make web puts the web pages in it, for the lobby's unit
+# to serve): built with Debian's own flags alone (-g -O2 and hardening; build type None, as debhelper
 # builds a CMake project), programs in /usr/games.
 package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
 package: deps
 	CPPFLAGS="$$(dpkg-buildflags --get CPPFLAGS)" CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=None -DKORVADO_TESTS=OFF \
-	    -DCMAKE_INSTALL_PREFIX=/usr -DKORVADO_INSTALL_BINDIR=games
+	    -DCMAKE_INSTALL_PREFIX=/usr -DKORVADO_INSTALL_BINDIR=games \
+	    -DKORVADO_SITE=$(if $(PACKAGE_SITE),$(abspath $(PACKAGE_SITE)),)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack
 	@echo "package: $$(ls $(PACKAGE_BUILD)/korvado_*.deb)"
@@ -96,9 +107,13 @@ web: deps
 	cmake --build $(WEB_BUILD)/wasm -j $(JOBS)
 	@echo "built: $(WEB_BUILD)/site/ (index.html plays korvado_sp, mp.html korvado_mp), $$(du -sh $(WEB_BUILD)/site | cut -f1)"
 
+# The site through korvado_lobby on 127.0.0.1: its files and the lobby's WebSocket on WEB_PORT, the lobby's UDP
+# port beside it.
 serve-web: web
-	@echo "serving $(WEB_BUILD)/site on http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C ends it)"
-	cd $(WEB_BUILD)/site && /usr/bin/python3 -m http.server --bind 127.0.0.1 $(WEB_PORT)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVADO_TESTS=OFF >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target korvado_lobby
+	@echo "serving $(WEB_BUILD)/site on http://127.0.0.1:$(WEB_PORT)/ with the lobby (Ctrl+C ends it)"
+	$(BUILD)/bin/korvado_lobby --address 127.0.0.1 --web $(WEB_PORT) --site $(WEB_BUILD)/site
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(PACKAGE_BUILD) $(WEB_BUILD) $(FUZZ_BUILD)

@@ -5,7 +5,7 @@
 # "join +CODE" to the first pass, against 3 s and 6 s; the bytes a second a relayed round passes through the
 # lobby; the round trip through the lobby's relay against one straight between the two sockets on the lobby's
 # machine (the relay may add 1 ms each way); the lobby's memory with its tables full (1024 hosts, 256 relayed
-# sessions). The script's status is the number of goals missed (a lab it cannot build misses them all).
+# sessions) and with 1,000 WebSockets open on its web port. The script's status is the number of goals missed (a lab it cannot build misses them all).
 set -u
 BUILD=$(cd "$1" && pwd)
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -72,6 +72,23 @@ costs() {
     echo "  the lobby holds $rss kB at most (at its start $base kB)"
     kill $filler $lobby
     wait $filler $lobby 2>/dev/null
+    websockets
+}
+
+# The lobby's memory with 1,000 WebSockets open (16 from each address, within its cap).
+websockets() {
+    local lobby base holder
+    ulimit -n 4096
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27419 --web 8081 2>"$WORK/web-lobby.err" &
+    lobby=$!
+    for _ in $(seq 100); do [ -s "$WORK/web-lobby.err" ] && break; sleep 0.1; done
+    base=$(awk '$1 == "VmRSS:" { print $2 }' /proc/$lobby/status)
+    ip netns exec "$(lab_ns inet)" "$FLOOD" sockets 127.0.0.1 8081 1000 >"$WORK/sockets.out" &
+    holder=$!
+    for _ in $(seq 200); do [ -s "$WORK/sockets.out" ] && break; sleep 0.1; done
+    echo "  with $(awk '{ print $2 }' "$WORK/sockets.out") WebSockets open: $(awk '$1 == "VmRSS:" { print $2 }' /proc/$lobby/status) kB (at its start $base kB)"
+    kill $holder $lobby
+    wait $holder $lobby 2>/dev/null
 }
 
 echo

@@ -291,6 +291,19 @@ TEST_F(Round, TypeZeroIsWonWithTheFifthBottle) {
     EXPECT_EQ(frameWithWinners(16), std::vector<Uint32>({RWIN}));
 }
 
+// The rules write no other winner code than 1 and 2; a damaged state's shows no winner's picture at all.
+TEST_F(Round, AWinnerCodeNeitherRedNorBlueDrawsNoPicture) {
+    start(2);
+    frame(16);
+    s.screen = SCR_WINNER, s.winnerCount = 1, s.winnerAt = 0;
+    for (uint8_t code : {0, 3, 255}) {
+        s.winners[0] = code;
+        drawFrame(s);
+        Uint32 seen = pixelRGB(screen, 250, 300);
+        EXPECT_TRUE(seen != RWIN && seen != BWIN) << "code " << int(code);
+    }
+}
+
 TEST_F(Round, EscapeLeavesDuringTheCountdownAndTheRoundResumesWhereItStood) {
     start(1);
     s.doCount = true;

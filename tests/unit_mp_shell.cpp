@@ -1,5 +1,5 @@
 // unit_mp_shell.cpp: the start values, start-up, the frame loop's timing and passes, the command line, missing
-// assets, and the pads' keys.
+// assets, the pads' keys and the player's settings.
 #include <gtest/gtest.h>
 #include "demo/demo.h"
 #include "draw/draw.h"
@@ -7,6 +7,7 @@
 #include "harness.h"
 #include "input/input.h"
 #include "input/pad.h"
+#include "shell/settings.h"
 #include "shell/shell.h"
 
 #include <SDL_mixer.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -435,4 +437,132 @@ TEST(Pads, TheFirstPadIsRedTheSecondBlueAndAPulledOutPadHoldsNothing) {
     EXPECT_EQ(padPass(m, true, 0, 0).held, 0u) << "both pulled out: SDL reads them as let go";
     EXPECT_EQ(padPass(m, false, 0, bit(PAD_DOWN)).held, bits({K_DOWN, K_S})) << "the second pad chooses in the menu too";
     EXPECT_EQ(padPass(m, true, 0, bit(PAD_DOWN)).held, keyBit(K_S)) << "but never walks red; blue walks on";
+}
+
+// ---- the player's settings ----
+
+TEST(Settings, TheFileReadsBackAsWrittenKeepsUnknownLinesAndSkipsDamagedOnes) {
+    Settings desk = defaultSettings(false), page = defaultSettings(true);
+    EXPECT_EQ(desk.keys[0][ACT_FIRE][0], SDLK_RCTRL);
+    EXPECT_EQ(desk.keys[0][ACT_FIRE][1], SDLK_RSHIFT) << "Right Shift fires too, on keyboards without Right Ctrl";
+    EXPECT_EQ(page.keys[0][ACT_FIRE][0], SDLK_RSHIFT);
+    EXPECT_EQ(page.keys[0][ACT_FIRE][1], 0) << "no Right Ctrl in a page: Ctrl+W closes the tab";
+    std::vector<int> damaged;
+    EXPECT_EQ(settingsText(parseSettings("", desk, damaged)), settingsText(desk)) << "nothing kept: the defaults";
+
+    Settings mine = desk;
+    mine.keys[1][ACT_UP][0] = SDLK_KP8, mine.keys[1][ACT_UP][1] = SDLK_SPACE, mine.keys[0][ACT_FIRE][1] = 0;
+    mine.music = 0, mine.sounds = 7, mine.fullScreen = true;
+    mine.unknown = {"window.scale = 2"};
+    std::string text = settingsText(mine);
+    EXPECT_NE(text.find("blue.up = keypad 8, space\n"), std::string::npos) << text;
+    Settings back = parseSettings(text, desk, damaged);
+    EXPECT_EQ(settingsText(back), text);
+    EXPECT_TRUE(damaged.empty());
+
+    text = "music = 3\nmusic = 11\nred.fire = x, warp drive\nno equals sign here\nblue.fire = q, escape\n"
+           "sounds = 4\nlater.option = yes\nred.up = i, j, l\n";
+    back = parseSettings(text, desk, damaged);
+    EXPECT_EQ(damaged, (std::vector<int>{2, 3, 4, 5, 8}));
+    EXPECT_EQ(back.music, 3);
+    EXPECT_EQ(back.sounds, 4);
+    EXPECT_EQ(back.keys[0][ACT_FIRE][0], SDLK_RCTRL) << "a damaged line changes nothing";
+    EXPECT_EQ(back.keys[1][ACT_FIRE][1], 0) << "Escape is no cowboy's key";
+    EXPECT_EQ(back.unknown, std::vector<std::string>{"later.option = yes"});
+}
+
+// The file is written whole or not at all: into a temporary file, renamed over the old one.
+TEST(Settings, KeptInTheConfigurationFolderThroughATemporaryFile) {
+    std::string folder = std::string(getenv("XDG_CONFIG_HOME")) + "/korvado", file = folder + "/settings";
+    unlink(file.c_str());
+    loadPlayerSettings();
+    EXPECT_EQ(settingsText(playerSettings()), settingsText(defaultSettings(false)));
+    playerSettings().music = 2;
+    ASSERT_TRUE(savePlayerSettings());
+    FILE* f = fopen(file.c_str(), "w+");
+    ASSERT_TRUE(f);
+    fputs("music = 2\nsounds = loud\nred.fire = x\nkept.for.later = 1\n", f);
+    fclose(f);
+    loadPlayerSettings();
+    EXPECT_EQ(playerSettings().music, 2);
+    EXPECT_EQ(playerSettings().keys[0][ACT_FIRE][0], 'x');
+    EXPECT_EQ(playerSettings().sounds, LOUDEST) << "the damaged line leaves the default";
+    ASSERT_EQ(mkdir((file + ".new").c_str(), 0700), 0) << "the temporary file's place taken";
+    playerSettings().music = 9;
+    EXPECT_FALSE(savePlayerSettings());
+    loadPlayerSettings();
+    EXPECT_EQ(playerSettings().music, 2) << "a failed write leaves the old file whole";
+    rmdir((file + ".new").c_str());
+    ASSERT_TRUE(savePlayerSettings());
+    std::string lines = settingsText(playerSettings());
+    EXPECT_NE(lines.find("kept.for.later = 1\n"), std::string::npos) << "unknown lines are written back";
+    EXPECT_NE(access((file + ".new").c_str(), F_OK), 0) << "no temporary file is left";
+    unlink(file.c_str());
+    playerSettings() = defaultSettings(false);
+}
+
+TEST(Settings, AKeyAnotherActionHoldsIsSwappedAndTheFixedKeysStay) {
+    Settings s = defaultSettings(false);
+    std::string said = bindKey(s, 0, ACT_FIRE, 0, SDLK_q);
+    EXPECT_EQ(s.keys[0][ACT_FIRE][0], SDLK_q);
+    EXPECT_EQ(s.keys[1][ACT_FIRE][0], SDLK_RCTRL) << "blue fires with red's old key";
+    EXPECT_NE(said.find("blue fire"), std::string::npos) << said;
+    bindKey(s, 0, ACT_UP, 1, SDLK_RSHIFT);  // an empty slot takes red's other fire key: fire keeps only q
+    EXPECT_EQ(s.keys[0][ACT_UP][1], SDLK_RSHIFT);
+    EXPECT_EQ(s.keys[0][ACT_FIRE][0], SDLK_q);
+    EXPECT_EQ(s.keys[0][ACT_FIRE][1], 0);
+    for (int fixed : {SDLK_RETURN, SDLK_ESCAPE, SDLK_k, SDLK_F2}) {
+        Settings before = s;
+        bindKey(s, 1, ACT_DOWN, 0, fixed);
+        EXPECT_EQ(settingsText(s), settingsText(before)) << keyName(fixed);
+    }
+    clearSecondKey(s, 0, ACT_UP);
+    EXPECT_EQ(s.keys[0][ACT_UP][1], 0);
+    EXPECT_EQ(s.keys[0][ACT_UP][0], SDLK_UP);
+}
+
+// The keys are the game's before the record is built: the same hand makes the same record whatever keys it uses.
+TEST(Settings, ARecordHoldsTheGamesKeysWhateverKeysMadeThem) {
+    Settings mine = defaultSettings(false);
+    bindKey(mine, 0, ACT_FIRE, 0, SDLK_x);
+    bindKey(mine, 0, ACT_UP, 0, SDLK_i);
+    bindKey(mine, 1, ACT_LEFT, 0, SDLK_KP4);
+    Uint8 usual[SDLK_LAST] = {}, other[SDLK_LAST] = {};
+    usual[SDLK_RCTRL] = usual[SDLK_UP] = usual[SDLK_a] = usual[SDLK_RETURN] = 1;
+    other[SDLK_x] = other[SDLK_i] = other[SDLK_KP4] = other[SDLK_RETURN] = 1;
+    uint16_t want = bits({K_RCTRL, K_UP, K_A, K_RETURN});
+    EXPECT_EQ(heldGameKeys(defaultSettings(false), usual, SDLK_LAST), want);
+    EXPECT_EQ(heldGameKeys(mine, other, SDLK_LAST), want);
+    usual[SDLK_RETURN] = 0;
+    EXPECT_EQ(heldGameKeys(mine, usual, SDLK_LAST), 0) << "the keys given away do nothing";
+}
+
+// F2 on the menu opens the page in place of the game's passes, as attract mode does: the game's state stays as
+// it was while the page changes a key, and Escape gives the menu back.
+TEST(Settings, ThePageStandsBesideTheGameAndChangesNoneOfItsState) {
+    bootGame();
+    theGame() = startState(5);
+    SDL_Event e = {};
+    while (SDL_PollEvent(&e)) {
+    }
+    auto key = [&e](SDLKey k) {
+        e = SDL_Event();
+        e.type = SDL_KEYDOWN, e.key.keysym.sym = k;
+        SDL_PushEvent(&e);
+    };
+    ASSERT_TRUE(gameFrame());
+    uint32_t before = stateHash(theGame());
+    key(SDLK_F2);
+    ASSERT_TRUE(gameFrame());
+    EXPECT_TRUE(settingsShown());
+    EXPECT_EQ(stateHash(theGame()), before) << "the pass of F2 did not run";
+    ASSERT_TRUE(gameFrame());
+    EXPECT_NE(pixelRGB(screen, 5, 150), pixelRGB(mbgr, 5, 150)) << "the page shows in place of the menu";
+    for (SDLKey k : {SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_DOWN, SDLK_RETURN, SDLK_x, SDLK_ESCAPE}) key(k);
+    ASSERT_TRUE(gameFrame());
+    EXPECT_FALSE(settingsShown());
+    EXPECT_EQ(stateHash(theGame()), before);
+    EXPECT_EQ(playerSettings().keys[0][ACT_FIRE][0], SDLK_x);
+    playerSettings() = defaultSettings(false);
+    endGame();
 }

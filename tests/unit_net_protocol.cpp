@@ -20,6 +20,7 @@
 #include <map>
 #include <random>
 #include <sys/wait.h>
+#include <zlib.h>
 
 namespace {
 
@@ -110,6 +111,23 @@ TEST(NetDatagrams, TheLanAnswerNamesTheHostAndNeverOutgrowsItsProbe) {
     here.kind = MSG_HELLO, probe = encodeMessage(here);  // a HELLO's bytes under LOOK's kind: too short
     probe[1] = MSG_LOOK;
     EXPECT_FALSE(decodeMessage(probe.data(), probe.size(), back));
+}
+
+static std::vector<uint8_t> sealed(std::vector<uint8_t> d) {
+    uint32_t sum = uint32_t(crc32(0, d.data(), uInt(d.size())));
+    for (int i = 0; i < 4; i++) d.push_back(uint8_t(sum >> (8 * i)));
+    return d;
+}
+
+// One message, one way to write it (both were taken, found by fuzzing): a number's fifth byte with bits past 32,
+// and two runs of the same keys side by side.
+TEST(NetDatagrams, AMessageIsTakenOnlyAsItsWriterWritesIt) {
+    Message m;
+    std::vector<std::vector<uint8_t>> ways = {
+        sealed({0x4B, MSG_HASH, 0x01, 1, 2, 3, 4}), sealed({0x4B, MSG_HASH, 0x81, 0x80, 0x80, 0x80, 0x10, 1, 2, 3, 4}),
+        sealed({0x4B, MSG_INPUT, 0, 0, 0, 2, 1, 2, IN_LEFT}), sealed({0x4B, MSG_INPUT, 0, 0, 0, 2, 2, 1, IN_LEFT, 1, IN_LEFT})};
+    for (size_t i = 0; i < ways.size(); i++)
+        EXPECT_EQ(decodeMessage(ways[i].data(), ways[i].size(), m), i % 2 == 0) << "way " << i;
 }
 
 // 100,000 random, cut short or damaged datagrams: none crashes the decoder, none is taken.
@@ -236,11 +254,12 @@ static std::vector<LobbyMsg> lobbySamples() {
         six.push_back(Candidate{CandidateKind(CAND_LAN + i % 3), Endpoint{0xFFFFFFFFu - uint32_t(i), uint16_t(65535 - i)}});
     LobbyMsg m;
     m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, m.known = 1, m.code = CODE_COUNT - 1, all.push_back(m);
-    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, m.web = 65535, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = 0, m.id = 2, m.token = ~0ull, m.cands = six, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_WAIT, m.id = 3, m.token = 1ull << 63, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_REFUSE, m.code = 12345, m.reason = REFUSE_NO_RELAY, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 0x0123456789ABCDEFull, m.cands = {six[1]}, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 1, m.web = 8080, m.page = 1, all.push_back(m);
     for (LobbyKind k : {LOBBY_READY, LOBBY_RELAY, LOBBY_RELAYING}) m = LobbyMsg{}, m.kind = k, m.token = 99, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PUNCH, m.token = 7, m.joiner = 1, m.answer = 1, m.index = MAX_CANDIDATES - 1, all.push_back(m);
     return all;
@@ -251,7 +270,7 @@ static bool sameLobby(const LobbyMsg& a, const LobbyMsg& b) {
     for (size_t i = 0; cands && i < a.cands.size(); i++) cands = a.cands[i].kind == b.cands[i].kind && a.cands[i].at == b.cands[i].at;
     return cands && a.kind == b.kind && a.id == b.id && a.token == b.token && a.code == b.code && a.busy == b.busy &&
            a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen &&
-           a.known == b.known;
+           a.known == b.known && a.web == b.web && a.page == b.page;
 }
 
 // Every lobby datagram has one size (so no answer outweighs its request) and comes back as it was sent.

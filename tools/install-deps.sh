@@ -16,6 +16,7 @@ PACKAGES=(
   sox openmpt123 valgrind
   dpkg-dev desktop-file-utils appstream lintian man-db
   emscripten vorbis-tools chromium chromium-driver python3-selenium python3-pil
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

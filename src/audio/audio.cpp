@@ -70,6 +70,17 @@ void FSOUND_FadeOut(int channel, FSOUND_SAMPLE* sample, int ms) {
     if (Mix_Playing(channel) && Mix_GetChunk(channel) == sample->chunk) Mix_FadeOutChannel(channel, ms);
 }
 
+void FSOUND_SetSFXMasterVolume(int volume) {
+    if (opened) Mix_Volume(-1, volume * MIX_MAX_VOLUME / 255);
+}
+
+signed char FMUSIC_SetMasterVolume(FMUSIC_MODULE* mod, int volume) {
+    (void)mod;  // SDL's mixer plays one music at a time
+    if (!opened) return 0;
+    Mix_VolumeMusic(volume * MIX_MAX_VOLUME / 256);
+    return 1;
+}
+
 void FSOUND_Close() {
     if (!opened) return;
     Mix_HaltChannel(-1);

@@ -1,4 +1,4 @@
-// audio.h: the game's sound adapter: seven calls for samples and the music module, on SDL_mixer.
+// audio.h: the game's sound adapter: nine calls for samples and the music module, on SDL_mixer.
 #ifndef KORVADO_AUDIO_H
 #define KORVADO_AUDIO_H
 
@@ -23,6 +23,10 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample);
 signed char FSOUND_StopSound(int channel);
 // Fades one channel out over `ms`, if it still plays `sample` (a channel may have gone on to another).
 void FSOUND_FadeOut(int channel, FSOUND_SAMPLE* sample, int ms);
+// The loudness of every sample channel, 0 (silent) to 255 (as loaded).
+void FSOUND_SetSFXMasterVolume(int volume);
+// The music's loudness, 0 (silent) to 256 (as loaded); a null module sets it for whatever module plays.
+signed char FMUSIC_SetMasterVolume(FMUSIC_MODULE* mod, int volume);
 // Halts everything and frees every sample and module loaded.
 void FSOUND_Close();
 

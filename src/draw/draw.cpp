@@ -57,6 +57,10 @@ static SDL_Surface* countDigit(float ms) {
     return NULL;
 }
 
+// A winner screen's picture: red's for 1, blue's for 2; the rules write no other code, and a damaged state's
+// draws nothing.
+static SDL_Surface* winnerPic(uint8_t code) { return code == 1 ? rpwins : code == 2 ? bpwins : nullptr; }
+
 // The street, the cowboys and the bottle in depth order, blue's count top left and red's top right with
 // the portraits over them, the countdown, and the winner screens shown so far over it all.
 static void drawRound(const GameState& s) {
@@ -75,7 +79,7 @@ static void drawRound(const GameState& s) {
     showPic(rpi, 695, 0);
     if (s.doCount) showPic(countDigit(s.cPause), 300, 200);
     int winners = s.screen == SCR_WINNER ? s.winnerAt + 1 : 0;
-    for (int i = 0; i < winners; i++) showPic(s.winners[i] == 1 ? rpwins : bpwins, 200, 250);
+    for (int i = 0; i < winners; i++) showPic(winnerPic(s.winners[i]), 200, 250);
 }
 
 // A winner screen waits for a key: while nothing but the keys changes and nothing else was drawn, its frame

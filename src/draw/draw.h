@@ -45,6 +45,7 @@ void drawBackground(SDL_Surface* pic);  // a full-screen picture at the corner o
 // A picture was drawn at r (as SDL clipped it; null: the whole surface) over what drawBackground laid on dst.
 void noteDrawn(SDL_Surface* dst, const SDL_Rect* r);
 void showFrame();                       // the frame to the display: what changed, or the whole screen
+void forgetScreen();                    // the display surface was made anew: the next frame goes whole
 uint32_t drawings();                    // frames shown so far: one more whenever showFrame sends one
 
 #endif

@@ -91,6 +91,15 @@ static uint32_t shown;
 
 uint32_t drawings() { return shown; }
 
+// A new display surface (the full screen or the window): nothing of the old one is there any more, so the next
+// frame is drawn and sent whole; it counts as a frame shown, so a waiting winner screen is drawn again too.
+void forgetScreen() {
+    laidDown = nullptr;
+    drawnCount = changedCount = 0;
+    partial = false;
+    shown++;
+}
+
 void showFrame() {
     shown++;
     static const bool inPlaces = SDL_Linked_Version()->patch < 50;

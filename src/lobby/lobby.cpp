@@ -50,9 +50,9 @@ std::vector<uint8_t> encode(const LobbyMsg& m) { return encodeLobby(m); }
 
 uint64_t packEndpoint(const Endpoint& e) { return uint64_t(e.ip) << 16 | e.port; }
 
-Lobby::Lobby(const LobbyLimits& limits)
+Lobby::Lobby(const LobbyLimits& limits, uint64_t seed)
     : lim(limits), buckets(BUCKETS, Bucket{0, 0, 0}), cookies(COOKIE_SETS * COOKIE_WAYS, Cookie{0, 0, 0}),
-      draws(std::random_device{}()) {
+      draws(seed ? seed : std::random_device{}()) {
     byToken.reserve(lim.maxSessions);
     meetings.reserve(lim.maxSessions);
     relayEnds.reserve(2 * lim.maxSessions);
@@ -152,6 +152,7 @@ void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     ok.id = m.id;
     ok.code = code;
     ok.seen = from;
+    ok.web = lim.webPort;
     out.push_back(Outgoing{from, encode(ok)});
 }
 
@@ -215,7 +216,9 @@ void Lobby::tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& ou
     LobbyMsg peer;
     peer.kind = LOBBY_PEER;
     peer.token = token;
-    peer.cands = s.joinerCands;
+    peer.web = lim.webPort;
+    peer.page = webEnd(s.joiner);
+    if (!peer.page) peer.cands = s.joinerCands;
     out.push_back(Outgoing{s.host, encode(peer)});
 }
 
@@ -224,8 +227,10 @@ void Lobby::tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& 
     LobbyMsg peer;
     peer.kind = LOBBY_PEER;
     peer.token = token;
-    if (h != byCode.end()) peer.cands = h->second.cands;
-    peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
+    peer.web = lim.webPort;
+    peer.page = webEnd(s.host);
+    if (h != byCode.end() && !peer.page) peer.cands = h->second.cands;
+    if (!peer.page) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
     out.push_back(Outgoing{s.joiner, encode(peer)});
 }
 
@@ -285,11 +290,16 @@ void Lobby::dropSession(uint64_t token) {
     byToken.erase(token);
 }
 
+// An end of a relay as the log names it: its address, or the web side's connection ("websocket 12").
+static std::string endText(const Endpoint& e) {
+    return webEnd(e) ? "websocket " + std::to_string(e.ip) : endpointText(e);
+}
+
 // "relay ended: A and B, 62.0 s, 254000 bytes (4097 bytes/s)"
 static std::string relayEnded(const Endpoint& host, const Endpoint& joiner, double seconds, uint64_t bytes) {
     char line[160];
-    snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endpointText(host).c_str(),
-             endpointText(joiner).c_str(), seconds, (unsigned long long)bytes, seconds > 0 ? double(bytes) / seconds : 0.0);
+    snprintf(line, sizeof line, "relay ended: %s and %s, %.1f s, %llu bytes (%.0f bytes/s)", endText(host).c_str(),
+             endText(joiner).c_str(), seconds, (unsigned long long)bytes, seconds > 0 ? double(bytes) / seconds : 0.0);
     return line;
 }
 

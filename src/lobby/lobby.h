@@ -19,7 +19,11 @@ struct LobbyLimits {
     bool relay = true;
     uint32_t relayBytesPerSecond = 16000;  // both ways together; a session of korvado_net needs under 10,000
     uint32_t requestsPerSecond = 20, requestBurst = 40;  // from one address, relayed datagrams aside
+    uint16_t webPort = 0;            // told to hosts and joiners: where a page's players open the WebSocket
 };
+
+// A page's WebSocket in the lobby's tables: an address no datagram comes from (0.x.y.z: the connection), port 1.
+inline bool webEnd(const Endpoint& e) { return (e.ip >> 24) == 0; }
 
 struct Outgoing {
     Endpoint to;
@@ -38,7 +42,8 @@ uint64_t packEndpoint(const Endpoint& e);
 // it once for a batch of datagrams.
 class Lobby {
 public:
-    explicit Lobby(const LobbyLimits& limits);
+    // `seed` seeds the codes, tokens and cookies it draws; 0 takes one from the system.
+    explicit Lobby(const LobbyLimits& limits, uint64_t seed = 0);
     std::unique_lock<std::recursive_mutex> hold() { return std::unique_lock<std::recursive_mutex>(guard); }
     // One datagram from `from` at `nowMs` (a steady clock); what to send goes into `out`.
     void receive(const Endpoint& from, const uint8_t* data, size_t n, uint64_t nowMs, std::vector<Outgoing>& out);

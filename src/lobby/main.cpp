@@ -22,8 +22,8 @@
 static volatile sig_atomic_t stopping, reporting;
 
 static const char USAGE[] =
-    "usage: korvado_lobby [--port PORT] [--max-sessions N] [--max-hosts N] [--no-relay] [--threads N]\n"
-    "                     [--metrics ADDR:PORT]\n"
+    "usage: korvado_lobby [--port PORT] [--address IP] [--max-sessions N] [--max-hosts N] [--no-relay]\n"
+    "                     [--threads N] [--metrics ADDR:PORT]\n"
     "                     [--web PORT [--site DIR] [--tls-cert FILE --tls-key FILE] [--allow-origin ORIGIN]...]\n";
 
 static void help() {
@@ -31,6 +31,7 @@ static void help() {
            "KORVADO 2.2 lobby: invite codes for korvado_net hosts and pages, and a relay for the players whose\n"
            "routers keep them apart.\n\n"
            "  --port PORT          the UDP port (default %u); it answers STUN binding requests too\n"
+           "  --address IP         listen on this address only (default: all of them)\n"
            "  --max-sessions N     meetings and relayed sessions at once (default 256)\n"
            "  --max-hosts N        hosts with an invite code at once (default: four times --max-sessions)\n"
            "  --no-relay           arrange meetings only, never carry a session\n"
@@ -55,7 +56,9 @@ static bool readNumber(const char* s, long lo, long hi, long& n) {
 // An option of the web side with its value; false when `arg` is none of them.
 static bool readWebOption(const char* arg, const char* value, WebOptions& web) {
     long n = 0;
+    in_addr a{};
     if (strcmp(arg, "--web") == 0 && readNumber(value, 1, 65535, n)) web.port = uint16_t(n);
+    else if (strcmp(arg, "--address") == 0 && inet_pton(AF_INET, value, &a) == 1) web.address = value;
     else if (strcmp(arg, "--site") == 0) web.site = value;
     else if (strcmp(arg, "--tls-cert") == 0) web.cert = value;
     else if (strcmp(arg, "--tls-key") == 0) web.key = value;
@@ -133,9 +136,18 @@ static void catchSignals() {
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaction(sig, &sa, nullptr);
 }
 
+// The first line, once every port is open (a test waits for it).
+static void started(uint16_t port, size_t threads, const LobbyLimits& lim, const WebOptions& web) {
+    char webText[64] = "";
+    if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
+    fprintf(stderr, "korvado_lobby: on UDP port %u%s, %zu threads, at most %zu hosts and %zu sessions, %s\n", port,
+            webText, threads, lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
+}
+
 // Datagrams and web messages as they come, what has gone quiet twice a second, until a signal ends it; the other
 // sockets of the port in threads of their own.
-static int serve(const std::vector<int>& socks, const LobbyLimits& lim, const WebOptions& web, const Options& more) {
+static int serve(const std::vector<int>& socks, uint16_t port, const LobbyLimits& lim, const WebOptions& web,
+                 const Options& more) {
     Lobby lobby(lim);
     Doors doors(lobby, socks[0]);
     Metrics metrics(lobby, lim, doors, int(socks.size()));
@@ -149,6 +161,7 @@ static int serve(const std::vector<int>& socks, const LobbyLimits& lim, const We
     for (size_t i = 1; i < socks.size(); i++)
         threads.emplace_back(serveUdp, socks[i], int(i), std::ref(lobby), std::cref(done));
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    started(port, socks.size(), lim, web);
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
         doors.service();
@@ -173,14 +186,11 @@ int main(int argc, char* argv[]) {
     Options more;
     int status = readOptions(argc, argv, port, lim, web, more);
     if (status >= 0) return status;
-    std::vector<int> socks = openUdpPort(port, std::max(more.threads, 1));
+    lim.webPort = web.port;
+    std::vector<int> socks = openUdpPort(port, std::max(more.threads, 1), web.address);
     if (socks.empty()) return 1;
     catchSignals();
-    char webText[64] = "";
-    if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
-    fprintf(stderr, "korvado_lobby: on UDP port %u%s, %zu threads, at most %zu hosts and %zu sessions, %s\n", port,
-            webText, socks.size(), lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
-    status = serve(socks, lim, web, more);
+    status = serve(socks, port, lim, web, more);
     for (int s : socks) close(s);
     return status;
 }

@@ -104,11 +104,11 @@ Doors::~Doors() {
     if (context) lws_context_destroy(context);
 }
 
-bool Doors::openWeb(const WebOptions& options) {
-    opts = options;
-    lws_set_log_level(LLL_ERR, nullptr);
+// The context's settings: the site's mount if any, TLS if asked, IPv4 only (as the UDP side).
+static struct lws_context_creation_info contextInfo(const WebOptions& opts, void* user) {
     struct lws_context_creation_info info {};
     info.port = opts.port;
+    info.iface = opts.address.empty() ? nullptr : opts.address.c_str();
     info.protocols = protocols;
     mount = siteMount(opts.site.c_str());
     info.mounts = opts.site.empty() ? nullptr : &mount;
@@ -119,8 +119,16 @@ bool Doors::openWeb(const WebOptions& options) {
         info.ssl_private_key_filepath = opts.key.c_str();
     }
     info.alpn = "http/1.1";  // WebSocket over HTTP/1.1 upgrades only
-    info.user = this;
+    info.user = user;
     info.timeout_secs = 10;
+    return info;
+}
+
+// The web port, and the UDP socket adopted into the same loop.
+bool Doors::openWeb(const WebOptions& options) {
+    opts = options;
+    lws_set_log_level(LLL_ERR, nullptr);
+    struct lws_context_creation_info info = contextInfo(opts, this);
     context = lws_create_context(&info);
     lws_sock_file_fd_type fd;
     fd.filefd = udp;
@@ -215,12 +223,21 @@ void Doors::onClosed(uint32_t id) {
     conns.erase(c);
 }
 
+// Within the connection's allowance of bytes a second (an empty message counts 16)?
+bool Doors::withinRate(Conn& k, size_t n, uint64_t now) {
+    k.tokens = std::min(double(lim.burst), k.tokens + double(now - k.at) * lim.bytesPerSecond / 1000.0);
+    k.at = now;
+    double cost = double(std::max<size_t>(n, 16));
+    if (k.tokens < cost) return tally.limited++, false;
+    k.tokens -= cost;
+    return true;
+}
+
 // One binary message in one piece, within the size, passed to the lobby as a datagram from the connection's own
 // address; anything else ends the connection. An empty message is a ping. Over the rate, messages are dropped.
 int Doors::onMessage(struct lws* wsi, uint32_t id, const uint8_t* data, size_t n) {
     auto c = conns.find(id);
     if (c == conns.end()) return -1;
-    Conn& k = c->second;
     bool whole = lws_is_first_fragment(wsi) && lws_is_final_fragment(wsi) && !lws_remaining_packet_payload(wsi);
     if (!lws_frame_is_binary(wsi) || !whole || n > lim.messageBytes) {
         tally.closed++;
@@ -228,14 +245,9 @@ int Doors::onMessage(struct lws* wsi, uint32_t id, const uint8_t* data, size_t n
         return -1;
     }
     uint64_t now = nowMs();
-    k.heard = now;
-    k.tokens = std::min(double(lim.burst), k.tokens + double(now - k.at) * lim.bytesPerSecond / 1000.0);
-    k.at = now;
-    double cost = double(std::max<size_t>(n, 16));
-    if (k.tokens < cost) return tally.limited++, 0;
-    k.tokens -= cost;
+    c->second.heard = now;
+    if (!withinRate(c->second, n, now) || !n) return 0;
     tally.messages++;
-    if (!n) return 0;
     out.clear();
     lobby.receive(Endpoint{id, 1}, data, n, now, out);
     for (const Outgoing& o : out) send(o);

@@ -14,6 +14,7 @@
 
 struct WebOptions {
     uint16_t port = 0;                  // 0: no web side
+    std::string address;                // the one address to listen on (both ports); "": all
     std::string site, cert, key;        // the folder served (none: WebSocket only); https and wss when both files
     std::vector<std::string> origins;   // pages of these origins may connect, besides the site's own
 };
@@ -64,6 +65,7 @@ private:
     };
 
     bool originTaken(struct lws* wsi) const;
+    bool withinRate(Conn& k, size_t n, uint64_t now);
     uint32_t newId();
     void pollUdp();
 
@@ -78,8 +80,5 @@ private:
     uint32_t lastId = 0;
     std::vector<Outgoing> out;
 };
-
-// A WebSocket's place in the lobby's tables: an address no datagram comes from (0.x.y.z), port 1.
-inline bool webEnd(const Endpoint& e) { return (e.ip >> 24) == 0; }
 
 #endif

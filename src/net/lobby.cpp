@@ -45,7 +45,7 @@ struct JoinSide {
 } joinSide;
 
 uint64_t randomWord() {
-    std::random_device dev;
+    static std::random_device dev;  // opened once, not at every lobby
     return uint64_t(dev()) << 32 | dev();
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-const uint8_t LOBBY_PROTOCOL = 1;
+const uint8_t LOBBY_PROTOCOL = 2;  // 2: the lobby names its web port, and a page as such
 const uint16_t LOBBY_PORT = 27416;
 // Every lobby datagram has this size, requests and answers alike: no answer is larger than its request.
 const size_t LOBBY_DATAGRAM = 80;
@@ -32,11 +32,11 @@ struct Candidate {
 
 enum LobbyKind : uint8_t {
     LOBBY_HOST = 1,      // host: I wait here (his id, whether he plays, his LAN and mapped addresses); a refresh
-    LOBBY_CODE = 2,      // lobby: the host's invite code, and his address as the lobby sees it
+    LOBBY_CODE = 2,      // lobby: the host's invite code, his address as the lobby sees it, its web port
     LOBBY_JOIN = 3,      // joiner: the host with this code, please (his id, the lobby's cookie, his LAN addresses)
     LOBBY_WAIT = 4,      // lobby: heard; send the cookie back (proof that the joiner is at his address)
     LOBBY_REFUSE = 5,    // lobby: no, and why
-    LOBBY_PEER = 6,      // lobby: the session's token and the other side's addresses: punch now
+    LOBBY_PEER = 6,      // lobby: the session's token, the other side's addresses (punch now) or that it is a page
     LOBBY_READY = 7,     // host: I punch too (the token); the lobby may relay from this address
     LOBBY_RELAY = 8,     // joiner: no punch came through, relay us (the token)
     LOBBY_RELAYING = 9,  // lobby: the relay is on (the token)
@@ -57,6 +57,8 @@ struct LobbyMsg {
     uint8_t answer = 0;    // PUNCH: 1 for the answer to a punch
     uint8_t index = 0;     // PUNCH: which of the other's addresses it was sent to (the answer says it again)
     Endpoint seen;         // CODE: the host's address as the lobby saw his datagram
+    uint16_t web = 0;      // CODE, PEER: the lobby's web port (its WebSocket /lobby), 0 when it has none
+    uint8_t page = 0;      // PEER: 1 when the other side is a page, reached only through the lobby's WebSocket
     std::vector<Candidate> cands;  // HOST, JOIN, PEER: at most MAX_CANDIDATES
 };
 

@@ -40,6 +40,7 @@ struct Reader {
         uint32_t v = 0;
         for (int i = 0; i < 5; i++) {
             uint8_t c = u8();
+            if (i == 4 && c > 0x0F) return ok = false, 0;  // nothing beyond 32 bits
             v |= uint32_t(c & 0x7F) << (7 * i);
             if (!(c & 0x80)) return i > 0 && c == 0 ? (ok = false, 0) : v;  // the shortest form only
         }
@@ -81,7 +82,8 @@ void writeInputs(Writer& w, const Message& m) {
     for (auto& run : runs) w.u8(uint8_t(run.first)), w.u8(run.second);
 }
 
-// The runs cover exactly the message's passes, and every value is a player's bits.
+// The runs cover exactly the message's passes, every value is a player's bits, and two runs side by side differ
+// (as the writer makes them: one message, one way to write it).
 bool readInputs(Reader& r, Message& m) {
     m.ack = r.var();
     m.first = r.var();
@@ -94,6 +96,7 @@ bool readInputs(Reader& r, Message& m) {
         int len = r.u8();
         uint8_t bits = r.u8();
         if (!r.ok || len < 1 || bits > 0x7F || m.inputs.size() + len > size_t(count)) return false;
+        if (!m.inputs.empty() && m.inputs.back() == bits) return false;
         m.inputs.insert(m.inputs.end(), size_t(len), bits);
     }
     return m.inputs.size() == size_t(count) && m.first + m.inputs.size() < MAX_PASS;

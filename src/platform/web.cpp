@@ -5,10 +5,53 @@
 #include "shell/shell.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 #include <emscripten.h>
 
 const char* musicFile() { return "../music/wildwest.ogg"; }
+
+bool onPage() { return true; }
+
+// ---- the settings, in the site's storage (localStorage): the same text as the desktop's file ----
+
+static const char STORE_KEY[] = "korvado.settings";
+
+// The stored text's length in UTF-8 bytes, -1 when there is none; then the text into `into`, `size` bytes with its end.
+EM_JS(int, storedLength, (const char* key), {
+    let text = null;
+    try { text = window.localStorage.getItem(UTF8ToString(key)); } catch (e) {}
+    return text === null ? -1 : lengthBytesUTF8(text);
+});
+
+EM_JS(void, storedCopy, (const char* key, char* into, int size), {
+    let text = "";
+    try { text = window.localStorage.getItem(UTF8ToString(key)) || ""; } catch (e) {}
+    stringToUTF8(text, into, size);
+});
+
+EM_JS(int, storeText, (const char* key, const char* text), {
+    try { window.localStorage.setItem(UTF8ToString(key), UTF8ToString(text)); return 1; } catch (e) { return 0; }
+});
+
+bool readSettingsStore(std::string& text, std::string& where) {
+    where = std::string("the site's storage (") + STORE_KEY + ")";
+    int length = storedLength(STORE_KEY);
+    if (length < 0) return false;
+    std::string got(size_t(length) + 1, '\0');
+    storedCopy(STORE_KEY, &got[0], length + 1);
+    text = got.c_str();
+    return true;
+}
+
+// The browser writes an item whole: no temporary copy is needed.
+bool writeSettingsStore(const std::string& text) {
+    if (storeText(STORE_KEY, text.c_str())) return true;
+    fprintf(stderr, "korvado: the site's storage does not keep the settings\n");
+    return false;
+}
 
 // ---- the browser's frames ----
 

@@ -2,6 +2,7 @@
 // entry line of "Join a duel", and the hosts found on this network.
 #include "draw/draw.h"
 #include "draw/text.h"
+#include "net/lan.h"
 #include "net/link.h"
 #include "net/packet.h"
 #include "session/entry.h"
@@ -54,10 +55,8 @@ static void frontFrame() {
     LocalInput in = frameInput();
     bool lobby = !netLobby.empty();
     drawChoices("KORVADO ONLINE", FRONT, frontChosen, lobby ? -1 : 1,
-                {lobby ? "" : "No lobby is set: Join a duel takes an address, not a code."});
-    if (in.key == SDLK_F2) {
-        // the settings page opens here
-    }
+                {lobby ? "" : "No lobby is set: Join a duel takes an address, not a code.", "F2: settings"});
+    if (in.key == SDLK_F2) return settingsOpen();
     choose(in, frontChosen, int(FRONT.size()));
     if (leaves(in)) frontChosen = int(FRONT.size()) - 1;
     if (!returned(in)) return;
@@ -138,7 +137,7 @@ static void openEntry() {
 
 // ---- the hosts on this network ----
 
-uint32_t frontLookMs = 2000;
+static const Uint32 PAGE_LOOK_MS = 2000, LINE_LOOK_MS = 1200;  // how long the front page's search asks, and the command line's
 static struct {
     std::vector<uint8_t> probe;
     std::vector<std::string> addresses, names;
@@ -175,18 +174,18 @@ static void lookFrame() {
     showPage("LOOKING FOR A HOST", {"Asking this network for a game on UDP port " + std::to_string(netPort) + " ..."});
     std::string from;
     std::vector<uint8_t> d;
-    Message here;
+    std::string name;
     while (linkHeard(0, from, d))
-        if (decodeMessage(d.data(), d.size(), here) && here.kind == MSG_HERE &&
+        if (lanHost(d.data(), d.size(), name) &&
             std::find(look.addresses.begin(), look.addresses.end(), from) == look.addresses.end())
-            look.addresses.push_back(from), look.names.push_back(here.name.empty() ? from : here.name);
-    if (now < (pageMode ? frontLookMs : 1200)) return;
+            look.addresses.push_back(from), look.names.push_back(name.empty() ? from : name);
+    if (now < (pageMode ? PAGE_LOOK_MS : LINE_LOOK_MS)) return;
     if (FILE* trace = netTrace()) {
         fprintf(trace, "found %zu %llu\n", look.addresses.size(), netMicroseconds());
         for (size_t i = 0; pageMode && i < look.addresses.size(); i++)
             fprintf(trace, "listed %s %s\n", look.addresses[i].c_str(), look.names[i].c_str());
     }
-    if (!pageMode) return joinFound(look.addresses, look.names);
+    if (!pageMode) return joinFound(look.addresses);
     become(listFrame);
 }
 

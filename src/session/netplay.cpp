@@ -174,9 +174,7 @@ void take(const LinkEvent& e) {
 
 // Takes in everything that arrived, without waiting.
 void drainLink() {
-    for (;;) {
-        LinkEvent e = linkService(0);
-        if (e.kind == LINK_NOTHING) return;
+    for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
         take(e);
         if (e.kind == LINK_GONE) return;
         lastHeard = SDL_GetTicks();
@@ -332,6 +330,7 @@ void netplayBegin(GameState& s, bool host, uint32_t delay, uint32_t seed) {
 NetplayStep netplayFrame(GameState& s) {
     if (!keepSchedule()) return NETPLAY_NOT_DUE;
     LocalInput local = readLocalInput(s.gameBezi);
+    takeScreenKeys(local);
     if (local.close) return closed = true, s.done = true, NETPLAY_OVER;
     drainLink();
     if (ending != SESSION_RUNNING) return NETPLAY_OVER;

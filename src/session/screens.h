@@ -34,10 +34,9 @@ void hangUp();               // the network, the router's port and the lobby giv
 // ---- the front page (frontpage.cpp) ----
 void openFront();            // the front page, the network given up
 void openLook();             // the search for hosts on this network (both modes)
-extern uint32_t frontLookMs; // how long it asks
 // ---- the sessions (session.cpp) ----
 void openHosting();          // hosts on netPort (netLobby, portMapping)
 void openJoining();          // joins netAddress ("+CODE", an address, or empty: the host on this network)
-void joinFound(const std::vector<std::string>& addresses, const std::vector<std::string>& names);  // a search's end
+void joinFound(const std::vector<std::string>& addresses);  // the command line's search's end: the hosts found
 
 #endif

@@ -10,6 +10,7 @@
 #include "draw/text.h"
 #include "input/input.h"
 #include "input/pad.h"
+#include "net/lan.h"
 #include "net/link.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
@@ -55,6 +56,7 @@ void endProgram(int status) { exitStatus = status; }
 
 LocalInput frameInput() {
     LocalInput in = readLocalInput(false);
+    takeScreenKeys(in);
     if (in.close) endProgram(0);  // the window's close button ends the program from every screen
     return in;
 }
@@ -70,6 +72,10 @@ static void leave() {
 
 bool netFrame() {
     if (exitStatus >= 0) return false;
+    if (settingsShown()) {  // opened from the front page, in place of its frames
+        if (!settingsFrame()) endProgram(0);
+        return exitStatus < 0;
+    }
     if (paced) startPass();
     screenNow();
     if (paced && exitStatus < 0) paceFrame();
@@ -104,7 +110,8 @@ static void noteFrame() {
     bool waits = pageMode && note.failure;
     showPage(note.title, note.lines);
     if (exitStatus >= 0) return;
-    if (leaves(in) && !pageMode) return endProgram(0);
+    // Escape ends the program; a failure's sentence keeps its status, so a script is never told it went well
+    if (leaves(in) && !pageMode) return endProgram(note.failure ? note.status : 0);
     bool over = waits ? (in.pressed & (keyBit(K_RETURN) | keyBit(K_ESCAPE))) != 0 : SDL_GetTicks() - note.since >= note.ms;
     if (!over) return;
     if (waits) return hangUp(), backTo();
@@ -201,7 +208,7 @@ static void playBegin(bool hosting, uint32_t delay, uint32_t seed) {
 static void openWaiting();
 
 // Why the session ended, and where each side goes: the command line's host waits for another player, its joiner
-// ends; in page mode both go back, the host to the front page.
+// ends; in page mode both go back to the front page.
 static void afterSession() {
     GameState& game = theGame();
     SessionEnd end = netplayEnd();
@@ -212,7 +219,7 @@ static void afterSession() {
     std::vector<std::string> lines = {lost ? "The two games no longer agree." : "The other player is gone."};
     if (host && !pageMode) lines.push_back("Waiting for a new rival.");
     std::string title = lost ? "LOST SYNC" : host ? "YOUR RIVAL LEFT" : "THE HOST LEFT";
-    if (pageMode) backTo = host ? openFront : backTo;
+    if (pageMode) backTo = openFront;  // a session that was played ends on the front page for both
     showMessage(title, lines, 2500, host && !pageMode ? openWaiting : nullptr, lost ? 1 : 0, true);
 }
 
@@ -302,7 +309,10 @@ static void waiting() {
     showPage("WAITING FOR A RIVAL", host.lines);
     if (changed) traceRouter(now);
     for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0))
-        if (e.kind == LINK_CONNECTED) return traceWay(), openGreeting();
+        if (e.kind == LINK_CONNECTED) {
+            if (FILE* trace = netTrace()) fprintf(trace, "connected %llu\n", netMicroseconds());
+            return traceWay(), openGreeting();
+        }
 }
 
 static void openWaiting() {
@@ -312,11 +322,14 @@ static void openWaiting() {
     become(waiting);
 }
 
-// A joiner who did not see the greeting through: dropped, and the host waits again.
-static void dropJoiner() {
+// A joiner who did not see the greeting through: dropped (the trace says why), and the host waits again.
+static void dropJoiner(const char* why) {
+    if (FILE* trace = netTrace()) fprintf(trace, "dropped %s %llu\n", why, netMicroseconds());
     linkDrop();
     openWaiting();
 }
+
+static void refused() { dropJoiner("version"); }
 
 static void starting() {
     waitMs = SDL_GetTicks() - host.since < host.rtt[2] / 2 ? 1 : 0;
@@ -356,7 +369,8 @@ static void measuring() {
     if (leaves(in)) return leave();
     Message echo;
     int got = takeMessage(echo);
-    if (got < 0 || (got == 0 && SDL_GetTicks() - host.since >= 2000)) return dropJoiner();
+    if (got < 0) return dropJoiner("gone");
+    if (got == 0 && SDL_GetTicks() - host.since >= 2000) return dropJoiner("no-echo");
     if (got == 0 || echo.kind != MSG_ECHO || echo.seq != host.seq) return;
     host.rtt[host.seq++] = SDL_GetTicks() - echo.stamp;
     if (host.seq < 5) return sendProbe();
@@ -372,7 +386,7 @@ static void turnAway(const Message& hello) {
     no.version = VERSION;
     send(no, true);
     showMessage("A RIVAL WAS TURNED AWAY", {"He plays KORVADO " + hello.version + ";", std::string("this is KORVADO ") + VERSION + "."},
-                3000, dropJoiner, 0, false);
+                3000, refused, 0, false);
     note.drains = true;
 }
 
@@ -383,7 +397,9 @@ static void greeting() {
     if (leaves(in)) return leave();
     Message hello;
     int got = takeMessage(hello);
-    if (got < 0 || (got == 0 && SDL_GetTicks() - host.since >= 3000) || (got > 0 && hello.kind != MSG_HELLO)) return dropJoiner();
+    if (got < 0) return dropJoiner("gone");
+    if (got == 0 && SDL_GetTicks() - host.since >= 3000) return dropJoiner("no-hello");
+    if (got > 0 && hello.kind != MSG_HELLO) return dropJoiner("not-hello");
     if (got == 0) return;
     if (hello.protocol != PROTOCOL || hello.version != VERSION) return turnAway(hello);
     host.seq = 0;
@@ -398,15 +414,7 @@ static void openGreeting() {
 
 // A LOOK from a joiner on this network: answered with a HERE, with this machine's name, no larger than it.
 static bool answerLook(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply) {
-    Message look;
-    if (!decodeMessage(probe, n, look) || look.kind != MSG_LOOK) return false;
-    Message here;
-    here.kind = MSG_HERE;
-    here.version = VERSION;
-    here.name = linkMachineName();
-    reply = encodeMessage(here);
-    if (reply.size() > n) reply.clear();
-    return true;
+    return lanAnswer(probe, n, VERSION, linkMachineName(), reply);
 }
 
 void openHosting() {
@@ -467,7 +475,10 @@ static void connecting() {
     if (leaves(in)) return leave();
     showPage("RIDING OUT", {"Joining the game at " + joiner.where + " ..."});
     for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
-        if (e.kind == LINK_CONNECTED) return traceWay(), openAwaiting();
+        if (e.kind == LINK_CONNECTED) {
+            if (FILE* trace = netTrace()) fprintf(trace, "connected %llu\n", netMicroseconds());
+            return traceWay(), openAwaiting();
+        }
         if (e.kind == LINK_GONE && e.reason == LINK_BUSY) return goneReason = LINK_BUSY, busyHost();
     }
     if (SDL_GetTicks() - joiner.since >= 2500) failure("NOBODY ANSWERED", {"No game waits at " + joiner.where + "."}, 1500);
@@ -518,7 +529,7 @@ void openJoining() {
 }
 
 // A command line's join without an address: the one host found is joined; none or several end it.
-void joinFound(const std::vector<std::string>& found, const std::vector<std::string>&) {
+void joinFound(const std::vector<std::string>& found) {
     std::string port = std::to_string(netPort);
     if (found.size() == 1) {
         netAddress = found[0];

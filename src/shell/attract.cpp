@@ -25,6 +25,8 @@ bool attractDue(const GameState& s, bool local) {
 
 bool attractRunning() { return running; }
 
+void attractWait() { lastActive = tickSource(); }
+
 bool attractStart(const TicCmd& cmd) {
     lastActive = tickSource();
     std::string path = attractDemoPath(nextType);

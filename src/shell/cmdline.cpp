@@ -18,7 +18,7 @@ static const char EDITION[] = "network edition (NET): two players on two machine
 static const char ARGS[] =
     "[host [PORT] [--no-port-mapping] [--delay N] | join [ADDRESS[:PORT] | +CODE]] [--lobby HOST[:PORT] | --no-lobby] [fullscreen]";
 static const char BLUE_KEYS[] =
-    "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl (or Q) fires\n"
+    "  blue cowboy   the joining player's arrow keys (or W A S D) walk, Right Ctrl or Right Shift (or Q) fires\n"
     "                (the host plays red the same way on his own keyboard, and leads the menu)\n";
 #else
 static const char PROGRAM[] = "korvado_mp";
@@ -76,9 +76,11 @@ static void help() {
            "  --version     show the version and exit\n\n");
     printf("Keys:\n"
            "  menu          Up and Down choose, Return goes, Escape goes back\n"
-           "  red cowboy    arrow keys walk, Right Ctrl fires\n"
+           "  red cowboy    arrow keys walk, Right Ctrl or Right Shift fires\n"
            "%s"
-           "  Escape        leaves a round for the menu; Escape on the main page goes back to it\n\n",
+           "  Escape        leaves a round for the menu; Escape on the main page goes back to it\n"
+           "  F2            on the menu: the settings (your own keys, the loudness, the full screen)\n"
+           "  F11           the full screen or the window (Alt+Return too)\n\n",
            BLUE_KEYS);
     printf("Gamepads (plugged in before the game starts; any works the menu):\n"
            "  pads          %s\n"

@@ -26,14 +26,24 @@ uint16_t frameTime() {
 }
 
 static bool touched;
+static bool settingsAsked;  // F2 went down in the last local pass
 
+// F11 and Alt+Return change the display from every screen; the Return of Alt+Return is none of the game's.
 bool localInputs(const GameState& s, bool timed, TicCmd& cmd) {
     cmd = TicCmd();
     if (timed) cmd.dt = frameTime();
     LocalInput in = readLocalInput(s.gameBezi);
+    takeScreenKeys(in);
+    settingsAsked = in.key == SDLK_F2;
     cmd.held = in.held, cmd.fresh = in.fresh, cmd.close = in.close;
     touched = in.keyDown || in.held;
     return true;
+}
+
+// The settings page opens from the menu's pages (not during a round or its countdown), for this machine's player.
+static bool settingsWanted(const GameState& s) {
+    return settingsAsked && playerSource == localInputs && s.screen == SCR_PLAY && s.menuBezi && !s.gameBezi &&
+           !s.doCount && s.shown.view == VIEW_MENU;
 }
 
 bool touchedNow() { return touched; }
@@ -49,7 +59,10 @@ bool passFrame(GameState& s, const TicCmd& cmd, bool timed) {
     TickEvents ev = tick(s, cmd);
     demoNotePass(s, cmd, ev, timed);
     senses(ev);
-    if (drawFrame(s)) showFrame();
+    if (drawFrame(s)) {
+        settingsHint(s);
+        showFrame();
+    }
     paceFrame();
     return !s.done;
 }
@@ -65,15 +78,23 @@ bool runFrame(GameState& s, InputSource source) {
 // This machine's player: the keyboard and pads, or korvado_net's test script.
 InputSource playerSource = localInputs;
 
+// The settings page and attract mode stand in for the game's passes while they show; the pass whose record
+// asked for the settings page does not run.
 bool gameFrame() {
     if (attractRunning()) {
         attractFrame(game);
         return !game.done;
     }
+    if (settingsShown()) return settingsFrame();
     startPass();
     bool timed = passTimed(game), intro = game.screen == SCR_STUDIO || game.screen == SCR_TITLE;
     TicCmd cmd;
     playerSource(game, timed, cmd);
+    if (settingsWanted(game)) {
+        settingsAsked = false;
+        settingsOpen();
+        return true;
+    }
     if (attractDue(game, playerSource == localInputs) && attractStart(cmd)) return true;
     bool on = passFrame(game, cmd, timed);
     if (intro && game.screen == SCR_PLAY) demoStartRecording(game);  // from the end of the intro on

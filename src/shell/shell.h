@@ -34,11 +34,16 @@ int playSoundOn(uint8_t sound);       // ... and the channel it plays on (-1: no
 void fadeSound(int channel, uint8_t sound);  // fades it out, if the channel still plays it
 void stopSounds();                    // every sample playing
 void closeSounds();
+void setLoudness(int music, int sounds);  // 0 (silent) to LOUDEST (as recorded) each
 
 // ---- start-up and the whole life of the program (startup.cpp) ----
 int startUp(int argc, char* argv[]);   // everything before the intro; -1 to go on, else the exit status
 uint32_t startSeed();                  // the seed the game's generator starts from (the clock's)
 void shutDown();                       // the sound, the pads and SDL
+bool fullScreenShown();                // the display is the whole screen now
+// The whole screen or the window, at once; the next frame is drawn whole. False (said on stderr) when the
+// display cannot change; it stays as it was.
+bool setFullScreen(bool on);
 int SDL_main(int argc, char* argv[]);  // the whole life of the program
 
 // ---- the frame loop (frameloop.cpp) ----
@@ -74,8 +79,27 @@ bool attractDue(const GameState& s, bool local);
 // player's pass whose record is `cmd` runs once it is over. False when the demo cannot be read.
 bool attractStart(const TicCmd& cmd);
 bool attractRunning();
+void attractWait();  // the main page's clock starts again: the player was busy elsewhere (the settings page)
 void attractFrame(GameState& s);  // one frame of the demo; once it is over, the pass of `s` it stood in for
 std::string attractDemoPath(int gameType);  // the shipped demo of a game type
+
+// ---- the player's settings and their page (settingspage.cpp), outside the game state as attract mode ----
+// The kept settings, or the defaults; a damaged store is named on stderr and its readable lines kept.
+void loadPlayerSettings();
+bool savePlayerSettings();  // keeps them for the next runs
+void prepareSettingsPage();  // its lettering, after the display opens
+void settingsOpen();         // shows the page from the next frame on, in place of the screen under it
+bool settingsShown();
+// One frame of the page with its events: the keys it takes, its picture shown, and the wait for the next.
+// False when the window's close button was pressed there.
+bool settingsFrame();
+void settingsHint(const GameState& s);  // "F2: settings" on the menu's background, after the drawer's frame
+// The desktop's F11 and Alt+Return, from every screen: the whole screen or the window, kept.
+bool fullScreenKey(int key, bool alt);
+// ... taken from a pass's input: F11 or Alt+Return switches, and that Return does nothing else.
+struct LocalInput;
+void takeScreenKeys(LocalInput& in);
+void toggleFullScreen();
 
 // ---- korvado_net (session.cpp) ----
 void prepareSessions();  // the network screens' pictures, and the test seam's script when one is named

@@ -2,6 +2,7 @@
 #include "shell/shell.h"
 #include "audio/audio.h"
 #include "platform/platform.h"
+#include "shell/settings.h"
 
 #include <cstdio>
 #include <string>
@@ -28,9 +29,18 @@ void loadSounds() {
     music = FMUSIC_LoadSong(file.c_str());
     if (!music) missingAsset(file.c_str(), SDL_GetError());
     for (int i = 0; i < SOUNDS; i++) samples[i] = loadSample(SAMPLE_FILES[i]);
+    setLoudness(playerSettings().music, playerSettings().sounds);
 }
 
-void startMusic() { FMUSIC_PlaySong(music); }
+void startMusic() {
+    FMUSIC_PlaySong(music);
+    setLoudness(playerSettings().music, playerSettings().sounds);  // SDL's mixer sets it anew for each song
+}
+
+void setLoudness(int musicLevel, int soundsLevel) {
+    FMUSIC_SetMasterVolume(music, musicLevel * 256 / LOUDEST);
+    FSOUND_SetSFXMasterVolume(soundsLevel * 255 / LOUDEST);
+}
 
 void playSound(uint8_t sound) { playSoundOn(sound); }
 

@@ -3,6 +3,7 @@
 #include "draw/draw.h"
 #include "shell/shell.h"
 #include "input/pad.h"
+#include "shell/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,27 @@ static void setWindowIcon() {
     SDL_WM_SetIcon(icon, nullptr);
 }
 
-// Opens the window or the full screen; returns the exit status, or -1 when the display is up.
+static Uint32 videoFlags(bool full) { return SDL_HWSURFACE | SDL_DOUBLEBUF | (full ? SDL_FULLSCREEN : 0); }
+
+bool fullScreenShown() { return screen && (screen->flags & SDL_FULLSCREEN); }
+
+// The display surface is made anew: the drawing forgets what it laid on the old one.
+bool setFullScreen(bool on) {
+    if (!screen || fullScreenShown() == on) return screen != nullptr;
+    SDL_Surface* now = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, videoFlags(on));
+    if (!now) {
+        fprintf(stderr, "korvado: cannot %s the full screen: %s\n", on ? "open" : "leave", SDL_GetError());
+        screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, videoFlags(!on));
+        if (!screen) missingAsset("the display", SDL_GetError());
+        forgetScreen();
+        return false;
+    }
+    screen = now;
+    forgetScreen();
+    return true;
+}
+
+// Opens the window or the full screen (asked on the command line, or kept); returns the exit status, or -1 when the display is up.
 static int openDisplay() {
     setUpPacing();
     padsPrepare();
@@ -45,8 +66,7 @@ static int openDisplay() {
     }
     padsOpen();
     setWindowIcon();
-    Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF | (fullScreen ? SDL_FULLSCREEN : 0);
-    screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, flags);
+    screen = SDL_SetVideoMode(SCREEN_W, SCREEN_H, 32, videoFlags(fullScreen || playerSettings().fullScreen));
     if (!screen) {
         fprintf(stderr, "korvado: cannot open the display: %s\n", SDL_GetError());
         SDL_Quit();
@@ -62,6 +82,7 @@ int startUp(int argc, char* argv[]) {
     status = demoPrepare();  // a demo to play is read before the window opens
     if (status >= 0) return status;
     if (syncDepth) return demoSyncTest();
+    loadPlayerSettings();
     findAssets();
     status = openDisplay();
     if (status >= 0) return status;
@@ -69,6 +90,7 @@ int startUp(int argc, char* argv[]) {
     loadSounds();
     SDL_ShowCursor(0);
     loadPictures();
+    prepareSettingsPage();
 #ifdef KORVADO_NET
     prepareSessions();
 #endif

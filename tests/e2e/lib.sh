@@ -7,6 +7,9 @@ SHOTS="$KORVADO_BUILD_DIR/e2e-shots"
 # A script's sdl12-compat pass may run beside its classic pass: it keeps its screenshots and files apart.
 [ "${KORVADO_SDL:-}" != sdl12-compat ] || SHOTS+="/sdl12-compat"
 mkdir -p "$SHOTS"
+# The games' kept settings: each script's own, starting from none (the defaults), never the home's.
+export XDG_CONFIG_HOME="$SHOTS/.config-$(basename "$0" .sh)"
+rm -rf "$XDG_CONFIG_HOME"
 XVFB_PID=""
 WM_PID=""
 GAME_PID=""

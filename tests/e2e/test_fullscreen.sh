@@ -1,6 +1,6 @@
 #!/bin/bash
 # test_fullscreen.sh: "fullscreen" gives the game the whole screen, as either SDL 1.2 does it; without it the
-# game opens a plain window; a wrong argument opens nothing and ends the program at once with status 2.
+# game opens a plain window, which F11 turns into the full screen and back; a wrong argument opens nothing and ends the program at once with status 2.
 # The screen is 1024x768 with a window manager, so that a full screen shows for what it is.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/journeys.sh"
@@ -122,12 +122,32 @@ else
     choose_exit fs-mp-04-exit-lit menu/bgr.png
 fi
 
-# ---- the same without the argument: an ordinary window ----
+SETTINGS="$XDG_CONFIG_HOME/korvado/settings"
+[ ! -e "$SETTINGS" ] || e2e_fail "the argument changed the kept settings: $(cat "$SETTINGS")"
+
+# The window is 800x600 and no window covers the screen, within 10 s.
+expect_windowed() {
+    local i
+    for i in $(seq 1 30); do
+        eval "$(xdotool getwindowgeometry --shell "$WID")"
+        [ "$WIDTH,$HEIGHT" = "800,600" ] && (expect_no_fullscreen_window) 2>/dev/null && return 0
+        sleep 0.3
+    done
+    expect_no_fullscreen_window
+    e2e_fail "the window is ${WIDTH}x$HEIGHT"
+}
+
+# ---- the same without the argument: an ordinary window; F11 gives it the whole screen with the studio picture
+# drawn again, and back, each kept ----
 launch korvado_mp
 wait_pic fs-mp-05-windowed 20 tolvlogo.png 0 0 $FULL
-expect_no_fullscreen_window
-eval "$(xdotool getwindowgeometry --shell "$WID")"
-[ "$WIDTH,$HEIGHT" = "800,600" ] || e2e_fail "the window is ${WIDTH}x$HEIGHT"
+expect_windowed
+press F11
+expect_fullscreen_studio fs-mp-06-f11
+grep -qx "fullscreen = on" "$SETTINGS" || e2e_fail "F11's full screen is not kept: $(cat "$SETTINGS" 2>&1)"
+press F11
+expect_windowed
+grep -qx "fullscreen = off" "$SETTINGS" || e2e_fail "F11's window is not kept: $(cat "$SETTINGS" 2>&1)"
 e2e_close
 e2e_wait_exit 5
 

@@ -1,25 +1,32 @@
 #!/bin/bash
 # test_net_lobby.sh: korvado_net through korvado_lobby, in an internet of network namespaces (lobbylab.sh; it needs
 # root, as CI has). In four pairs of homes, all on 192.168.1.0/24 with each player at 192.168.1.10, a host gets an
-# invite code and a joiner comes with it: behind two common routers they meet directly; behind a router that
-# gives a new port for each destination, one that drops UDP to the other home, or a carrier-grade NAT, through the
-# lobby's relay; each pair plays a round. A third player with the first pair's code hears that the host is busy;
-# a made-up code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences.
-# Meanwhile the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate
-# and never with more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a
-# relay passes only the session's 16,000 bytes. A lobby of two threads killed and started again keeps a host's code
-# for the joiner who has it, carries relayed pairs split over its threads, and its metrics count them. Two players of plain korvado_net, each on a display of his own,
-# meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
-# types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
-# round; the host's exit item takes both back to their front pages. "Join on this network" lists the one host
-# of a home by his machine's name and joins him. Everything is removed however it ends; a failed run keeps its
-# files (net-lobby.failed) and shows the failed cases' outputs and traces.
+# invite code and a joiner comes with it: behind two common routers they meet directly; behind a router that gives a
+# new port for each destination, one that drops UDP to the other home, or a carrier-grade NAT, through the lobby's
+# relay; each pair plays a round. A third player with the first pair's code hears that the host is busy; a made-up
+# code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences. Meanwhile
+# the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate and never with
+# more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a relay passes only
+# the session's 16,000 bytes. A lobby of two threads killed and started again keeps a host's code for the joiner who
+# has it, carries relayed pairs split over its threads, and its metrics count them. Two players of plain korvado_net,
+# each on a display of his own, meet from their front pages with keys pressed as a hand presses them: the host takes
+# "Host a duel", the joiner types a made-up code (its sentence, Return back to his line as he left it), then the
+# host's, and they play a round; the host's exit item takes both back to their front pages, and Escape from his
+# waiting screen him too. "Join on this network" lists the one host of a home by his machine's name and joins him;
+# the host's leaving is told, and Return goes to the front page. Everything is removed however it ends; a failed run
+# keeps its files (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves
+# a site's files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
+# WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and text
+# messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a home of its
+# own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address from the
+# lobby's STUN answer.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
 FLOOD="$KORVADO_BUILD_DIR/tools/lobbyflood"
 RESTARTED=""
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
+WEB_TESTS="$(cd "$(dirname "$E2E_LIB")/../web" && pwd)"
 WORK="$SHOTS/net-lobby"
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -178,6 +185,37 @@ restart() {
     wait $RESTARTED || e2e_fail "the restarted lobby ended with status $?"
 }
 
+# webport: the lobby's web port on loopback in the internet namespace, its files and its WebSockets.
+webport() {
+    local site="$WORK/site" lobby tls status
+    mkdir -p "$site/sub" && echo duel >"$site/index.html" && printf '\0asm' >"$site/korvado.wasm"
+    echo secret >"$WORK/secret.txt"
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=lobby -days 2 \
+        -keyout "$WORK/key.pem" -out "$WORK/cert.pem" 2>/dev/null || e2e_fail "no certificate made"
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27418 --web 8080 --site "$site" 2>"$WORK/web-lobby.err" &
+    lobby=$!
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27424 --web 8443 --site "$site" \
+        --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem" 2>"$WORK/tls-lobby.err" &
+    tls=$!
+    for _ in $(seq 100); do [ -s "$WORK/web-lobby.err" ] && [ -s "$WORK/tls-lobby.err" ] && break; sleep 0.1; done
+    get() { ip netns exec "$(lab_ns inet)" curl -s --path-as-is -k -o /dev/null -w '%{http_code} %{content_type}' "$@"; }
+    [ "$(get http://127.0.0.1:8080/)" = "200 text/html" ] || e2e_fail "the site's index: $(get http://127.0.0.1:8080/)"
+    [ "$(get -I http://127.0.0.1:8080/korvado.wasm)" = "200 application/wasm" ] || e2e_fail "HEAD of the wasm file"
+    for path in /../secret.txt /sub/../../secret.txt /%2e%2e/secret.txt /sub/; do
+        status=$(get "http://127.0.0.1:8080$path")
+        [ "${status%% *}" = 404 ] || e2e_fail "$path: $status"
+    done
+    [ "$(get https://127.0.0.1:8443/)" = "200 text/html" ] || e2e_fail "https: $(get https://127.0.0.1:8443/)"
+    echo "web port: the index and the wasm file (GET, HEAD, its type), nothing outside the folder, no listing, https"
+    ip netns exec "$(lab_ns inet)" "$FLOOD" web 127.0.0.1 27418 8080 || e2e_fail "the web port's WebSockets (above)"
+    cp "$WEB_TESTS/lobby_probe.html" "$site/"
+    ip netns exec "$(lab_ns browser)" /usr/bin/python3 "$WEB_TESTS/lobby_probe.py" \
+        "http://$LOBBY_IP:8080/lobby_probe.html?stun=27418" 5.5.5.11 || e2e_fail "the browser's probe (above)"
+    kill -TERM $lobby $tls
+    wait $lobby || e2e_fail "the web lobby ended with status $?: $(tail -n 3 "$WORK/web-lobby.err")"
+    wait $tls
+}
+
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
 page_x() {
     XVFB_PID=""
@@ -241,6 +279,10 @@ pages() {
     trace_await page-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
     fronts page-host 2
     fronts page-joiner 2
+    DISPLAY=$hx e2e_key Return  # hosting again, and Escape from the waiting screen: back to the front page
+    for _ in $(seq 30); do [ "$(grep -c '^hosting' "$WORK/page-host.trace")" = 2 ] && break; sleep 0.1; done
+    DISPLAY=$hx e2e_key Escape
+    fronts page-host 3
     kill -TERM $host $joiner
     net_ends $host 0 page-host
     net_ends $joiner 0 page-joiner
@@ -266,16 +308,22 @@ lan() {
     e2e_key Return
     trace_await lan-joiner "^start joiner" 10 >/dev/null
     trace_await lan-host "^start host" 5 >/dev/null
-    kill -TERM $host $LAST
+    kill -TERM $host  # the host leaves: the joiner is told so, and Return takes him to his front page
     net_ends $host 0 lan-host
+    trace_await lan-joiner "^message THE HOST LEFT" 10 >/dev/null
+    e2e_key Return
+    fronts lan-joiner 2
+    kill -TERM $LAST
     net_ends $LAST 0 lan-joiner
-    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined"
+    echo "join on this network: $(grep '^listed' "$WORK/lan-joiner.trace") listed and joined; his leaving told"
+
 }
 
 lab_build
 lab_home page-a inet br0 5.5.5.8/24 ""
 lab_home page-b inet br0 5.5.5.9/24 ""
 lab_home lan inet br0 5.5.5.10/24 ""
+lab_home browser inet br0 5.5.5.11/24 ""
 ip -n "$(lab_ns inet)" addr add 5.5.5.200/24 dev br0
 for a in 201 202 203; do ip -n "$(lab_ns inet)" addr add 5.5.5.$a/24 dev br0; done
 ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --max-sessions 8 2>"$WORK/lobby.err" &
@@ -298,11 +346,13 @@ pages >"$WORK/pages.log" 2>&1 &
 JOBS+=" $!"
 lan >"$WORK/lan.log" 2>&1 &
 JOBS+=" $!"
+webport >"$WORK/webport.log" 2>&1 &
+JOBS+=" $!"
 failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan,webport}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

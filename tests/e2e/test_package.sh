@@ -38,7 +38,7 @@ grep -q "ExecStart=/usr/games/korvado_lobby" <(dpkg-deb --fsys-tarfile "$DEB" | 
 scripts=$(dpkg-deb -I "$DEB" | grep -E -o "(pre|post)(inst|rm)" | tr '\n' ' ')
 [ -z "$scripts" ] || e2e_fail "the package has maintainer scripts ($scripts): the lobby is not to be enabled"
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libenet7 libc6; do
+for lib in libsdl1.2debian libsdl-image1.2 libsdl-mixer1.2 libenet7 libwebsockets17 libc6; do
     grep -q "$lib" <<<"$depends" || e2e_fail "the package does not depend on $lib: $depends"
 done
 echo "PASS: $(basename "$DEB"), $(wc -l <<<"$files") entries, depends on: $depends"

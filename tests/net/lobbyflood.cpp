@@ -10,7 +10,10 @@
 //   lobbyflood web LOBBY PORT WEBPORT              the web port's WebSockets: a page host and a desktop joiner, two
 //                                                 pages, relayed while another client sends garbage frames; an
 //                                                 oversized or text message closes its connection; the cap of
-//                                                 connections from one address; a STUN binding answered
+//                                                 connections from one address; a STUN binding answered;
+//                                                 a silent connection closed after 30 s, a pinging one kept
+//   lobbyflood sockets LOBBY WEBPORT N             N WebSockets held open, 16 from each address from 127.0.20.1
+//                                                 on, each pinging every 10 s; prints how many, waits for SIGTERM
 #include "net/lobbywire.h"
 
 #include <arpa/inet.h>
@@ -403,17 +406,23 @@ uint32_t meet(const Side& host, const Side& joiner) {
     LobbyMsg m;
     m.kind = LOBBY_HOST, m.id = rng();
     sideSend(host, encodeLobby(m));
-    uint32_t code = sideExpect(host, LOBBY_CODE).code;
+    LobbyMsg given = sideExpect(host, LOBBY_CODE);
+    uint32_t code = given.code;
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = code, m.id = rng();
     sideSend(joiner, encodeLobby(m));
     m.token = sideExpect(joiner, LOBBY_WAIT).token;
     sideSend(joiner, encodeLobby(m));
-    LobbyMsg ready;
-    ready.kind = LOBBY_READY, ready.token = sideExpect(host, LOBBY_PEER).token;
+    LobbyMsg ready, toHost = sideExpect(host, LOBBY_PEER);
+    ready.kind = LOBBY_READY, ready.token = toHost.token;
     sideSend(host, encodeLobby(ready));
-    m = LobbyMsg{}, m.kind = LOBBY_RELAY, m.token = sideExpect(joiner, LOBBY_PEER).token;
+    LobbyMsg toJoiner = sideExpect(joiner, LOBBY_PEER);
+    m = LobbyMsg{}, m.kind = LOBBY_RELAY, m.token = toJoiner.token;
     sideSend(joiner, encodeLobby(m));
     sideExpect(joiner, LOBBY_RELAYING);
+    bool told = given.web == webPort && toHost.web == webPort && toJoiner.web == webPort &&
+                toHost.page == (joiner.ws >= 0) && toJoiner.page == (host.ws >= 0) &&
+                (toJoiner.page ? toJoiner.cands.empty() : !toJoiner.cands.empty());
+    if (!told) fprintf(stderr, "lobbyflood: the lobby did not tell its web port or who is a page\n"), exit(1);
     return code;
 }
 
@@ -468,6 +477,10 @@ void misbehave() {
     check(closedByLobby(g), "garbage frames close their connection");
     int big = wsOpen(ipOf("127.0.4.2"));
     wsSend(big, std::vector<uint8_t>(1024, 0));
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(big, encodeLobby(m));
+    check(sideExpect(Side{big, {}}, LOBBY_CODE).id == m.id, "a message of 1 kB taken");
     wsSend(big, std::vector<uint8_t>(1025, 0));
     check(closedByLobby(big), "a message over 1 kB closes its connection");
     int text = wsOpen(ipOf("127.0.4.3"));
@@ -475,8 +488,20 @@ void misbehave() {
     check(closedByLobby(text), "a text message closes its connection");
 }
 
+// A connection silent for 30 s is closed; one that pings every 5 s is kept and still answered.
+void idle(int silent, int pinger, double opened) {
+    while (nowUs() < opened + 31e6) wsSend(pinger, {}), usleep(useconds_t(std::min(5e6, opened + 31e6 - nowUs())));
+    check(closedByLobby(silent), "a connection silent for 30 s closed");
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = rng();
+    wsSend(pinger, encodeLobby(m));
+    check(sideExpect(Side{pinger, {}}, LOBBY_CODE).id == m.id, "a pinging one kept and answered");
+}
+
 int web(uint16_t port) {
     webPort = port;
+    int silent = wsOpen(ipOf("127.0.7.1")), pinger = wsOpen(ipOf("127.0.7.2"));
+    double opened = nowUs();
     Side page{wsOpen(ipOf("127.0.3.1")), {}}, desk{-1, openFrom(ipOf("127.0.3.2"))};
     Side one{wsOpen(ipOf("127.0.3.3")), {}}, two{wsOpen(ipOf("127.0.3.4")), {}};
     check(page.ws >= 0 && one.ws >= 0 && two.ws >= 0, "WebSockets of our subprotocol taken");
@@ -493,6 +518,24 @@ int web(uint16_t port) {
     for (int i = 0; i < 17; i++) many.push_back(wsOpen(ipOf("127.0.5.1")));
     check(std::count(many.begin(), many.end(), -1) == 1 && many.back() == -1, "16 WebSockets from one address, not 17");
     check(stunAnswered(), "a STUN binding request answered with its own address");
+    idle(silent, pinger, opened);
+    return 0;
+}
+
+// N WebSockets open at once, for the lobby's memory.
+int sockets(int n) {
+    std::vector<int> open;
+    for (int i = 0; i < n; i++) {
+        int fd = wsOpen(ipOf("127.0.20.0") + uint32_t(i / 16 * 256 + 1 + i % 16));
+        if (fd >= 0) open.push_back(fd);
+    }
+    printf("sockets: %zu open\n", open.size());
+    fflush(stdout);
+    signal(SIGTERM, [](int) { stop = 1; });
+    while (!stop) {
+        for (int fd : open) wsSend(fd, {});
+        sleep(10);
+    }
     return 0;
 }
 
@@ -509,6 +552,7 @@ int main(int argc, char* argv[]) {
     if (mode == "fill" && argc == 6) return fill(atol(argv[4]), atol(argv[5]));
     if (mode == "relay" && argc == 5) return relay(atoi(argv[4]));
     if (mode == "web" && argc == 5) return web(uint16_t(atoi(argv[4])));
-    fprintf(stderr, "usage: lobbyflood flood|fill|relay|web LOBBY PORT ... (see the source)\n");
+    if (mode == "sockets" && argc == 5) return webPort = uint16_t(atoi(argv[3])), sockets(atoi(argv[4]));
+    fprintf(stderr, "usage: lobbyflood flood|fill|relay|web|sockets LOBBY PORT ... (see the source)\n");
     return 2;
 }

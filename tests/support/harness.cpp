@@ -6,11 +6,19 @@
 
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <string>
+#include <unistd.h>
 
-// The tests always run headless: the harness picks SDL's dummy drivers before anything starts.
+// The tests always run headless: the harness picks SDL's dummy drivers before anything starts. The player's
+// settings are a fresh folder's (none: the defaults), never the home's.
 static int headless = [] {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    static const std::string folder = KORVADO_BUILD_DIR "/test-config/" + std::to_string(getpid());
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    atexit([] {
+        for (const char* f : {"/korvado/settings", "/korvado", ""}) remove((folder + f).c_str());
+    });
     return 0;
 }();
 

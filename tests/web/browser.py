@@ -14,9 +14,14 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 
 RIGHT_CTRL = 'ControlRight'
+RIGHT_SHIFT = 'ShiftRight'
 # chromedriver gives its right-hand Control key the code 163 where a keyboard's is 17 (the right-hand one told by
-# its location): that key is sent as a keyboard sends it, through the DevTools protocol.
-RIGHT_CTRL_EVENT = {'key': 'Control', 'code': 'ControlRight', 'windowsVirtualKeyCode': 17, 'location': 2}
+# its location), and has no right-hand Shift: those keys are sent as a keyboard sends them, through the DevTools
+# protocol.
+KEY_EVENTS = {
+    RIGHT_CTRL: {'key': 'Control', 'code': 'ControlRight', 'windowsVirtualKeyCode': 17, 'location': 2},
+    RIGHT_SHIFT: {'key': 'Shift', 'code': 'ShiftRight', 'windowsVirtualKeyCode': 16, 'location': 2},
+}
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -76,12 +81,12 @@ class Page:
         fail('no %s within %d s' % (what, seconds))
 
     def hold(self, key, seconds=0.12):
-        if key != RIGHT_CTRL:
+        if key not in KEY_EVENTS:
             ActionChains(self.driver).key_down(key).pause(seconds).key_up(key).perform()
             return
-        self.driver.execute_cdp_cmd('Input.dispatchKeyEvent', dict(RIGHT_CTRL_EVENT, type='rawKeyDown'))
+        self.driver.execute_cdp_cmd('Input.dispatchKeyEvent', dict(KEY_EVENTS[key], type='rawKeyDown'))
         time.sleep(seconds)
-        self.driver.execute_cdp_cmd('Input.dispatchKeyEvent', dict(RIGHT_CTRL_EVENT, type='keyUp'))
+        self.driver.execute_cdp_cmd('Input.dispatchKeyEvent', dict(KEY_EVENTS[key], type='keyUp'))
 
     def canvas(self):
         png = self.driver.find_element('id', 'canvas').screenshot_as_png

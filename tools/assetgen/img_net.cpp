@@ -59,6 +59,13 @@ Image glyphSheet(const TextStyle& st, int cellW, int cellH, Col paper) {
     return im;
 }
 
+// The paper alone, for the settings page of every program.
+Image plainPaper() {
+    Canvas c = newCanvas(800, 600, 1);
+    paperOnWall(c);
+    return finish(c, false);
+}
+
 // The paper of korvado_net's screens, its foot saying what ends them.
 Image netPaper(const char* foot_line) {
     Canvas c = newCanvas(800, 600, 1);
@@ -79,6 +86,7 @@ void makeNetPictures(Pictures& out) {
     out.push_back({"net/front.png", netPaper("ESC goes back, closing the window ends the game")});
     Col tone = paperTone(paper);
     out.push_back({"net/paper.png", paper});
+    out.push_back({"net/plain.png", plainPaper()});
     TextStyle ink;
     ink.face = SLAB_REGULAR;
     ink.size = 21;
