@@ -165,7 +165,7 @@ static int serve(const std::vector<int>& socks, uint16_t port, const LobbyLimits
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
         doors.service();
-        metrics.serve();
+        metrics.serve(nowMs());
         if (reporting) reporting = 0, report(lobby, lim, doors);
         if (nowMs() - lastExpiry < 500) continue;
         lastExpiry = nowMs();

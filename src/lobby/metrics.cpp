@@ -1,10 +1,9 @@
 // metrics.cpp: a scrape is any HTTP request on the metrics port: the figures in Prometheus' text format, then the
-// connection closes. The main loop serves them between its other work.
+// connection closes. The main loop serves them between its other work, never waiting on a slow or silent one.
 #include "lobby/metrics.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +14,9 @@
 #include "lobby/udp.h"
 
 namespace {
+
+const size_t MAX_SCRAPES = 8, REQUEST_MAX = 8192;
+const uint64_t SCRAPE_MS = 5000;  // a scraper sends its request at once and reads the page as fast
 
 void figure(std::string& page, const char* name, const char* type, const char* help, double value,
             const char* labels = "") {
@@ -59,6 +61,7 @@ std::string metricsText(Lobby& lobby, const LobbyLimits& lim, size_t webConnecti
 }
 
 Metrics::~Metrics() {
+    for (const Scrape& s : scrapes) close(s.fd);
     if (listener >= 0) close(listener);
 }
 
@@ -79,30 +82,51 @@ bool Metrics::open(const std::string& where) {
     return false;
 }
 
-void Metrics::serve() {
-    for (int fd; listener >= 0 && (fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) answer(fd);
+void Metrics::serve(uint64_t nowMs) {
+    admit(nowMs);
+    for (size_t i = 0; i < scrapes.size();) {
+        if (nowMs - scrapes[i].since < SCRAPE_MS && step(scrapes[i])) {
+            i++;
+            continue;
+        }
+        close(scrapes[i].fd);
+        scrapes.erase(scrapes.begin() + long(i));
+    }
 }
 
-// Reads the request's head (within half a second: a scraper sends it at once), then the page.
-void Metrics::answer(int fd) {
-    std::string req;
-    char buf[1024];
-    pollfd p{fd, POLLIN, 0};
-    while (req.size() < 8192 && req.find("\r\n\r\n") == std::string::npos && poll(&p, 1, 500) > 0) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        req.append(buf, size_t(n));
+// The connections waiting on the listener; when there are too many, the oldest goes.
+void Metrics::admit(uint64_t nowMs) {
+    for (int fd; listener >= 0 && (fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+        if (scrapes.size() >= MAX_SCRAPES) close(scrapes.front().fd), scrapes.erase(scrapes.begin());
+        scrapes.push_back(Scrape{fd, nowMs, "", "", 0});
     }
+}
+
+// Reads what has come of the request; once its head is in (or it is too long), sends what the socket takes of
+// the answer.
+bool Metrics::step(Scrape& s) {
+    char buf[1024];
+    while (s.answer.empty() && s.request.find("\r\n\r\n") == std::string::npos && s.request.size() < REQUEST_MAX) {
+        ssize_t n = read(s.fd, buf, sizeof buf);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+        if (n <= 0) return false;
+        s.request.append(buf, size_t(n));
+    }
+    if (s.answer.empty()) s.answer = page(s.request);
+    while (s.sent < s.answer.size()) {
+        ssize_t n = send(s.fd, s.answer.data() + s.sent, s.answer.size() - s.sent, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
+        if (n <= 0) return false;
+        s.sent += size_t(n);
+    }
+    return false;
+}
+
+std::string Metrics::page(const std::string& req) {
     std::string body = metricsText(lobby, lim, doors.webConnections(), threads);
     bool get = req.compare(0, 4, "GET ") == 0 || req.compare(0, 5, "HEAD ") == 0;
     std::string head = std::string(get ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 405 Method Not Allowed\r\n") +
                        "Content-Type: text/plain; version=0.0.4\r\nConnection: close\r\nContent-Length: " +
                        std::to_string(get ? body.size() : 0) + "\r\n\r\n";
-    if (get && req.compare(0, 5, "HEAD ") != 0) head += body;
-    for (size_t sent = 0; sent < head.size();) {
-        ssize_t n = send(fd, head.data() + sent, head.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0 && !(n < 0 && errno == EAGAIN && poll(&p, 1, 500) >= 0)) break;
-        if (n > 0) sent += size_t(n);
-    }
-    close(fd);
+    return get && req.compare(0, 5, "HEAD ") != 0 ? head + body : head;
 }

@@ -145,6 +145,18 @@ metric() {
         awk -v name="korvado_lobby_$1" '$1 == name { print $2 }'
 }
 
+# silent_scrapers: while the lobby of restart() relays, six connections to its metrics port that send nothing, then
+# a scrape beside them whose time (ms) goes to scrape.ms; they stay open until the relaying is over.
+silent_scrapers() {
+    ip netns exec "$(lab_ns inet)" bash -c 'sleep 1
+        for _ in 1 2 3 4 5 6; do exec {fd}<>/dev/tcp/127.0.0.1/27422; done
+        sleep 0.2
+        start=$(date +%s%N)
+        exec 3<>/dev/tcp/127.0.0.1/27422 && printf "GET /metrics HTTP/1.1\r\n\r\n" >&3 && timeout 5 cat <&3 >/dev/null
+        echo $((($(date +%s%N) - start) / 1000000)) >"$1"
+        sleep 2' sh "$WORK/scrape.ms"
+}
+
 restart_lobby() {
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --threads 2 --metrics 127.0.0.1:27422 \
         2>>"$WORK/restart-lobby.err" &
@@ -153,9 +165,10 @@ restart_lobby() {
 
 # A lobby of two threads killed (SIGKILL) and started again at its address: the joiner with the code the host had
 # before meets him after the host's next refresh and they play a round. Then relayed pairs, whose ends the kernel
-# spreads over the two threads' sockets, carry every datagram both ways, and the metrics count them.
+# spreads over the two threads' sockets, carry every datagram both ways, and the metrics count them; silent
+# connections to the metrics port meanwhile hold up neither the relayed datagrams nor another scrape.
 restart() {
-    local host code out forwarded spread
+    local host code out forwarded spread silent scrape
     restart_lobby
     lab_run direct-a restart-host router-host.script host 27423 --no-port-mapping --lobby $LOBBY_IP:27421
     host=$LAST
@@ -174,8 +187,16 @@ restart() {
     net_ends $LAST 0 restart-joiner
     echo "a lobby killed and started again: $code kept, a joiner with it met the host, a round played"
     [ "$(metric forwarded_datagrams_total)" = 0 ] || e2e_fail "datagrams forwarded before any relay"
+    silent_scrapers &
+    silent=$!
     out=$(ip netns exec "$(lab_ns inet)" "$KORVADO_BUILD_DIR/tools/lobbyload" relay 127.0.0.1 27421 16 2 77 26)
-    [[ "$out" =~ "16 relayed sessions of 16".*" 0 lost" ]] || e2e_fail "two threads: $out"
+    wait $silent
+    [[ "$out" =~ "16 relayed sessions of 16".*" 0 lost".*"99th percentile "([0-9]+)" us" ]] &&
+        [ "${BASH_REMATCH[1]}" -lt 200000 ] || e2e_fail "two threads, six silent scrapers: $out"
+    scrape=$(cat "$WORK/scrape.ms")
+    [ "$scrape" -lt 1500 ] || e2e_fail "a scrape beside six silent ones took $scrape ms"
+    out=${out#*delay through the relay }
+    echo "six silent connections on the metrics port: a scrape beside them took $scrape ms; the relay's delay ${out%%;*}"
     forwarded=$(metric forwarded_datagrams_total)
     [ "$(metric relays)" = 16 ] && [ "$forwarded" -ge 4900 ] || e2e_fail "metrics: $forwarded forwarded, $(metric relays) relays"
     spread="$(metric 'thread_datagrams_total{thread="0"}') $(metric 'thread_datagrams_total{thread="1"}')"
