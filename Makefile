@@ -16,7 +16,7 @@ WEB_PORT ?= 8000
 PACKAGE_SITE ?=
 EMSCRIPTEN_TOOLCHAIN ?= /usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 
-.PHONY: all deps build play play-mp test bench soak-net fuzz package web serve-web clean
+.PHONY: all deps build play play-mp test bench bench-lobby soak-net fuzz package web serve-web clean
 
 all: build
 
@@ -55,8 +55,15 @@ bench: deps
 	bash bench/net.sh $(BENCH_BUILD) || status=1; \
 	bash bench/baseline.sh $(BENCH_BUILD) || status=1; \
 	bash bench/lobby.sh $(BENCH_BUILD) || status=1; \
+	bash bench/lobbyload.sh $(BENCH_BUILD) || status=1; \
 	/usr/bin/python3 bench/web.py $(WEB_BUILD)/site || status=1; \
 	exit $$status
+
+# korvado_lobby's capacity alone, with made-up players on loopback addresses (no root needed).
+bench-lobby: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVADO_TESTS=OFF -DKORVADO_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target korvado_lobby lobbyload
+	bash bench/lobbyload.sh $(BENCH_BUILD)
 
 # korvado_net's rollback at length under a bad network: 20 sessions at 100 ms and 20 at 200 ms round trip.
 soak-net: deps

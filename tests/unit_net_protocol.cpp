@@ -1,11 +1,12 @@
 // unit_net_protocol.cpp: korvado_net's datagrams and key rules: what is encoded decodes to the same message,
 // random and damaged datagrams are never taken; the host leads the menu, each player drives his own cowboy;
 // the lobby's datagrams and invite codes; the rollback ends where known inputs do, and a corrected pass plays
-// each sound once.
+// each sound once; the lobby server's tables keep within their caps, through a restart and a clock that jumps.
 #include <gtest/gtest.h>
 #include "game/ticker.h"
 #include "harness.h"
 #include "net/lobbywire.h"
+#include "lobby/lobby.h"
 #include "session/entry.h"
 #include "session/netplay.h"
 #include "session/passsounds.h"
@@ -252,7 +253,7 @@ static std::vector<LobbyMsg> lobbySamples() {
     for (int i = 0; i < MAX_CANDIDATES; i++)
         six.push_back(Candidate{CandidateKind(CAND_LAN + i % 3), Endpoint{0xFFFFFFFFu - uint32_t(i), uint16_t(65535 - i)}});
     LobbyMsg m;
-    m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, all.push_back(m);
+    m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, m.known = 1, m.code = CODE_COUNT - 1, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, m.web = 65535, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = 0, m.id = 2, m.token = ~0ull, m.cands = six, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_WAIT, m.id = 3, m.token = 1ull << 63, all.push_back(m);
@@ -269,7 +270,7 @@ static bool sameLobby(const LobbyMsg& a, const LobbyMsg& b) {
     for (size_t i = 0; cands && i < a.cands.size(); i++) cands = a.cands[i].kind == b.cands[i].kind && a.cands[i].at == b.cands[i].at;
     return cands && a.kind == b.kind && a.id == b.id && a.token == b.token && a.code == b.code && a.busy == b.busy &&
            a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen &&
-           a.web == b.web && a.page == b.page;
+           a.known == b.known && a.web == b.web && a.page == b.page;
 }
 
 // Every lobby datagram has one size (so no answer outweighs its request) and comes back as it was sent.
@@ -477,4 +478,107 @@ TEST(NetEntry, TheLineTakesACodeOrAnAddressAsAPlayerTypesIt) {
     EXPECT_EQ(e.cursor, 0u);
     entryBackspace(e);
     EXPECT_EQ(e.text, "Y0") << "nothing before the first character";
+}
+
+// ---- the lobby's tables, in process ----
+
+// What one datagram from `from` brings back from the lobby, decoded (the first answer of `kind`, else kind 0).
+static LobbyMsg ask(Lobby& lobby, const Endpoint& from, const LobbyMsg& m, uint64_t now, LobbyKind kind) {
+    std::vector<uint8_t> d = encodeLobby(m);
+    std::vector<Outgoing> out;
+    lobby.receive(from, d.data(), d.size(), now, out);
+    LobbyMsg got;
+    got.kind = LobbyKind(0);
+    for (const Outgoing& o : out)
+        if (decodeLobby(o.data.data(), o.data.size(), got) && got.kind == kind) return got;
+    got.kind = LobbyKind(0);
+    return got;
+}
+
+static LobbyMsg hostMsg(uint64_t id, bool known = false, uint32_t code = 0) {
+    LobbyMsg m;
+    m.kind = LOBBY_HOST, m.id = id, m.known = known, m.code = code;
+    return m;
+}
+
+// A joiner who proves his address and meets the host of `code`: true when the host heard of him.
+static bool meet(Lobby& lobby, const Endpoint& joiner, uint64_t id, uint32_t code, uint64_t now) {
+    LobbyMsg j;
+    j.kind = LOBBY_JOIN, j.code = code, j.id = id;
+    LobbyMsg wait = ask(lobby, joiner, j, now, LOBBY_WAIT);
+    j.token = wait.token;
+    std::vector<uint8_t> d = encodeLobby(j);
+    std::vector<Outgoing> out;
+    lobby.receive(joiner, d.data(), d.size(), now, out);
+    return wait.kind == LOBBY_WAIT && out.size() == 2;  // PEER to the host, WAIT to him
+}
+
+// A lobby restarted (a new one at the same address) gives a host back the code his refresh names, unless
+// somebody holds it already; a host it knows keeps his own whatever his refresh says.
+TEST(LobbyTables, ARestartedLobbyGivesAHostHisCodeBack) {
+    Lobby before{LobbyLimits{}}, after{LobbyLimits{}};
+    Endpoint host{0x05050501, 27415}, other{0x05050502, 27415};
+    uint32_t code = ask(before, host, hostMsg(1), 1000, LOBBY_CODE).code;
+    EXPECT_EQ(ask(after, host, hostMsg(1, true, code), 5000, LOBBY_CODE).code, code);
+    EXPECT_TRUE(meet(after, Endpoint{0x06060601, 40000}, 77, code, 5100)) << "a joiner with the old code meets him";
+    EXPECT_FALSE(meet(after, Endpoint{0x06060602, 40000}, 78, code, 5100)) << "in the same instant: he is busy";
+    EXPECT_NE(ask(after, other, hostMsg(2, true, code), 5200, LOBBY_CODE).code, code) << "held: another code";
+    EXPECT_EQ(ask(after, host, hostMsg(1, true, code ^ 1), 5300, LOBBY_CODE).code, code) << "known: his own";
+    Lobby third{LobbyLimits{}};
+    LobbyMsg fresh = ask(third, host, hostMsg(3), 100, LOBBY_CODE);
+    EXPECT_EQ(fresh.kind, LOBBY_CODE) << "a host without a code gets one";
+}
+
+// Hosts, meetings and relays come and go from many addresses for five minutes of the lobby's time: no table
+// passes its cap, and those who are refused are refused for the reason the caps give.
+TEST(LobbyTables, UnderChurnEveryTableStaysWithinItsCap) {
+    LobbyLimits lim;
+    lim.maxHosts = 40, lim.maxSessions = 10, lim.hostsPerAddress = 4;
+    Lobby lobby(lim);
+    std::mt19937_64 rng(36);
+    std::vector<uint32_t> codes;
+    size_t refusedHosts = 0, met = 0;
+    for (uint64_t now = 1000; now < 300000; now += 50) {
+        Endpoint from{0x0A000000u + uint32_t(rng() % 30), uint16_t(1000 + rng() % 4)};
+        LobbyMsg got = ask(lobby, from, hostMsg(rng() % 200, rng() % 2, uint32_t(rng() % 64)), now, LOBBY_CODE);
+        if (got.kind == LOBBY_CODE) codes.push_back(got.code);
+        else refusedHosts++;
+        if (!codes.empty() && rng() % 3 == 0)
+            met += meet(lobby, Endpoint{0x0B000000u + uint32_t(rng() % 1000), 5000}, rng(), codes[rng() % codes.size()], now);
+        std::vector<std::string> ended;
+        if (now % 500 == 0) lobby.expire(now, ended);
+        ASSERT_LE(lobby.hosts(), lim.maxHosts);
+        ASSERT_LE(lobby.sessions(), lim.maxSessions);
+        ASSERT_LE(lobby.tableSizes(), 4 * lim.maxHosts + lim.maxSessions);
+    }
+    EXPECT_GT(refusedHosts, 0u) << "the caps were reached";
+    EXPECT_GT(met, 20u) << "and meetings went on";
+}
+
+// Expiry follows the clock it is given: a host is kept 35 s after his last refresh, a jump forward forgets
+// everybody at once, a jump back forgets nobody, and after either the tables work as before.
+TEST(LobbyTables, ExpiryIsRightWhenTheClockJumps) {
+    Lobby lobby{LobbyLimits{}};
+    std::vector<std::string> ended;
+    Endpoint a{0x05050501, 1}, b{0x05050502, 1};
+    ask(lobby, a, hostMsg(1), 1000, LOBBY_CODE);
+    ask(lobby, b, hostMsg(2), 29000, LOBBY_CODE);
+    ask(lobby, a, hostMsg(1), 30000, LOBBY_CODE);  // a refresh
+    lobby.expire(60000, ended);
+    EXPECT_EQ(lobby.hosts(), 2u) << "both heard within 35 s";
+    lobby.expire(56000, ended);  // back
+    EXPECT_EQ(lobby.hosts(), 2u);
+    lobby.expire(64500, ended);
+    EXPECT_EQ(lobby.hosts(), 1u) << "b's 35 s are over, a's not";
+    lobby.expire(10000, ended);  // far back
+    uint32_t code = ask(lobby, b, hostMsg(3), 10000, LOBBY_CODE).code;
+    EXPECT_TRUE(meet(lobby, Endpoint{0x06060601, 2}, 9, code, 10001)) << "a host registered in the past is met";
+    lobby.expire(9000000000ull, ended);  // three months ahead
+    EXPECT_EQ(lobby.hosts(), 0u);
+    EXPECT_EQ(lobby.sessions(), 0u);
+    EXPECT_EQ(ask(lobby, a, hostMsg(1), 9000000001ull, LOBBY_CODE).kind, LOBBY_CODE);
+    lobby.expire(9000034000ull, ended);
+    EXPECT_EQ(lobby.hosts(), 1u);
+    lobby.expire(9000035001ull, ended);
+    EXPECT_EQ(lobby.hosts(), 0u);
 }

@@ -12,9 +12,19 @@ const uint64_t MEETING_KEPT_MS = 20000;  // a meeting not relayed: the players p
 const uint64_t ASKED_BUSY_MS = 5000;     // a host asked for a meeting is busy to others this long
 const uint64_t RELAY_SILENCE_MS = 10000; // a relay with nothing from either side this long has ended
 const uint64_t COOKIE_MS = 10000;        // a joiner's cookie is good this long
-const size_t BUCKETS = 4096;             // the rate limit's table and the cookies', by source address
+const size_t BUCKETS = 4096;             // the rate limit's table, by source address
+const size_t COOKIE_SETS = 16384, COOKIE_WAYS = 4;  // joiners asking at once share a set only when 5 come together
 
 size_t slotOf(uint64_t key) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 52) & (BUCKETS - 1); }
+size_t cookieSet(uint64_t key) { return COOKIE_WAYS * (size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & (COOKIE_SETS - 1)); }
+
+// A joiner's request, as a key of the meetings' table: his address, his id and the code he asked for.
+uint64_t meetingKey(const Endpoint& joiner, uint64_t id, uint32_t code) {
+    return (packEndpoint(joiner) * 0x9E3779B97F4A7C15ull) ^ (id + code * 0xC2B2AE3D27D4EB4Full);
+}
+
+// A time that lies ahead (the clock went back) counts as now.
+uint64_t since(uint64_t now, uint64_t then) { return now > then ? now - then : 0; }
 
 // An address of a local network: private, shared (carrier-grade NAT) or link-local.
 bool localAddress(uint32_t ip) {
@@ -41,11 +51,10 @@ std::vector<uint8_t> encode(const LobbyMsg& m) { return encodeLobby(m); }
 uint64_t packEndpoint(const Endpoint& e) { return uint64_t(e.ip) << 16 | e.port; }
 
 Lobby::Lobby(const LobbyLimits& limits, uint64_t seed)
-    : lim(limits), buckets(BUCKETS, Bucket{0, 0, 0}), cookies(BUCKETS, Cookie{0, 0, 0}),
+    : lim(limits), buckets(BUCKETS, Bucket{0, 0, 0}), cookies(COOKIE_SETS * COOKIE_WAYS, Cookie{0, 0, 0}),
       draws(seed ? seed : std::random_device{}()) {
-    byCode.reserve(lim.maxHosts);
-    codeOfHost.reserve(lim.maxHosts);
     byToken.reserve(lim.maxSessions);
+    meetings.reserve(lim.maxSessions);
     relayEnds.reserve(2 * lim.maxSessions);
 }
 
@@ -62,6 +71,7 @@ bool Lobby::allowed(uint32_t ip, uint64_t now) {
 }
 
 void Lobby::receive(const Endpoint& from, const uint8_t* data, size_t n, uint64_t now, std::vector<Outgoing>& out) {
+    auto held = hold();
     tally.datagrams++;
     LobbyMsg m;
     bool ours = decodeLobby(data, n, m);
@@ -74,6 +84,7 @@ void Lobby::receive(const Endpoint& from, const uint8_t* data, size_t n, uint64_
 // A relayed datagram goes on unchanged to the other end, one out for one in, within the session's allowance.
 void Lobby::forward(const Endpoint& from, const uint8_t* data, size_t n, uint64_t now, std::vector<Outgoing>& out) {
     Session& s = byToken[relayEnds[packEndpoint(from)]];
+    if (now < s.heard) s.heard = now;  // a clock that went back
     s.allowance += double(now - s.heard) * lim.relayBytesPerSecond / 1000.0;
     if (s.allowance > lim.relayBytesPerSecond) s.allowance = lim.relayBytesPerSecond;
     s.heard = now;
@@ -99,7 +110,7 @@ void Lobby::refuse(const Endpoint& to, uint32_t code, LobbyRefusal why, std::vec
     no.kind = LOBBY_REFUSE;
     no.code = code;
     no.reason = why;
-    tally.refused++;
+    tally.refused++, tally.refusedFor[why]++;
     out.push_back(Outgoing{to, encode(no)});
 }
 
@@ -118,17 +129,24 @@ uint64_t Lobby::newToken() {
 }
 
 // A host registers (a new code) or refreshes (his code again, from wherever his router now sends him).
+// A host he does not know who says which code a lobby gave him (this one before a restart, or another at the same
+// address) gets it back when nobody holds it: the invites he sent still work.
 void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out) {
     auto known = codeOfHost.find(m.id);
     uint32_t code = known == codeOfHost.end() ? 0 : known->second;
+    uint64_t asked = 0;
     if (known == codeOfHost.end()) {
-        size_t here = 0;
-        for (const auto& h : byCode) here += h.second.at.ip == from.ip;
-        if (byCode.size() >= lim.maxHosts || here >= lim.hostsPerAddress) return refuse(from, 0, REFUSE_FULL, out);
-        code = newCode();
+        auto here = hostsAt.find(from.ip);
+        if (byCode.size() >= lim.maxHosts || (here != hostsAt.end() && here->second >= lim.hostsPerAddress))
+            return refuse(from, 0, REFUSE_FULL, out);
+        code = m.known && !byCode.count(m.code) ? m.code : newCode();
         codeOfHost[m.id] = code;
+        hostQueue.push(Due{now + HOST_KEPT_MS, m.id, code});
+    } else {
+        asked = byCode[code].asked;
+        forgetHost(code);  // his address may have changed
     }
-    byCode[code] = Host{m.id, from, m.busy != 0, ownCandidates(m.cands, true), now};
+    placeHost(code, Host{m.id, from, m.busy != 0, ownCandidates(m.cands, true), now, asked});
     LobbyMsg ok;
     ok.kind = LOBBY_CODE;
     ok.id = m.id;
@@ -138,27 +156,46 @@ void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     out.push_back(Outgoing{from, encode(ok)});
 }
 
-// A joiner proves that he receives at his address before a host is involved (or a forged request would have
-// hosts punch at its victim): his first request gets a cookie, which he sends back.
-bool Lobby::proven(const Endpoint& from, uint64_t cookie, uint64_t now, uint64_t& current) {
-    Cookie& c = cookies[slotOf(packEndpoint(from))];
-    if (c.at != packEndpoint(from) || now - c.made >= COOKIE_MS) c = Cookie{packEndpoint(from), draws() | 1, now};
-    current = c.value;
-    return cookie == c.value;
+void Lobby::placeHost(uint32_t code, const Host& h) {
+    byCode[code] = h;
+    hostsAt[h.at.ip]++;
 }
 
-bool Lobby::hostBusy(uint32_t code, const Host& h, uint64_t now) const {
-    if (h.busy) return true;
-    for (const auto& s : byToken)  // a meeting just arranged, before his refresh says he is busy
-        if (s.second.code == code && now - s.second.began < ASKED_BUSY_MS) return true;
-    return false;
+void Lobby::forgetHost(uint32_t code) {
+    auto h = byCode.find(code);
+    if (h == byCode.end()) return;
+    auto here = hostsAt.find(h->second.at.ip);
+    if (here != hostsAt.end() && --here->second == 0) hostsAt.erase(here);
+    byCode.erase(h);
+}
+
+// A joiner proves that he receives at his address before a host is involved (or a forged request would have
+// hosts punch at its victim): his first request gets a cookie, which he sends back.
+// His address's place in a set of four: its own, else the oldest (a joiner pushed out asks again).
+bool Lobby::proven(const Endpoint& from, uint64_t cookie, uint64_t now, uint64_t& current) {
+    uint64_t at = packEndpoint(from);
+    Cookie* set = &cookies[cookieSet(at)];
+    Cookie* c = set;
+    for (size_t i = 0; i < COOKIE_WAYS && c->at != at; i++)
+        if (set[i].at == at || set[i].made < c->made) c = &set[i];
+    if (c->at != at || now - c->made >= COOKIE_MS || now < c->made) *c = Cookie{at, draws() | 1, now};
+    current = c->value;
+    return cookie == c->value;
+}
+
+// Playing, or a meeting arranged with him just now, before his refresh says he is busy.
+bool Lobby::hostBusy(const Host& h, uint64_t now) const {
+    return h.busy || (h.asked && since(now, h.asked) < ASKED_BUSY_MS);
 }
 
 // The meeting a joiner's request belongs to (its token), or 0.
 uint64_t Lobby::meetingOf(const Endpoint& joiner, const LobbyMsg& join) const {
-    for (const auto& s : byToken)
-        if (s.second.code == join.code && s.second.joinerId == join.id && s.second.joiner == joiner) return s.first;
-    return 0;
+    auto m = meetings.find(meetingKey(joiner, join.id, join.code));
+    if (m == meetings.end()) return 0;
+    auto s = byToken.find(m->second);
+    if (s == byToken.end() || s->second.code != join.code || s->second.joinerId != join.id || s->second.joiner != joiner)
+        return 0;
+    return m->second;
 }
 
 uint64_t Lobby::arrange(const Endpoint& joiner, const LobbyMsg& join, const Endpoint& host, uint64_t now) {
@@ -169,6 +206,8 @@ uint64_t Lobby::arrange(const Endpoint& joiner, const LobbyMsg& join, const Endp
     s.joinerCands = ownCandidates(join.cands, false);
     s.joinerCands.push_back(Candidate{CAND_PUBLIC, joiner});
     s.stage = ASKED, s.began = s.heard = now;
+    meetings[meetingKey(joiner, join.id, join.code)] = token;
+    byCode[join.code].asked = now | 1;
     return token;
 }
 
@@ -206,7 +245,7 @@ void Lobby::onJoin(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     uint64_t token = meetingOf(from, m);
     if (token && byToken[token].stage != ASKED) return tellJoiner(token, byToken[token], out);
     if (!token && ok) {
-        if (hostBusy(m.code, h->second, now)) return refuse(from, m.code, REFUSE_BUSY, out);
+        if (hostBusy(h->second, now)) return refuse(from, m.code, REFUSE_BUSY, out);
         if (byToken.size() >= lim.maxSessions) return refuse(from, m.code, REFUSE_FULL, out);
         token = arrange(from, m, h->second.at, now);
     }
@@ -242,6 +281,8 @@ void Lobby::onRelay(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::
 
 void Lobby::dropSession(uint64_t token) {
     const Session& s = byToken[token];
+    auto m = meetings.find(meetingKey(s.joiner, s.joinerId, s.code));
+    if (m != meetings.end() && m->second == token) meetings.erase(m);
     for (const Endpoint& end : {s.host, s.joiner}) {
         auto e = relayEnds.find(packEndpoint(end));
         if (e != relayEnds.end() && e->second == token) relayEnds.erase(e);
@@ -262,19 +303,29 @@ static std::string relayEnded(const Endpoint& host, const Endpoint& joiner, doub
     return line;
 }
 
-void Lobby::expire(uint64_t now, std::vector<std::string>& ended) {
-    for (auto h = byCode.begin(); h != byCode.end();) {
-        if (now - h->second.seen < HOST_KEPT_MS) {
-            ++h;
+// Hosts from the front of their queue, those due only: one who refreshed goes back in at his new time.
+void Lobby::expireHosts(uint64_t now) {
+    while (!hostQueue.empty() && hostQueue.top().at <= now) {
+        Due d = hostQueue.top();
+        hostQueue.pop();
+        auto h = byCode.find(d.code);
+        if (h == byCode.end() || h->second.id != d.id) continue;
+        if (h->second.seen + HOST_KEPT_MS > now) {
+            hostQueue.push(Due{h->second.seen + HOST_KEPT_MS, d.id, d.code});
             continue;
         }
-        codeOfHost.erase(h->second.id);
-        h = byCode.erase(h);
+        codeOfHost.erase(d.id);
+        forgetHost(d.code);
     }
+}
+
+void Lobby::expire(uint64_t now, std::vector<std::string>& ended) {
+    auto held = hold();
+    expireHosts(now);
     std::vector<uint64_t> gone;
     for (const auto& e : byToken) {
         const Session& s = e.second;
-        if (s.stage == RELAYING ? now - s.heard < RELAY_SILENCE_MS : now - s.began < MEETING_KEPT_MS) continue;
+        if (s.stage == RELAYING ? since(now, s.heard) < RELAY_SILENCE_MS : since(now, s.began) < MEETING_KEPT_MS) continue;
         gone.push_back(e.first);
         if (s.stage == RELAYING) ended.push_back(relayEnded(s.host, s.joiner, double(s.heard - s.relayedSince) / 1000.0, s.bytes));
     }

@@ -1,6 +1,8 @@
 // main.cpp: korvado_lobby, the server that gives korvado_net hosts invite codes: one UDP port, a web port if asked,
-// one thread.
+// a thread for each core.
 #include "lobby/lobby.h"
+#include "lobby/metrics.h"
+#include "lobby/udp.h"
 #include "lobby/web.h"
 
 #include <arpa/inet.h>
@@ -15,11 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 static volatile sig_atomic_t stopping, reporting;
 
 static const char USAGE[] =
-    "usage: korvado_lobby [--port PORT] [--address IP] [--max-sessions N] [--no-relay]\n"
+    "usage: korvado_lobby [--port PORT] [--address IP] [--max-sessions N] [--max-hosts N] [--no-relay]\n"
+    "                     [--threads N] [--metrics ADDR:PORT]\n"
     "                     [--web PORT [--site DIR] [--tls-cert FILE --tls-key FILE] [--allow-origin ORIGIN]...]\n";
 
 static void help() {
@@ -28,8 +32,11 @@ static void help() {
            "routers keep them apart.\n\n"
            "  --port PORT          the UDP port (default %u); it answers STUN binding requests too\n"
            "  --address IP         listen on this address only (default: all of them)\n"
-           "  --max-sessions N     meetings and relayed sessions at once (default 256); hosts: four times as many\n"
+           "  --max-sessions N     meetings and relayed sessions at once (default 256)\n"
+           "  --max-hosts N        hosts with an invite code at once (default: four times --max-sessions)\n"
            "  --no-relay           arrange meetings only, never carry a session\n"
+           "  --threads N          threads on the UDP port (default: one for each core)\n"
+           "  --metrics ADDR:PORT  Prometheus' text format over HTTP there (as 127.0.0.1:9416)\n"
            "  --web PORT           a TCP port for the pages: WebSocket on /lobby (subprotocol " LOBBY_WS_PROTOCOL ")\n"
            "  --site DIR           serve the files of DIR on the web port (GET and HEAD)\n"
            "  --tls-cert FILE, --tls-key FILE   https and wss on the web port\n"
@@ -61,7 +68,13 @@ static bool readWebOption(const char* arg, const char* value, WebOptions& web) {
 }
 
 // The options; -1 to go on, else the exit status.
-static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim, WebOptions& web) {
+struct Options {
+    int threads = int(std::thread::hardware_concurrency());
+    std::string metrics;
+};
+
+static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim, WebOptions& web, Options& more) {
+    bool hostsGiven = false;
     for (int i = 1; i < argc; i++) {
         long n = 0;
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return help(), 0;
@@ -71,7 +84,14 @@ static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim,
         } else if (strcmp(argv[i], "--port") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 65535, n)) {
             port = uint16_t(n), i++;
         } else if (strcmp(argv[i], "--max-sessions") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 1000000, n)) {
-            lim.maxSessions = size_t(n), lim.maxHosts = 4 * size_t(n), i++;
+            lim.maxSessions = size_t(n), i++;
+            if (!hostsGiven) lim.maxHosts = 4 * size_t(n);
+        } else if (strcmp(argv[i], "--max-hosts") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, 10000000, n)) {
+            lim.maxHosts = size_t(n), hostsGiven = true, i++;
+        } else if (strcmp(argv[i], "--threads") == 0 && i + 1 < argc && readNumber(argv[i + 1], 1, MAX_THREADS, n)) {
+            more.threads = int(n), i++;
+        } else if (strcmp(argv[i], "--metrics") == 0 && i + 1 < argc) {
+            more.metrics = argv[++i];
         } else if (i + 1 < argc && readWebOption(argv[i], argv[i + 1], web)) {
             i++;
         } else {
@@ -85,25 +105,13 @@ static int readOptions(int argc, char* argv[], uint16_t& port, LobbyLimits& lim,
     return 2;
 }
 
-static int openSocket(uint16_t port, const std::string& address) {
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (!address.empty()) inet_pton(AF_INET, address.c_str(), &at.sin_addr);
-    at.sin_port = htons(port);
-    if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) return s;
-    fprintf(stderr, "korvado_lobby: cannot use UDP port %u: %s\n", port, strerror(errno));
-    if (s >= 0) close(s);
-    return -1;
-}
-
 static uint64_t nowMs() {
     using namespace std::chrono;
     return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-static void report(const Lobby& lobby, const LobbyLimits& lim, const Doors& doors) {
+static void report(Lobby& lobby, const LobbyLimits& lim, const Doors& doors) {
+    auto held = lobby.hold();
     const LobbyCounts& c = lobby.counts();
     fprintf(stderr,
             "korvado_lobby: %zu hosts of %zu, %zu sessions of %zu, %zu relayed; %llu datagrams in: %llu malformed, "
@@ -128,29 +136,44 @@ static void catchSignals() {
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaction(sig, &sa, nullptr);
 }
 
-// Datagrams and web messages as they come, what has gone quiet twice a second, until a signal ends it.
 // The first line, once every port is open (a test waits for it).
-static void started(uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
+static void started(uint16_t port, size_t threads, const LobbyLimits& lim, const WebOptions& web) {
     char webText[64] = "";
     if (web.port) snprintf(webText, sizeof webText, ", web on TCP port %u%s", web.port, web.cert.empty() ? "" : " (TLS)");
-    fprintf(stderr, "korvado_lobby: on UDP port %u%s, at most %zu hosts and %zu sessions, %s\n", port, webText,
-            lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
+    fprintf(stderr, "korvado_lobby: on UDP port %u%s, %zu threads, at most %zu hosts and %zu sessions, %s\n", port,
+            webText, threads, lim.maxHosts, lim.maxSessions, lim.relay ? "relaying when punching fails" : "no relay");
 }
 
-static int serve(int sock, uint16_t port, const LobbyLimits& lim, const WebOptions& web) {
+// Datagrams and web messages as they come, what has gone quiet twice a second, until a signal ends it; the other
+// sockets of the port in threads of their own.
+static int serve(const std::vector<int>& socks, uint16_t port, const LobbyLimits& lim, const WebOptions& web,
+                 const Options& more) {
     Lobby lobby(lim);
-    Doors doors(lobby, sock);
-    if (web.port && !doors.openWeb(web)) return 1;
-    started(port, lim, web);
+    Doors doors(lobby, socks[0]);
+    Metrics metrics(lobby, lim, doors, int(socks.size()));
+    if ((web.port && !doors.openWeb(web)) || (!more.metrics.empty() && !metrics.open(more.metrics))) return 1;
+    std::atomic<bool> done(false);
+    std::vector<std::thread> threads;
+    sigset_t signals, before;
+    sigemptyset(&signals);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaddset(&signals, sig);
+    pthread_sigmask(SIG_BLOCK, &signals, &before);  // the signals come to this thread alone
+    for (size_t i = 1; i < socks.size(); i++)
+        threads.emplace_back(serveUdp, socks[i], int(i), std::ref(lobby), std::cref(done));
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    started(port, socks.size(), lim, web);
     uint64_t lastExpiry = nowMs();
     while (!stopping) {
         doors.service();
+        metrics.serve(nowMs());
         if (reporting) reporting = 0, report(lobby, lim, doors);
         if (nowMs() - lastExpiry < 500) continue;
         lastExpiry = nowMs();
         expire(lobby, lastExpiry);
         doors.tick(lastExpiry);
     }
+    done = true;
+    for (std::thread& t : threads) t.join();
     report(lobby, lim, doors);
     expire(lobby, nowMs() + 24 * 3600 * 1000ull);  // the relays still on end here, and are told
     return 0;
@@ -160,13 +183,14 @@ int main(int argc, char* argv[]) {
     uint16_t port = LOBBY_PORT;
     LobbyLimits lim;
     WebOptions web;
-    int status = readOptions(argc, argv, port, lim, web);
+    Options more;
+    int status = readOptions(argc, argv, port, lim, web, more);
     if (status >= 0) return status;
     lim.webPort = web.port;
-    int sock = openSocket(port, web.address);
-    if (sock < 0) return 1;
+    std::vector<int> socks = openUdpPort(port, std::max(more.threads, 1), web.address);
+    if (socks.empty()) return 1;
     catchSignals();
-    status = serve(sock, port, lim, web);
-    close(sock);
+    status = serve(socks, port, lim, web, more);
+    for (int s : socks) close(s);
     return status;
 }

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lobby/stun.h"
+#include "lobby/udp.h"
 
 namespace {
 
@@ -100,6 +100,7 @@ uint32_t peerAddress(struct lws* wsi) {
 Doors::Doors(Lobby& l, int udpSocket) : lobby(l), udp(udpSocket) {}
 
 Doors::~Doors() {
+    webMail().wake = nullptr;
     if (context) lws_context_destroy(context);
 }
 
@@ -135,6 +136,8 @@ bool Doors::openWeb(const WebOptions& options) {
     if (vh && lws_adopt_descriptor_vhost(vh, LWS_ADOPT_RAW_FILE_DESC, fd, "korvado-udp", nullptr)) {
         woken = context;
         wakeUp(nullptr);
+        struct lws_context* c = context;
+        webMail().wake = [c] { lws_cancel_service(c); };
         return true;
     }
     fprintf(stderr, "korvado_lobby: cannot serve the web on TCP port %u%s\n", opts.port,
@@ -145,6 +148,7 @@ bool Doors::openWeb(const WebOptions& options) {
 void Doors::service() {
     if (context) lws_service(context, 0);  // until something happens, at most until its next timer
     else pollUdp();
+    for (const Outgoing& o : webMail().take()) send(o);  // the other threads' datagrams for pages
 }
 
 void Doors::pollUdp() {
@@ -152,27 +156,11 @@ void Doors::pollUdp() {
     if (poll(&p, 1, 500) > 0) receiveUdp();
 }
 
-// Every datagram waiting on the socket, and what the lobby sends for each; a STUN binding request (from no relay's
-// end) is answered within its address's rate.
+// Every datagram waiting on the socket (udp.cpp), and what the lobby has for pages after them.
 void Doors::receiveUdp() {
-    static uint8_t buf[2048];
-    std::vector<uint8_t> stun;
-    for (int i = 0; i < 256; i++) {
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = recvfrom(udp, buf, sizeof buf, MSG_TRUNC | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0) return;
-        if (size_t(n) > sizeof buf) continue;  // larger than any datagram of a game: not ours
-        Endpoint at{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)};
-        uint64_t now = nowMs();
-        if (!lobby.relayEnd(at) && stunBindingAnswer(buf, size_t(n), at, stun)) {
-            if (lobby.admit(at.ip, now)) send(Outgoing{at, stun});
-            continue;
-        }
-        out.clear();
-        lobby.receive(at, buf, size_t(n), now, out);
-        for (const Outgoing& o : out) send(o);
-    }
+    out.clear();
+    drainUdp(udp, lobby, out);
+    for (const Outgoing& o : out) send(o);
 }
 
 void Doors::send(const Outgoing& o) {

@@ -44,6 +44,7 @@ public:
     void receiveUdp();
     void tick(uint64_t now);  // every half second: silent connections closed
     std::string report() const;
+    size_t webConnections() const { return conns.size(); }
 
     // The web side's callbacks (libwebsockets calls them through plain functions).
     int onFilter(struct lws* wsi);

@@ -27,7 +27,7 @@ bool known;
 struct HostSide {
     uint64_t id = 0;
     uint32_t code = 0;
-    bool full = false, busySent = false;
+    bool full = false, busySent = false, coded = false;  // coded: code is the lobby's answer
     uint64_t lastSent = 0, lastAnswer = 0, waitingSince = 0;  // waitingSince: the oldest request unanswered
     std::vector<Candidate> sentCands;
     uint64_t meeting = 0, meetingSince = 0;  // the token of the latest meeting, and when it began
@@ -105,6 +105,7 @@ void registerHost(bool busy, uint64_t now) {
     m.id = h.id;
     m.busy = busy;
     m.cands = cands;
+    m.known = h.coded, m.code = h.code;  // a lobby that restarted gives it back: invites already sent still work
     sendToLobby(m);
     if (!h.waitingSince) h.waitingSince = now;
     h.lastSent = now, h.busySent = busy, h.sentCands = cands;
@@ -113,8 +114,8 @@ void registerHost(bool busy, uint64_t now) {
 void takeCode(const LobbyMsg& m) {
     HostSide& h = hostSide;
     if (m.id != h.id) return;
-    if (m.code != h.code || h.full) {
-        h.code = m.code, h.full = false, h.revision++;
+    if (m.code != h.code || h.full || !h.coded) {
+        h.code = m.code, h.coded = true, h.full = false, h.revision++;
         printf("invite code: %s\n", codeText(h.code, false).c_str());
         fflush(stdout);
     }

@@ -55,7 +55,9 @@ bool getCandidates(In& in, std::vector<Candidate>& cands) {
 
 void putBody(Out& o, const LobbyMsg& m) {
     switch (m.kind) {
-    case LOBBY_HOST: o.put(m.id, 8), o.put(m.busy, 1), putCandidates(o, m.cands); break;
+    case LOBBY_HOST:
+        o.put(m.id, 8), o.put(m.busy, 1), putCandidates(o, m.cands), o.put(m.known, 1), o.put(m.code, 4);
+        break;
     case LOBBY_CODE: o.put(m.id, 8), o.put(m.code, 4), o.put(m.seen.ip, 4), o.put(m.seen.port, 2), o.put(m.web, 2); break;
     case LOBBY_JOIN: o.put(m.code, 4), o.put(m.id, 8), o.put(m.token, 8), putCandidates(o, m.cands); break;
     case LOBBY_WAIT: o.put(m.id, 8), o.put(m.token, 8); break;
@@ -70,7 +72,11 @@ void putBody(Out& o, const LobbyMsg& m) {
 
 bool getBody(In& in, LobbyMsg& m) {
     switch (m.kind) {
-    case LOBBY_HOST: m.id = in.get(8), m.busy = uint8_t(in.get(1)); return m.busy <= 1 && getCandidates(in, m.cands);
+    case LOBBY_HOST:
+        m.id = in.get(8), m.busy = uint8_t(in.get(1));
+        if (m.busy > 1 || !getCandidates(in, m.cands)) return false;
+        m.known = uint8_t(in.get(1)), m.code = uint32_t(in.get(4));
+        return m.known <= 1 && m.code < CODE_COUNT && (m.known || !m.code);
     case LOBBY_CODE:
         m.id = in.get(8), m.code = uint32_t(in.get(4)), m.seen.ip = uint32_t(in.get(4)), m.seen.port = uint16_t(in.get(2));
         m.web = uint16_t(in.get(2));

@@ -49,8 +49,9 @@ struct LobbyMsg {
     LobbyKind kind = LOBBY_HOST;
     uint64_t id = 0;       // HOST, CODE: the host's; JOIN, WAIT: the joiner's
     uint64_t token = 0;    // PEER, READY, RELAY, RELAYING, PUNCH; JOIN, WAIT: the cookie
-    uint32_t code = 0;     // CODE, JOIN, REFUSE: below CODE_COUNT
+    uint32_t code = 0;     // CODE, JOIN, REFUSE, HOST: below CODE_COUNT
     uint8_t busy = 0;      // HOST: 1 while he plays or meets somebody
+    uint8_t known = 0;     // HOST: 1 when code is the one a lobby gave him (one that lost it gives it back if free)
     uint8_t reason = 0;    // REFUSE: a LobbyRefusal
     uint8_t joiner = 0;    // PUNCH: 1 when the joiner sent it, 0 the host
     uint8_t answer = 0;    // PUNCH: 1 for the answer to a punch

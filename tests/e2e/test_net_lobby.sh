@@ -1,28 +1,30 @@
 #!/bin/bash
 # test_net_lobby.sh: korvado_net through korvado_lobby, in an internet of network namespaces (lobbylab.sh; it needs
 # root, as CI has). In four pairs of homes, all on 192.168.1.0/24 with each player at 192.168.1.10, a host gets an
-# invite code and a joiner comes with it: behind two common routers they meet directly; behind a router that
-# gives a new port for each destination, one that drops UDP to the other home, or a carrier-grade NAT, through the
-# lobby's relay; each pair plays a round. A third player with the first pair's code hears that the host is busy;
-# a made-up code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences.
-# Meanwhile the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate
-# and never with more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a
-# relay passes only the session's 16,000 bytes. Two players of plain korvado_net, each on a display of his own,
-# meet from their front pages with keys pressed as a hand presses them: the host takes "Host a duel", the joiner
-# types a made-up code (its sentence, Return back to his line as he left it), then the host's, and they play a
-# round; the host's exit item takes both back to their front pages, and Escape from his waiting screen him too.
-# "Join on this network" lists the one host of a home by his machine's name and joins him; the host's leaving is
-# told, and Return goes to the front page. Everything is removed however it ends; a failed run keeps its files
-# (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves a site's
-# files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
-# WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and
-# text messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a
-# home of its own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address
-# from the lobby's STUN answer.
+# invite code and a joiner comes with it: behind two common routers they meet directly; behind a router that gives a
+# new port for each destination, one that drops UDP to the other home, or a carrier-grade NAT, through the lobby's
+# relay; each pair plays a round. A third player with the first pair's code hears that the host is busy; a made-up
+# code, a lobby that does not answer (joiner and host), a lobby that relays nothing get their sentences. Meanwhile
+# the lobby takes a flood of garbage and made-up codes from four addresses and answers within its rate and never with
+# more bytes; a second lobby with room for 2 sessions (8 hosts) takes no more; a burst through a relay passes only
+# the session's 16,000 bytes. A lobby of two threads killed and started again keeps a host's code for the joiner who
+# has it, carries relayed pairs split over its threads, and its metrics count them. Two players of plain korvado_net,
+# each on a display of his own, meet from their front pages with keys pressed as a hand presses them: the host takes
+# "Host a duel", the joiner types a made-up code (its sentence, Return back to his line as he left it), then the
+# host's, and they play a round; the host's exit item takes both back to their front pages, and Escape from his
+# waiting screen him too. "Join on this network" lists the one host of a home by his machine's name and joins him;
+# the host's leaving is told, and Return goes to the front page. Everything is removed however it ends; a failed run
+# keeps its files (net-lobby.failed) and shows the players' outputs and traces. A third lobby with a web port serves
+# a site's files (GET, HEAD, the wasm type, nothing outside its folder, no listing; https with a certificate) and its
+# WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and text
+# messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a home of its
+# own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address from the
+# lobby's STUN answer.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
 FLOOD="$KORVADO_BUILD_DIR/tools/lobbyflood"
+RESTARTED=""
 SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
 WEB_TESTS="$(cd "$(dirname "$E2E_LIB")/../web" && pwd)"
 WORK="$SHOTS/net-lobby"
@@ -136,6 +138,74 @@ caps() {
     echo "$out"
 }
 
+# metric NAME: the figure korvado_lobby_NAME on the metrics page of the lobby of restart().
+metric() {
+    ip netns exec "$(lab_ns inet)" bash -c 'exec 3<>/dev/tcp/127.0.0.1/27422 &&
+        printf "GET /metrics HTTP/1.1\r\nHost: lobby\r\n\r\n" >&3 && timeout 5 cat <&3' 2>/dev/null |
+        awk -v name="korvado_lobby_$1" '$1 == name { print $2 }'
+}
+
+# silent_scrapers: while the lobby of restart() relays, six connections to its metrics port that send nothing, then
+# a scrape beside them whose time (ms) goes to scrape.ms; they stay open until the relaying is over.
+silent_scrapers() {
+    ip netns exec "$(lab_ns inet)" bash -c 'sleep 1
+        for _ in 1 2 3 4 5 6; do exec {fd}<>/dev/tcp/127.0.0.1/27422; done
+        sleep 0.2
+        start=$(date +%s%N)
+        exec 3<>/dev/tcp/127.0.0.1/27422 && printf "GET /metrics HTTP/1.1\r\n\r\n" >&3 && timeout 5 cat <&3 >/dev/null
+        echo $((($(date +%s%N) - start) / 1000000)) >"$1"
+        sleep 2' sh "$WORK/scrape.ms"
+}
+
+restart_lobby() {
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --threads 2 --metrics 127.0.0.1:27422 \
+        2>>"$WORK/restart-lobby.err" &
+    RESTARTED=$!
+}
+
+# A lobby of two threads killed (SIGKILL) and started again at its address: the joiner with the code the host had
+# before meets him after the host's next refresh and they play a round. Then relayed pairs, whose ends the kernel
+# spreads over the two threads' sockets, carry every datagram both ways, and the metrics count them; silent
+# connections to the metrics port meanwhile hold up neither the relayed datagrams nor another scrape.
+restart() {
+    local host code out forwarded spread silent scrape
+    restart_lobby
+    lab_run direct-a restart-host router-host.script host 27423 --no-port-mapping --lobby $LOBBY_IP:27421
+    host=$LAST
+    code=$(lab_code restart-host)
+    kill -KILL $RESTARTED
+    wait $RESTARTED 2>/dev/null
+    restart_lobby
+    for _ in $(seq 100); do [ "$(metric hosts)" = 1 ] && break; sleep 0.2; done
+    [ "$(metric hosts)" = 1 ] || e2e_fail "the host did not come back to the restarted lobby"
+    lab_run direct-b restart-joiner router-joiner.script join "$code" --lobby $LOBBY_IP:27421
+    trace_await restart-joiner "^winner type 1 red 1 blue 0" 90 >/dev/null
+    [ "$(awk '$1 == "invite" { print $3 }' "$WORK/restart-host.out" | sort -u)" = "$code" ] ||
+        e2e_fail "the host's code changed: $(grep invite "$WORK/restart-host.out")"
+    kill -TERM $host
+    net_ends $host 0 restart-host
+    net_ends $LAST 0 restart-joiner
+    echo "a lobby killed and started again: $code kept, a joiner with it met the host, a round played"
+    [ "$(metric forwarded_datagrams_total)" = 0 ] || e2e_fail "datagrams forwarded before any relay"
+    silent_scrapers &
+    silent=$!
+    out=$(ip netns exec "$(lab_ns inet)" "$KORVADO_BUILD_DIR/tools/lobbyload" relay 127.0.0.1 27421 16 2 77 26)
+    wait $silent
+    [[ "$out" =~ "16 relayed sessions of 16".*" 0 lost".*"99th percentile "([0-9]+)" us" ]] &&
+        [ "${BASH_REMATCH[1]}" -lt 200000 ] || e2e_fail "two threads, six silent scrapers: $out"
+    scrape=$(cat "$WORK/scrape.ms")
+    [ "$scrape" -lt 1500 ] || e2e_fail "a scrape beside six silent ones took $scrape ms"
+    out=${out#*delay through the relay }
+    echo "six silent connections on the metrics port: a scrape beside them took $scrape ms; the relay's delay ${out%%;*}"
+    forwarded=$(metric forwarded_datagrams_total)
+    [ "$(metric relays)" = 16 ] && [ "$forwarded" -ge 4900 ] || e2e_fail "metrics: $forwarded forwarded, $(metric relays) relays"
+    spread="$(metric 'thread_datagrams_total{thread="0"}') $(metric 'thread_datagrams_total{thread="1"}')"
+    [[ "$spread" =~ ^[0-9]{3,}\ [0-9]{3,}$ ]] || e2e_fail "the relayed datagrams did not come to both threads: $spread"
+    echo "two threads: 16 relayed pairs, every datagram both ways; the metrics count $forwarded forwarded, $spread by thread"
+    kill -TERM $RESTARTED
+    wait $RESTARTED || e2e_fail "the restarted lobby ended with status $?"
+}
+
 # webport: the lobby's web port on loopback in the internet namespace, its files and its WebSockets.
 webport() {
     local site="$WORK/site" lobby tls status
@@ -145,7 +215,7 @@ webport() {
         -keyout "$WORK/key.pem" -out "$WORK/cert.pem" 2>/dev/null || e2e_fail "no certificate made"
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27418 --web 8080 --site "$site" 2>"$WORK/web-lobby.err" &
     lobby=$!
-    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27421 --web 8443 --site "$site" \
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27424 --web 8443 --site "$site" \
         --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem" 2>"$WORK/tls-lobby.err" &
     tls=$!
     for _ in $(seq 100); do [ -s "$WORK/web-lobby.err" ] && [ -s "$WORK/tls-lobby.err" ] && break; sleep 0.1; done
@@ -291,6 +361,8 @@ sentences >"$WORK/sentences.log" 2>&1 &
 JOBS+=" $!"
 caps >"$WORK/caps.log" 2>&1 &
 JOBS+=" $!"
+restart >"$WORK/restart.log" 2>&1 &
+JOBS+=" $!"
 pages >"$WORK/pages.log" 2>&1 &
 JOBS+=" $!"
 lan >"$WORK/lan.log" 2>&1 &
@@ -301,7 +373,7 @@ failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,pages,lan,webport}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan,webport}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

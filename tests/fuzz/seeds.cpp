@@ -92,6 +92,11 @@ void lobbyScripts() {
     for (int who = 0; who < 8; who++) built(s, who, 0, LOBBY_HOST, uint8_t(who & 3));
     built(s, 0, 6, LOBBY_HOST, 0), built(s, 7, 7, LOBBY_JOIN, CODE);
     write("lobby", "hosts-and-refusals", s);
+    s.clear();  // a host's code lapses; his refresh names it and he has it back, and a joiner meets him with it
+    built(s, 1, 0, LOBBY_HOST, 1, {LAN_HOME});
+    built(s, 1, 7, LOBBY_HOST, 1 | CODE, {LAN_HOME});
+    built(s, 5, 1, LOBBY_JOIN, 1 | CODE);
+    write("lobby", "code-given-back", s);
 }
 
 void gameScripts() {
