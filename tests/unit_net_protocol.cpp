@@ -11,6 +11,7 @@
 #include "session/netplay.h"
 #include "session/passsounds.h"
 #include "session/rollback.h"
+#include "net/enetlink.h"
 #include "net/packet.h"
 #include "net/portmap.h"
 
@@ -581,4 +582,50 @@ TEST(LobbyTables, ExpiryIsRightWhenTheClockJumps) {
     EXPECT_EQ(lobby.hosts(), 1u);
     lobby.expire(9000035001ull, ended);
     EXPECT_EQ(lobby.hosts(), 0u);
+}
+
+namespace {
+
+// A transport that keeps what the session sends and hands it the events it is given.
+struct TestTransport : LinkTransport {
+    std::vector<std::vector<uint8_t>> sent;
+    std::vector<LinkEvent> coming;
+    bool acknowledged = false, stopped = false;
+    LinkEvent service(uint32_t) override {
+        if (coming.empty()) return LinkEvent{};
+        LinkEvent e = coming.front();
+        coming.erase(coming.begin());
+        return e;
+    }
+    void send(const uint8_t* data, size_t n, bool) override { sent.emplace_back(data, data + n); }
+    uint32_t roundTripMs() override { return 40; }
+    bool delivered() override { return acknowledged; }
+    void drop() override {}
+    void stop() override { stopped = true; }
+    LinkStats stats() override { return LinkStats{}; }
+};
+
+}  // namespace
+
+TEST(NetLink, TheSessionTalksToTheTransportInUseAndHangingUpGivesENetBack) {
+    TestTransport t;
+    linkUse(&t);
+    Message m = inputs(7, 9, {1, 2, 3});
+    std::vector<uint8_t> d = encodeMessage(m);
+    linkSend(d.data(), d.size(), false);
+    ASSERT_EQ(t.sent.size(), 1u);
+    EXPECT_EQ(t.sent[0], d);
+    LinkEvent gone;
+    gone.kind = LINK_GONE, gone.reason = LINK_BUSY;
+    t.coming = {gone};
+    EXPECT_EQ(linkService(0).reason, uint32_t(LINK_BUSY));
+    EXPECT_EQ(linkService(0).kind, LINK_NOTHING);
+    EXPECT_FALSE(linkDelivered()) << "delivered is the transport's word";
+    EXPECT_EQ(linkRoundTripMs(), 40u);
+    linkStop();
+    EXPECT_TRUE(t.stopped) << "a session's transport is closed when the player hangs up";
+    EXPECT_EQ(&linkTransport(), &enetTransport()) << "the next session starts on ENet";
+    linkSend(d.data(), d.size(), true);
+    EXPECT_EQ(t.sent.size(), 1u);
+    EXPECT_TRUE(linkDelivered()) << "ENet without a player holds nothing to deliver";
 }

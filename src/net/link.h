@@ -1,12 +1,10 @@
-// link.h: the game's network adapter: one connection to the other player's machine, over ENet.
+// link.h: the game's network adapter: one connection to the other player, over one transport at a time.
 #ifndef KORVADO_LINK_H
 #define KORVADO_LINK_H
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
-#include "lobbywire.h"
 
 enum LinkEventKind { LINK_NOTHING, LINK_CONNECTED, LINK_RECEIVED, LINK_GONE };
 
@@ -15,50 +13,42 @@ enum LinkReason : uint32_t { LINK_BYE = 0, LINK_BUSY = 1 };
 
 struct LinkEvent {
     LinkEventKind kind = LINK_NOTHING;
-    std::vector<uint8_t> data;    // LINK_RECEIVED: one datagram's payload
+    std::vector<uint8_t> data;    // LINK_RECEIVED: one message's payload
     uint32_t reason = LINK_BYE;   // LINK_GONE: what the other side said when it left
 };
 
 struct LinkStats {
-    uint64_t sentBytes, receivedBytes;  // ENet's datagrams, headers included (not UDP's and IP's)
+    uint64_t sentBytes, receivedBytes;  // the transport's own messages, its headers included
     uint64_t sentDatagrams, receivedDatagrams;
 };
 
-bool linkStart();                                 // the network library; false when it cannot start
-// Waits for one player on UDP port `port`, any address; one who comes while another plays is told LINK_BUSY.
-bool linkListen(uint16_t port);
-bool linkConnect(const char* host, uint16_t port);  // starts connecting (IPv4 address or host name)
-bool linkOpen();                                  // the joiner's socket, before he knows where to connect
-// Starts connecting to `to` from the open socket; `data` goes with ENet's connect (0 for a plain join).
-bool linkConnectTo(const Endpoint& to, uint32_t data);
-// A listening host takes connects whose data is 0 or `data` (the lobby's session), and turns away the rest.
-void linkExpect(uint32_t data);
-Endpoint linkPeerAddress();                       // the connected player's address (or the relay's)
-uint32_t linkPeerData();                          // the data his connect carried
-uint16_t linkLocalPort();                         // the port of the game's socket; 0 before it is open
-LinkEvent linkService(uint32_t waitMs);           // at most one event, waiting up to waitMs for it
-void linkSend(const uint8_t* data, size_t n, bool reliable);  // to the connected player; lost if none
-uint32_t linkRoundTripMs();                       // ENet's smoothed round trip to the player
-bool linkDelivered();                             // every reliable message sent has been acknowledged
-void linkDrop();                                  // says goodbye to the player (sent at once) and forgets him
-void linkStop();                                  // drops the player and closes the socket
-LinkStats linkStats();
-std::vector<std::string> linkLocalAddresses();    // this machine's IPv4 addresses, loopback last
-std::string linkMachineName();                    // this machine's name, printable, at most 32 characters
+// One way to the other player. The session asks only what is here; each transport says in its own header what
+// its words mean: when the other side is gone (LINK_GONE) and busy (LINK_BUSY), and when its reliable
+// messages count as delivered. What every transport keeps: an unreliable message may be lost but never comes
+// twice nor damaged; the reliable ones come once each, in order, or the link ends with LINK_GONE.
+class LinkTransport {
+public:
+    virtual ~LinkTransport() {}
+    virtual LinkEvent service(uint32_t waitMs) = 0;  // at most one event, waiting up to waitMs for it
+    virtual void send(const uint8_t* data, size_t n, bool reliable) = 0;  // to the player; lost if none
+    virtual uint32_t roundTripMs() = 0;  // a smoothed round trip to the player; 0 when unknown
+    virtual bool delivered() = 0;        // every reliable message sent has reached the player (or there is none)
+    virtual void drop() = 0;             // says goodbye to the player (sent at once) and forgets him
+    virtual void stop() = 0;             // drops the player and closes everything the transport opened
+    virtual LinkStats stats() = 0;
+};
 
-// Finding a host on the local network. A listening host hands every datagram to `answer` before ENet sees
-// it: true means the datagram was a probe (ENet never sees it), and a non-empty `reply` goes back to its
-// sender, while nobody is connected.
-// Datagrams of our own on ENet's socket (the lobby's, the punches): every datagram goes to `tap` before ENet
-// reads it, and true means it was one (ENet never sees it). linkSendRaw sends one from the game's socket.
-typedef bool (*LinkTap)(const Endpoint& from, const uint8_t* data, size_t n);
-void linkTap(LinkTap tap);
-bool linkSendRaw(const Endpoint& to, const uint8_t* data, size_t n);
-typedef bool (*LinkAnswerer)(const uint8_t* probe, size_t n, std::vector<uint8_t>& reply);
-void linkAnswerProbes(LinkAnswerer answer);
-// A probe to `port` at every local network's broadcast address; false when none could be sent.
-bool linkBroadcast(uint16_t port, const uint8_t* data, size_t n);
-// One datagram sent back to the probes within waitMs, and the IPv4 address it came from.
-bool linkHeard(uint32_t waitMs, std::string& from, std::vector<uint8_t>& data);
+// The transport the session's calls go to; nullptr gives ENet's back (the one in use at start).
+void linkUse(LinkTransport* t);
+LinkTransport& linkTransport();
+
+// The session's calls, on the transport in use.
+LinkEvent linkService(uint32_t waitMs);
+void linkSend(const uint8_t* data, size_t n, bool reliable);
+uint32_t linkRoundTripMs();
+bool linkDelivered();
+void linkDrop();
+void linkStop();  // the transport in use, and ENet's too (the lobby's datagrams); ENet's is in use again
+LinkStats linkStats();
 
 #endif

@@ -1,7 +1,7 @@
 // lobby.cpp: korvado_net and a lobby: every datagram leaves from the game's own socket (so the lobby sees the
 // address the session will use) and is sent again until answered.
 #include "lobby.h"
-#include "link.h"
+#include "enetlink.h"
 #include "portmap.h"
 #include "punch.h"
 

@@ -1,7 +1,7 @@
 // punch.cpp: hole punching on ENet's socket: a round of punches every 100 ms for two seconds, each answered with
 // the token by the other side, and the choice among the addresses that answered.
 #include "punch.h"
-#include "link.h"
+#include "enetlink.h"
 
 #include <chrono>
 

@@ -3,7 +3,7 @@
 #include "draw/draw.h"
 #include "draw/text.h"
 #include "net/lan.h"
-#include "net/link.h"
+#include "net/enetlink.h"
 #include "net/packet.h"
 #include "session/entry.h"
 #include "session/netplay.h"

@@ -11,7 +11,7 @@
 #include "input/input.h"
 #include "input/pad.h"
 #include "net/lan.h"
-#include "net/link.h"
+#include "net/enetlink.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
 

@@ -4,7 +4,7 @@
 // a stand-in here that hands the script to the tap and keeps what the game sends: only to the lobby, to the
 // sender of a punch (no larger than it), or to an address the lobby named.
 #include "fuzz.h"
-#include "net/link.h"
+#include "net/enetlink.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
 #include "net/punch.h"
