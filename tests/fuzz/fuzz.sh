@@ -2,6 +2,7 @@
 # fuzz.sh: builds the fuzz targets with clang and runs them.
 #   fuzz.sh build BUILD_DIR                          configures and builds them in BUILD_DIR
 #   fuzz.sh run BUILD_DIR SECONDS KEEP [TARGET...]   runs each target (every one when none is named) for SECONDS
+#       (with the libFuzzer options of NAME.options, when there is one)
 #       on its corpus in the tree; the inputs that grew it go to KEEP/TARGET (outside the tree), a fault's input to
 #       KEEP/faults, the whole output to KEEP/logs. Shown: libFuzzer's opening and closing lines, any report, and
 #       a line a target: executions a second, edges covered, features, the corpus. Status 1 when any failed.
@@ -21,6 +22,7 @@ run_one() {
     local args=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1 -close_fd_mask=3
         -artifact_prefix="$keep/faults/$name-")
     if [ -f "$here/$name.dict" ]; then args+=(-dict="$here/$name.dict"); fi
+    if [ -f "$here/$name.options" ]; then read -r -a more <"$here/$name.options" && args+=("${more[@]}"); fi
     mkdir -p "$keep/$name" "$keep/faults" "$keep/logs"
     "$bin" "${args[@]}" "$keep/$name" "$here/corpus/$name" >"$keep/logs/$name.log" 2>&1 || status=$?
     grep -v -E '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)|^[[:space:]]NEW_FUNC' "$keep/logs/$name.log" | sed "s/^/[$name] /"
