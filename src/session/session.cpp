@@ -70,6 +70,14 @@ static void leave() {
     backTo();
 }
 
+// This frame's input on a screen the player may leave with Escape: false when the program ends or he has left.
+static bool stays() {
+    LocalInput in = frameInput();
+    if (exitStatus >= 0) return false;
+    if (leaves(in)) return leave(), false;
+    return true;
+}
+
 bool netFrame() {
     if (exitStatus >= 0) return false;
     if (settingsShown()) {  // opened from the front page, in place of its frames
@@ -299,9 +307,7 @@ static struct {
 static void openGreeting();
 
 static void waiting() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     lobbyTick(false);
     PortmapOutcome now = portmapOutcome();
     bool changed = now.state != host.router.state || now.port != host.router.port || lobbyRevision() != host.lobbySeen;
@@ -364,9 +370,7 @@ static void sendProbe() {
 // The round trip, as the middle one of five probes (a lost and resent probe does not count); the joiner is
 // dropped when he stops answering.
 static void measuring() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     Message echo;
     int got = takeMessage(echo);
     if (got < 0) return dropJoiner("gone");
@@ -392,9 +396,7 @@ static void turnAway(const Message& hello) {
 
 // A joiner's hello: his version, then the round trip.
 static void greeting() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     Message hello;
     int got = takeMessage(hello);
     if (got < 0) return dropJoiner("gone");
@@ -442,9 +444,7 @@ static void busyHost() {
 
 // Says who he is and answers the host's probes until the host starts the session (or turns him away).
 static void awaiting() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     Message m;
     for (int got = takeMessage(m); got != 0; got = takeMessage(m)) {
         if (got < 0 && goneReason == LINK_BUSY) return busyHost();
@@ -470,9 +470,7 @@ static void openAwaiting() {
 }
 
 static void connecting() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     showPage("RIDING OUT", {"Joining the game at " + joiner.where + " ..."});
     for (LinkEvent e = linkService(0); e.kind != LINK_NOTHING; e = linkService(0)) {
         if (e.kind == LINK_CONNECTED) {
@@ -491,9 +489,7 @@ static void openConnecting() {
 
 // A join by invite code: the lobby, then a way through the routers or its relay.
 static void reaching() {
-    LocalInput in = frameInput();
-    if (exitStatus >= 0) return;
-    if (leaves(in)) return leave();
+    if (!stays()) return;
     showPage("RIDING OUT", lobbyJoinLines());
     LobbyReach r = lobbyReachStep();
     if (r == REACH_PENDING) return;

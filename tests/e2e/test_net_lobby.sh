@@ -357,18 +357,10 @@ for c in direct random blocked cgn; do
     pair $c $way >"$WORK/$c.log" 2>&1 &
     JOBS+=" $!"
 done
-sentences >"$WORK/sentences.log" 2>&1 &
-JOBS+=" $!"
-caps >"$WORK/caps.log" 2>&1 &
-JOBS+=" $!"
-restart >"$WORK/restart.log" 2>&1 &
-JOBS+=" $!"
-pages >"$WORK/pages.log" 2>&1 &
-JOBS+=" $!"
-lan >"$WORK/lan.log" 2>&1 &
-JOBS+=" $!"
-webport >"$WORK/webport.log" 2>&1 &
-JOBS+=" $!"
+for c in sentences caps restart pages lan webport; do
+    $c >"$WORK/$c.log" 2>&1 &
+    JOBS+=" $!"
+done
 failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
