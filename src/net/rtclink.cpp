@@ -1,0 +1,201 @@
+// rtclink.cpp: the page's WebRTC link (web/rtc.js does the browser's part) and the choice of the way.
+#include "rtclink.h"
+
+#include <emscripten.h>
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+extern "C" {
+void rtc_js_begin(int host, const char* stunUrl);
+void rtc_js_remote(int kind, const char* text);
+int rtc_js_next(uint8_t* buf, int cap);
+int rtc_js_send(int chan, const uint8_t* data, int n);
+double rtc_js_stat(int what);
+void rtc_js_said(const char* way);
+void rtc_js_close(int lingerMs);
+}
+
+namespace {
+
+// Signals over the relay.
+enum : uint8_t { SIG_DESCRIPTION = 0x80, SIG_CANDIDATE = 0x81, SIG_WAY = 0x82, SIG_ASK = 0x83 };
+// The channels' messages (web/rtc.js answers kinds 1 to 3 itself).
+enum : uint8_t { CH_DATA = 0, CH_BYE = 4, CH_WAY = 5 };
+enum : int { EV_DESCRIPTION = 1, EV_CANDIDATE = 2, EV_MESSAGE = 3, EV_OPEN = 4, EV_CLOSED = 5 };
+enum Way { WAY_UNKNOWN = -1, WAY_DIRECT = 0, WAY_LOBBY = 1 };
+
+const double CHOICE_MS = 3000, ASK_EVERY_MS = 500, GIVE_UP_MS = 10000, SILENCE_MS = 8000;
+const size_t PIECE = 1000;  // a description's piece: its frame stays within the relay's 1 kB
+
+struct Rtc {
+    bool begun = false, host = false, open = false, closed = false, connectedSaid = false, goneSaid = false;
+    RtcState state = RTC_TRYING;
+    Way heard = WAY_UNKNOWN;   // the joiner: what the host said
+    double since = 0, asked = 0;
+    RtcSignalOut out;
+    std::string description;   // the other side's, as its pieces come
+    std::vector<std::vector<uint8_t>> early;  // signals come before rtcBegin
+    std::deque<LinkEvent> inbox;
+    uint32_t reliableSent = 0, goneReason = LINK_BYE;
+    bool byeHeard = false;
+};
+Rtc rtc;
+
+double now() { return emscripten_get_now(); }
+
+void signal(std::initializer_list<uint8_t> head, const char* text = "", size_t n = 0) {
+    std::vector<uint8_t> f(head);
+    f.insert(f.end(), text, text + n);
+    if (rtc.out) rtc.out(f.data(), f.size());
+}
+
+void sendDescription(const std::string& sdp) {
+    size_t count = (sdp.size() + PIECE - 1) / PIECE;
+    for (size_t i = 0; i < count; i++) {
+        size_t n = std::min(PIECE, sdp.size() - i * PIECE);
+        signal({SIG_DESCRIPTION, uint8_t(i), uint8_t(count)}, sdp.data() + i * PIECE, n);
+    }
+}
+
+void channelMessage(const uint8_t* d, size_t n) {
+    if (n < 2) return;
+    if (d[1] == CH_DATA) {
+        LinkEvent e;
+        e.kind = LINK_RECEIVED;
+        e.data.assign(d + 2, d + n);
+        rtc.inbox.push_back(e);
+    } else if (d[1] == CH_BYE && n >= 6) {
+        rtc.byeHeard = true;
+        rtc.goneReason = uint32_t(d[2]) << 24 | uint32_t(d[3]) << 16 | uint32_t(d[4]) << 8 | d[5];
+    } else if (d[1] == CH_WAY && !rtc.host) {
+        rtc.heard = WAY_DIRECT;
+    }
+}
+
+// What the browser said since last asked.
+void pump() {
+    static uint8_t buf[16384];
+    for (int n = rtc_js_next(buf, sizeof buf); n > 0; n = rtc_js_next(buf, sizeof buf)) {
+        if (buf[0] == EV_DESCRIPTION) sendDescription(std::string((const char*)buf + 1, n - 1));
+        if (buf[0] == EV_CANDIDATE) signal({SIG_CANDIDATE}, (const char*)buf + 1, n - 1);
+        if (buf[0] == EV_MESSAGE) channelMessage(buf + 1, n - 1);
+        if (buf[0] == EV_OPEN) rtc.open = true;
+        if (buf[0] == EV_CLOSED) rtc.closed = true;
+    }
+}
+
+void sayWay(Way way) {
+    signal({SIG_WAY, uint8_t(way)});
+    if (way == WAY_DIRECT) {
+        const uint8_t m[] = {CH_WAY};
+        rtc_js_send(1, m, 1);
+    }
+}
+
+void choose(Way way) {
+    rtc.state = way == WAY_DIRECT ? RTC_OPEN : RTC_FAILED;
+    rtc_js_said(way == WAY_DIRECT ? "direct" : "lobby");
+    if (way == WAY_LOBBY) rtc_js_close(0);
+}
+
+// The host: direct once both channels are open, the lobby when they are not within 3 s.
+void hostChooses() {
+    if (rtc.open || now() - rtc.since >= CHOICE_MS) {
+        choose(rtc.open ? WAY_DIRECT : WAY_LOBBY);
+        sayWay(rtc.open ? WAY_DIRECT : WAY_LOBBY);
+    }
+}
+
+// The joiner: as the host said (direct once his own channels are open too); he asks when the host's word is
+// late, and takes the lobby when it never comes.
+void joinerFollows() {
+    double t = now() - rtc.since;
+    if (rtc.heard == WAY_DIRECT && rtc.open) return choose(WAY_DIRECT);
+    if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS) return choose(WAY_LOBBY);
+    if (t >= CHOICE_MS + ASK_EVERY_MS && now() - rtc.asked >= ASK_EVERY_MS) signal({SIG_ASK}), rtc.asked = now();
+}
+
+void takeDescriptionPiece(const uint8_t* d, size_t n) {
+    if (n < 3 || d[2] == 0 || d[1] >= d[2]) return;
+    if (d[1] == 0) rtc.description.clear();
+    rtc.description.append((const char*)d + 3, n - 3);
+    if (d[1] + 1 == d[2]) rtc_js_remote(1, rtc.description.c_str());
+}
+
+void takeSignal(const uint8_t* d, size_t n) {
+    if (d[0] == SIG_DESCRIPTION) return takeDescriptionPiece(d, n);
+    if (d[0] == SIG_CANDIDATE) return rtc_js_remote(2, std::string((const char*)d + 1, n - 1).c_str());
+    if (d[0] == SIG_WAY && !rtc.host && n >= 2 && rtc.heard == WAY_UNKNOWN)
+        rtc.heard = d[1] == WAY_DIRECT ? WAY_DIRECT : WAY_LOBBY;
+    if (d[0] == SIG_ASK && rtc.host && rtc.state != RTC_TRYING) sayWay(rtc.state == RTC_OPEN ? WAY_DIRECT : WAY_LOBBY);
+}
+
+class RtcTransport : public LinkTransport {
+public:
+    LinkEvent service(uint32_t) override {
+        LinkEvent e;
+        if (rtc.state != RTC_OPEN) return e;
+        pump();
+        if (!rtc.connectedSaid) return rtc.connectedSaid = true, e.kind = LINK_CONNECTED, e;
+        if (!rtc.inbox.empty()) return e = rtc.inbox.front(), rtc.inbox.pop_front(), e;
+        bool gone = rtc.byeHeard || rtc.closed || rtc_js_stat(2) >= SILENCE_MS;
+        if (!gone || rtc.goneSaid) return e;
+        rtc.goneSaid = true, e.kind = LINK_GONE, e.reason = rtc.byeHeard ? rtc.goneReason : LINK_BYE;
+        return e;
+    }
+    void send(const uint8_t* data, size_t n, bool reliable) override {
+        std::vector<uint8_t> m(n + 1, CH_DATA);
+        std::copy(data, data + n, m.begin() + 1);
+        if (rtc.state == RTC_OPEN && rtc_js_send(reliable ? 1 : 0, m.data(), int(m.size())) && reliable)
+            rtc.reliableSent++;
+    }
+    uint32_t roundTripMs() override { return uint32_t(rtc_js_stat(0) + 0.5); }
+    bool delivered() override { return rtc_js_stat(1) >= rtc.reliableSent; }
+    void drop() override {
+        const uint8_t bye[] = {CH_BYE, 0, 0, 0, LINK_BYE};
+        if (rtc.state == RTC_OPEN) rtc_js_send(1, bye, sizeof bye), rtc_js_close(200);
+        rtc.state = RTC_FAILED;
+    }
+    void stop() override { drop(), rtcEnd(); }
+    LinkStats stats() override {
+        return {uint64_t(rtc_js_stat(3)), uint64_t(rtc_js_stat(4)), uint64_t(rtc_js_stat(5)), uint64_t(rtc_js_stat(6))};
+    }
+};
+RtcTransport transport;
+
+}  // namespace
+
+void rtcBegin(bool host, const std::string& stunUrl, RtcSignalOut out) {
+    std::vector<std::vector<uint8_t>> early;
+    early.swap(rtc.early);
+    rtcEnd();
+    rtc.begun = true, rtc.host = host, rtc.out = out, rtc.since = now();
+    rtc_js_begin(host, stunUrl.c_str());
+    for (const std::vector<uint8_t>& s : early) takeSignal(s.data(), s.size());
+}
+
+bool rtcTakeSignal(const uint8_t* data, size_t n) {
+    if (n < 1 || data[0] < SIG_DESCRIPTION || data[0] > SIG_ASK) return false;
+    if (!rtc.begun) {
+        if (rtc.early.size() < 64) rtc.early.emplace_back(data, data + n);
+        return true;
+    }
+    takeSignal(data, n);
+    return true;
+}
+
+RtcState rtcState() {
+    if (!rtc.begun || rtc.state != RTC_TRYING) return rtc.state;
+    pump();
+    if (rtc.host) hostChooses();
+    else joinerFollows();
+    return rtc.state;
+}
+
+LinkTransport& rtcTransport() { return transport; }
+
+void rtcEnd() {
+    if (rtc.begun) rtc_js_close(0);
+    rtc = Rtc();
+}

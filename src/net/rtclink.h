@@ -1,0 +1,33 @@
+// rtclink.h: the link between two pages over WebRTC's data channels, and the choice between it and the lobby.
+#ifndef KORVADO_RTCLINK_H
+#define KORVADO_RTCLINK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include "link.h"
+
+// The two pages trade their descriptions and candidates over the lobby's relay, as frames of kinds 0x80 and
+// above (a description in pieces, each frame within the relay's 1 kB). The host chooses the way and says it:
+// direct once both channels are open, through the lobby when they are not within 3 s of rtcBegin (the browser's
+// own failure takes some 15 s). The joiner follows; one who has not heard the host by then asks again, and
+// after 10 s without a word takes the lobby. Keep handing the relay's frames to rtcTakeSignal until rtcEnd, even
+// once the way is chosen: the other side may still ask.
+typedef std::function<void(const uint8_t* data, size_t n)> RtcSignalOut;
+void rtcBegin(bool host, const std::string& stunUrl, RtcSignalOut out);  // "": no STUN server
+bool rtcTakeSignal(const uint8_t* data, size_t n);  // one relayed frame; false: not one of ours
+enum RtcState { RTC_TRYING, RTC_OPEN, RTC_FAILED };
+RtcState rtcState();  // FAILED: through the lobby (both sides agree)
+
+// The data channels' words, as the session hears them through the link:
+// - the inputs go on a channel unordered and without resends, the rest on a reliable ordered one;
+// - gone: the other side said goodbye, a channel closed (his page closed the connection, or the browser gave
+//   it up), or nothing came for 8 s (each page pings every half second from the browser's own timer, and
+//   answers pings from the channel's events, so a tab in the background stays heard);
+// - busy: never (the lobby pairs the two pages: no third one reaches these channels);
+// - delivered: the other page acknowledged every reliable message (its browser does, as each arrives).
+LinkTransport& rtcTransport();
+void rtcEnd();  // closes the connection and forgets everything; rtcBegin may follow
+
+#endif
