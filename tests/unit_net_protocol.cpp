@@ -14,10 +14,13 @@
 #include "net/enetlink.h"
 #include "net/packet.h"
 #include "net/portmap.h"
+#include "net/rtclink.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <random>
 #include <sys/wait.h>
@@ -628,4 +631,105 @@ TEST(NetLink, TheSessionTalksToTheTransportInUseAndHangingUpGivesENetBack) {
     linkSend(d.data(), d.size(), true);
     EXPECT_EQ(t.sent.size(), 1u);
     EXPECT_TRUE(linkDelivered()) << "ENet without a player holds nothing to deliver";
+}
+
+// ---- the page's WebRTC link, on a browser that says what the case tells it to ----
+
+namespace {
+struct FakeBrowser {
+    double now = 0, acked = 0, silent = 0;
+    std::deque<std::vector<uint8_t>> events;           // rtc.js's events: the type, then the bytes
+    std::vector<std::string> remote;                    // what it was given of the other side
+    std::vector<std::vector<uint8_t>> sent[2], relay;   // the channels' messages, the signals out
+    std::string said;
+    bool closed = false;
+} browser;
+
+void rtcStart(bool host) {
+    browser = FakeBrowser();
+    rtcBegin(host, "stun:5.5.5.100:27416", [](const uint8_t* d, size_t n) { browser.relay.emplace_back(d, d + n); });
+}
+}  // namespace
+
+extern "C" {
+double rtc_js_now() { return browser.now; }
+void rtc_js_begin(int, const char*) {}
+void rtc_js_remote(int kind, const char* text) { browser.remote.push_back(std::to_string(kind) + text); }
+int rtc_js_next(uint8_t* buf, int cap) {
+    if (browser.events.empty()) return 0;
+    int n = std::min(cap, int(browser.events.front().size()));
+    std::copy_n(browser.events.front().begin(), n, buf);
+    browser.events.pop_front();
+    return n;
+}
+int rtc_js_send(int chan, const uint8_t* d, int n) { return browser.sent[chan].emplace_back(d, d + n), 1; }
+double rtc_js_stat(int what) { return what == 1 ? browser.acked : what == 2 ? browser.silent : 0; }
+void rtc_js_said(const char* way) { browser.said = way; }
+void rtc_js_close(int) { browser.closed = true; }
+}
+
+TEST(RtcLink, TheHostChoosesWithin3sAndAJoinerWhoseWordIsLostAsksOrGivesUp) {
+    rtcStart(true);
+    std::string sdp(2500, 'v');
+    browser.events.push_back(std::vector<uint8_t>(1, 1));
+    browser.events.back().insert(browser.events.back().end(), sdp.begin(), sdp.end());
+    browser.now = 2999;
+    EXPECT_EQ(rtcState(), RTC_TRYING);
+    std::vector<std::vector<uint8_t>> pieces = browser.relay;  // the offer: in pieces within the relay's 1 kB
+    ASSERT_EQ(pieces.size(), 3u);
+    for (auto& p : pieces) EXPECT_TRUE(p[0] == 0x80 && p.size() <= 1024);
+    browser.now = 3000;
+    EXPECT_EQ(rtcState(), RTC_FAILED);
+    EXPECT_TRUE(browser.closed && browser.said == "lobby");
+    EXPECT_EQ(browser.relay.back(), (std::vector<uint8_t>{0x82, 1}));
+    const uint8_t ask[] = {0x83}, linkFrame[] = {0x05, 0};
+    browser.relay.clear();
+    EXPECT_TRUE(rtcTakeSignal(ask, 1));
+    EXPECT_EQ(browser.relay, (std::vector<std::vector<uint8_t>>{{0x82, 1}}));  // asked again: the same word
+    EXPECT_FALSE(rtcTakeSignal(linkFrame, 2));
+
+    rtcEnd();
+    for (auto& p : pieces) EXPECT_TRUE(rtcTakeSignal(p.data(), p.size()));  // come before rtcBegin: kept
+    rtcStart(false);
+    EXPECT_EQ(browser.remote, (std::vector<std::string>{"1" + sdp}));
+    for (browser.now = 0; browser.now < 4500; browser.now += 100) EXPECT_EQ(rtcState(), RTC_TRYING);
+    EXPECT_EQ(std::count(browser.relay.begin(), browser.relay.end(), std::vector<uint8_t>{0x83}), 2);
+    const uint8_t lobby[] = {0x82, 1};
+    rtcTakeSignal(lobby, 2);
+    EXPECT_EQ(rtcState(), RTC_FAILED);
+
+    rtcStart(false);  // never a word: the lobby after 10 s
+    for (browser.now = 0; browser.now < 10000; browser.now += 100) EXPECT_EQ(rtcState(), RTC_TRYING);
+    EXPECT_EQ(rtcState(), RTC_FAILED);
+    rtcEnd();
+}
+
+TEST(RtcLink, OpenChannelsCarryTheSessionUntilAGoodbyeAClosedChannelOrSilence) {
+    for (int end = 0; end < 3; end++) {
+        rtcStart(true);
+        browser.events.push_back({4});
+        ASSERT_EQ(rtcState(), RTC_OPEN);
+        EXPECT_TRUE(browser.said == "direct" && browser.relay.back() == (std::vector<uint8_t>{0x82, 0}));
+        EXPECT_EQ(browser.sent[1].back(), (std::vector<uint8_t>{5}));  // the word over the channel too
+        LinkTransport& t = rtcTransport();
+        EXPECT_EQ(t.service(0).kind, LINK_CONNECTED);
+        const uint8_t m[] = {7, 8};
+        t.send(m, 2, true), t.send(m, 2, false);
+        EXPECT_EQ(browser.sent[1].back(), (std::vector<uint8_t>{0, 7, 8}));
+        EXPECT_EQ(browser.sent[0].back(), (std::vector<uint8_t>{0, 7, 8}));
+        EXPECT_FALSE(t.delivered());
+        browser.acked = 1;
+        EXPECT_TRUE(t.delivered());
+        browser.events.push_back({3, 0, 0, 9});
+        std::vector<std::vector<uint8_t>> ends = {{3, 1, 4, 0, 0, 0, LINK_BUSY}, {5}, {}};
+        if (end < 2) browser.events.push_back(ends[end]);
+        else browser.silent = 8000;
+        LinkEvent e = t.service(0);
+        EXPECT_TRUE(e.kind == LINK_RECEIVED && e.data == std::vector<uint8_t>{9});
+        e = t.service(0);
+        EXPECT_EQ(e.kind, LINK_GONE);
+        EXPECT_EQ(e.reason, end == 0 ? uint32_t(LINK_BUSY) : uint32_t(LINK_BYE));
+        EXPECT_EQ(t.service(0).kind, LINK_NOTHING);
+        t.stop();
+    }
 }

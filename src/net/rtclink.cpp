@@ -1,12 +1,13 @@
-// rtclink.cpp: the page's WebRTC link (web/rtc.js does the browser's part) and the choice of the way.
+// rtclink.cpp: the page's WebRTC link and the choice of the way; web/rtc.js does the browser's part.
 #include "rtclink.h"
 
-#include <emscripten.h>
 #include <algorithm>
 #include <deque>
 #include <vector>
 
+// The browser's side (web/rtc.js): events polled, never called back.
 extern "C" {
+double rtc_js_now();  // ms
 void rtc_js_begin(int host, const char* stunUrl);
 void rtc_js_remote(int kind, const char* text);
 int rtc_js_next(uint8_t* buf, int cap);
@@ -42,7 +43,7 @@ struct Rtc {
 };
 Rtc rtc;
 
-double now() { return emscripten_get_now(); }
+double now() { return rtc_js_now(); }
 
 void signal(std::initializer_list<uint8_t> head, const char* text = "", size_t n = 0) {
     std::vector<uint8_t> f(head);
