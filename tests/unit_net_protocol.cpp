@@ -12,12 +12,16 @@
 #include "session/passsounds.h"
 #include "session/rollback.h"
 #include "net/enetlink.h"
+#include "net/msglink.h"
 #include "net/packet.h"
 #include "net/portmap.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <random>
 #include <sys/wait.h>
@@ -628,4 +632,112 @@ TEST(NetLink, TheSessionTalksToTheTransportInUseAndHangingUpGivesENetBack) {
     linkSend(d.data(), d.size(), true);
     EXPECT_EQ(t.sent.size(), 1u);
     EXPECT_TRUE(linkDelivered()) << "ENet without a player holds nothing to deliver";
+}
+
+namespace {
+
+// Two message links joined by a channel that drops some frames and doubles others, a frame a step of 10 ms.
+struct Pair {
+    std::mt19937 draws{34};
+    double dropped = 0.25, doubled = 0.1;
+    bool dead = false;
+    std::deque<std::vector<uint8_t>> toA, toB;
+    size_t largest = 0;
+    uint64_t now = 1000;
+    MessageLink a{[this](const uint8_t* d, size_t n) { return carry(toB, d, n); }};
+    MessageLink b{[this](const uint8_t* d, size_t n) { return carry(toA, d, n); }};
+    std::vector<LinkEvent> atA, atB;
+
+    bool carry(std::deque<std::vector<uint8_t>>& q, const uint8_t* d, size_t n) {
+        largest = std::max(largest, n);
+        double r = std::uniform_real_distribution<double>(0, 1)(draws);
+        if (dead || r < dropped) return true;
+        for (int i = r < dropped + doubled ? 2 : 1; i > 0; i--) q.emplace_back(d, d + n);
+        return true;
+    }
+    void step() {
+        now += 10;
+        for (; !toA.empty(); toA.pop_front()) a.take(toA.front().data(), toA.front().size(), now);
+        for (; !toB.empty(); toB.pop_front()) b.take(toB.front().data(), toB.front().size(), now);
+        a.tick(now), b.tick(now);
+        for (LinkEvent e; a.next(e);) atA.push_back(e);
+        for (LinkEvent e; b.next(e);) atB.push_back(e);
+    }
+    void connect() {
+        a.begin(now), b.begin(now);
+        for (int i = 0; i < 200 && !(a.connected() && b.connected()); i++) step();
+    }
+};
+
+std::vector<uint8_t> numbered(uint32_t i, size_t n) {
+    std::vector<uint8_t> m(n, uint8_t(i * 7));
+    memcpy(m.data(), &i, 4);
+    return m;
+}
+
+}  // namespace
+
+TEST(MessageLink, OverALossyChannelReliableMessagesComeOnceInOrderAndUnreliableNeverTwice) {
+    Pair p;
+    p.connect();
+    ASSERT_TRUE(p.a.connected() && p.b.connected());
+    uint8_t theirs = 0x80;
+    EXPECT_FALSE(p.b.take(&theirs, 1, p.now)) << "a frame of another's kind is left to its owner";
+    for (uint32_t i = 0; i < 300; i++) {
+        std::vector<uint8_t> m = numbered(i, i % 50 == 0 ? 3000 : 8 + i % 40);  // some in pieces
+        p.a.send(m.data(), m.size(), i % 3 == 0, p.now);
+        if (i % 3 == 0) {
+            EXPECT_FALSE(p.a.delivered());
+        }
+        p.step();
+    }
+    for (int i = 0; i < 3000 && !p.a.delivered(); i++) p.step();
+    EXPECT_TRUE(p.a.delivered());
+    for (int i = 0; i < 500; i++) p.step();  // pings meanwhile: a round trip
+    EXPECT_LE(p.largest, MSGLINK_FRAME);
+    uint32_t reliable = 0, lastUnreliable = 0, unreliable = 0;
+    for (const LinkEvent& e : p.atB) {
+        if (e.kind != LINK_RECEIVED) continue;
+        uint32_t i;
+        memcpy(&i, e.data.data(), 4);
+        EXPECT_EQ(e.data, numbered(i, i % 50 == 0 ? 3000 : 8 + i % 40));
+        if (i % 3 == 0) {
+            EXPECT_EQ(i, reliable) << "reliable ones in order, each once";
+            reliable += 3;
+        } else {
+            EXPECT_TRUE(unreliable == 0 || i > lastUnreliable) << "unreliable ones never twice";
+            lastUnreliable = i, unreliable++;
+        }
+    }
+    EXPECT_EQ(reliable, 300u);
+    EXPECT_GT(unreliable, 100u);
+    EXPECT_LT(unreliable, 200u) << "a quarter of the frames were lost";
+    EXPECT_GT(p.a.roundTripMs(), 0u);
+}
+
+TEST(MessageLink, AGoodbyeSaysItsReasonAndSilenceEndsTheLink) {
+    Pair p;
+    p.connect();
+    p.a.bye(LINK_BUSY, p.now);
+    for (int i = 0; i < 5; i++) p.step();
+    ASSERT_FALSE(p.atB.empty());
+    EXPECT_EQ(p.atB.back().kind, LINK_GONE);
+    EXPECT_EQ(p.atB.back().reason, uint32_t(LINK_BUSY));
+
+    Pair q;
+    q.dropped = 0.5;
+    q.connect();
+    q.dead = true;
+    for (int i = 0; i < 750; i++) q.step();
+    EXPECT_EQ(q.atA.back().kind, LINK_CONNECTED) << "a silence under 8 s is no end";
+    for (int i = 0; i < 100; i++) q.step();
+    EXPECT_EQ(q.atA.back().kind, LINK_GONE);
+    EXPECT_EQ(q.atB.back().kind, LINK_GONE);
+
+    MessageLink alone([](const uint8_t*, size_t) { return true; });
+    alone.begin(0);
+    alone.tick(8000);
+    LinkEvent e;
+    ASSERT_TRUE(alone.next(e));
+    EXPECT_EQ(e.kind, LINK_GONE) << "a hello nobody answers";
 }
