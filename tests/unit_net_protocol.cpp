@@ -12,6 +12,7 @@
 #include "session/passsounds.h"
 #include "session/rollback.h"
 #include "net/enetlink.h"
+#include "net/msglink.h"
 #include "net/packet.h"
 #include "net/portmap.h"
 #include "net/rtclink.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <random>
@@ -258,12 +260,12 @@ static std::vector<LobbyMsg> lobbySamples() {
         six.push_back(Candidate{CandidateKind(CAND_LAN + i % 3), Endpoint{0xFFFFFFFFu - uint32_t(i), uint16_t(65535 - i)}});
     LobbyMsg m;
     m.kind = LOBBY_HOST, m.id = ~0ull, m.busy = 1, m.cands = six, m.known = 1, m.code = CODE_COUNT - 1, all.push_back(m);
-    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, m.web = 65535, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_CODE, m.id = 1, m.code = CODE_COUNT - 1, m.seen = Endpoint{0x05050501, 27415}, m.web = 65535, m.udp = 1, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_JOIN, m.code = 0, m.id = 2, m.token = ~0ull, m.cands = six, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_WAIT, m.id = 3, m.token = 1ull << 63, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_REFUSE, m.code = 12345, m.reason = REFUSE_NO_RELAY, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 0x0123456789ABCDEFull, m.cands = {six[1]}, all.push_back(m);
-    m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 1, m.web = 8080, m.page = 1, all.push_back(m);
+    m = LobbyMsg{}, m.kind = LOBBY_PEER, m.token = 1, m.web = 8080, m.udp = 65535, m.page = 1, all.push_back(m);
     for (LobbyKind k : {LOBBY_READY, LOBBY_RELAY, LOBBY_RELAYING}) m = LobbyMsg{}, m.kind = k, m.token = 99, all.push_back(m);
     m = LobbyMsg{}, m.kind = LOBBY_PUNCH, m.token = 7, m.joiner = 1, m.answer = 1, m.index = MAX_CANDIDATES - 1, all.push_back(m);
     return all;
@@ -274,7 +276,7 @@ static bool sameLobby(const LobbyMsg& a, const LobbyMsg& b) {
     for (size_t i = 0; cands && i < a.cands.size(); i++) cands = a.cands[i].kind == b.cands[i].kind && a.cands[i].at == b.cands[i].at;
     return cands && a.kind == b.kind && a.id == b.id && a.token == b.token && a.code == b.code && a.busy == b.busy &&
            a.reason == b.reason && a.joiner == b.joiner && a.answer == b.answer && a.index == b.index && a.seen == b.seen &&
-           a.known == b.known && a.web == b.web && a.page == b.page;
+           a.known == b.known && a.web == b.web && a.udp == b.udp && a.page == b.page;
 }
 
 // Every lobby datagram has one size (so no answer outweighs its request) and comes back as it was sent.
@@ -505,16 +507,19 @@ static LobbyMsg hostMsg(uint64_t id, bool known = false, uint32_t code = 0) {
     return m;
 }
 
-// A joiner who proves his address and meets the host of `code`: true when the host heard of him.
-static bool meet(Lobby& lobby, const Endpoint& joiner, uint64_t id, uint32_t code, uint64_t now) {
+// A joiner who proves his address and meets the host of `code`: the PEER the host hears (kind 0: none).
+static LobbyMsg meeting(Lobby& lobby, const Endpoint& joiner, uint64_t id, uint32_t code, uint64_t now) {
     LobbyMsg j;
     j.kind = LOBBY_JOIN, j.code = code, j.id = id;
     LobbyMsg wait = ask(lobby, joiner, j, now, LOBBY_WAIT);
     j.token = wait.token;
-    std::vector<uint8_t> d = encodeLobby(j);
-    std::vector<Outgoing> out;
-    lobby.receive(joiner, d.data(), d.size(), now, out);
-    return wait.kind == LOBBY_WAIT && out.size() == 2;  // PEER to the host, WAIT to him
+    LobbyMsg peer = ask(lobby, joiner, j, now, LOBBY_PEER);
+    if (wait.kind != LOBBY_WAIT) peer.kind = LobbyKind(0);
+    return peer;
+}
+
+static bool meet(Lobby& lobby, const Endpoint& joiner, uint64_t id, uint32_t code, uint64_t now) {
+    return meeting(lobby, joiner, id, code, now).kind == LOBBY_PEER;
 }
 
 // A lobby restarted (a new one at the same address) gives a host back the code his refresh names, unless
@@ -585,6 +590,68 @@ TEST(LobbyTables, ExpiryIsRightWhenTheClockJumps) {
     EXPECT_EQ(lobby.hosts(), 1u);
     lobby.expire(9000035001ull, ended);
     EXPECT_EQ(lobby.hosts(), 0u);
+}
+
+// What the lobby sends for one datagram from `from`, to whom.
+static std::vector<Outgoing> sent(Lobby& lobby, const Endpoint& from, const std::vector<uint8_t>& d, uint64_t now) {
+    std::vector<Outgoing> out;
+    lobby.receive(from, d.data(), d.size(), now, out);
+    return out;
+}
+
+static LobbyMsg withToken(LobbyKind kind, uint64_t token) {
+    LobbyMsg m;
+    m.kind = kind, m.token = token;
+    return m;
+}
+
+static std::vector<uint8_t> tokenMsg(LobbyKind kind, uint64_t token) { return encodeLobby(withToken(kind, token)); }
+
+// A desktop whose rival is a page meets him on the lobby's WebSocket: a WebSocket with the session's token takes
+// over the desktop's UDP end (READY from a host, RELAY from a joiner), only before the relay is on, never from
+// another WebSocket nor from another UDP address; the lobby tells both of its ports.
+TEST(LobbyTables, AWebSocketWithTheTokenTakesOverADesktopsEnd) {
+    LobbyLimits lim;
+    lim.webPort = 8080, lim.udpPort = 27416;
+    Lobby lobby(lim);
+    Endpoint desk{0x05050501, 27415}, page{7, 1}, ws{8, 1}, other{9, 1}, stranger{0x05050509, 27415};
+    LobbyMsg code = ask(lobby, desk, hostMsg(1), 1000, LOBBY_CODE);
+    EXPECT_EQ(code.udp, 27416);
+    LobbyMsg peer = meeting(lobby, page, 2, code.code, 1000);
+    ASSERT_EQ(peer.kind, LOBBY_PEER);
+    EXPECT_TRUE(peer.page && peer.web == 8080 && peer.udp == 27416);
+    EXPECT_TRUE(sent(lobby, ws, tokenMsg(LOBBY_READY, peer.token + 1), 1100).empty()) << "a wrong token";
+    EXPECT_TRUE(sent(lobby, stranger, tokenMsg(LOBBY_READY, peer.token), 1100).empty()) << "not a WebSocket";
+    std::vector<Outgoing> out = sent(lobby, ws, tokenMsg(LOBBY_READY, peer.token), 1200);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].to == page) << "the page hears that its host is ready";
+    EXPECT_TRUE(sent(lobby, other, tokenMsg(LOBBY_READY, peer.token), 1300).empty()) << "one WebSocket from another";
+    EXPECT_EQ(sent(lobby, page, tokenMsg(LOBBY_RELAY, peer.token), 1400).size(), 1u);
+    std::vector<uint8_t> frame(40, 2);
+    out = sent(lobby, page, frame, 1500);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].to == ws) << "the page's frames go to the desktop's WebSocket";
+    EXPECT_TRUE(sent(lobby, desk, frame, 1500).empty()) << "its UDP end is no longer the relay's";
+
+    // A desktop joiner with a page host's code.
+    Endpoint pageHost{10, 1}, joiner{0x06060601, 40000}, joinerWs{11, 1};
+    code = ask(lobby, pageHost, hostMsg(3), 2000, LOBBY_CODE);
+    peer = meeting(lobby, joiner, 4, code.code, 2000);
+    ASSERT_EQ(peer.kind, LOBBY_PEER);
+    EXPECT_FALSE(peer.page) << "the page host hears of a desktop";
+    EXPECT_TRUE(sent(lobby, joinerWs, tokenMsg(LOBBY_RELAY, peer.token), 2050).empty()) << "not before the host is ready";
+    ASSERT_EQ(sent(lobby, pageHost, tokenMsg(LOBBY_READY, peer.token), 2100).size(), 1u);
+    EXPECT_EQ(ask(lobby, joinerWs, withToken(LOBBY_RELAY, peer.token), 2200, LOBBY_RELAYING).token, peer.token);
+    EXPECT_EQ(ask(lobby, other, withToken(LOBBY_RELAY, peer.token), 2300, LOBBY_RELAYING).kind, LobbyKind(0))
+        << "nobody takes over a relay that is on";
+    out = sent(lobby, pageHost, frame, 2400);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].to == joinerWs);
+    std::vector<std::string> ended;
+    lobby.expire(60000, ended);
+    EXPECT_EQ(ended.size(), 2u);
+    EXPECT_EQ(lobby.sessions(), 0u);
+    EXPECT_EQ(lobby.tableSizes(), 0u) << "nothing left of either meeting";
 }
 
 namespace {
@@ -732,4 +799,111 @@ TEST(RtcLink, OpenChannelsCarryTheSessionUntilAGoodbyeAClosedChannelOrSilence) {
         EXPECT_EQ(t.service(0).kind, LINK_NOTHING);
         t.stop();
     }
+
+namespace {
+
+// Two message links joined by a channel that drops some frames and doubles others, a frame a step of 10 ms.
+struct Pair {
+    std::mt19937 draws{34};
+    double dropped = 0.25, doubled = 0.1;
+    bool dead = false;
+    std::deque<std::vector<uint8_t>> toA, toB;
+    size_t largest = 0;
+    uint64_t now = 1000;
+    MessageLink a{[this](const uint8_t* d, size_t n) { return carry(toB, d, n); }};
+    MessageLink b{[this](const uint8_t* d, size_t n) { return carry(toA, d, n); }};
+    std::vector<LinkEvent> atA, atB;
+
+    bool carry(std::deque<std::vector<uint8_t>>& q, const uint8_t* d, size_t n) {
+        largest = std::max(largest, n);
+        double r = std::uniform_real_distribution<double>(0, 1)(draws);
+        if (dead || r < dropped) return true;
+        for (int i = r < dropped + doubled ? 2 : 1; i > 0; i--) q.emplace_back(d, d + n);
+        return true;
+    }
+    void step() {
+        now += 10;
+        for (; !toA.empty(); toA.pop_front()) a.take(toA.front().data(), toA.front().size(), now);
+        for (; !toB.empty(); toB.pop_front()) b.take(toB.front().data(), toB.front().size(), now);
+        a.tick(now), b.tick(now);
+        for (LinkEvent e; a.next(e);) atA.push_back(e);
+        for (LinkEvent e; b.next(e);) atB.push_back(e);
+    }
+    void connect() {
+        a.begin(now), b.begin(now);
+        for (int i = 0; i < 200 && !(a.connected() && b.connected()); i++) step();
+    }
+};
+
+std::vector<uint8_t> numbered(uint32_t i, size_t n) {
+    std::vector<uint8_t> m(n, uint8_t(i * 7));
+    memcpy(m.data(), &i, 4);
+    return m;
+}
+
+}  // namespace
+
+TEST(MessageLink, OverALossyChannelReliableMessagesComeOnceInOrderAndUnreliableNeverTwice) {
+    Pair p;
+    p.connect();
+    ASSERT_TRUE(p.a.connected() && p.b.connected());
+    uint8_t theirs = 0x80;
+    EXPECT_FALSE(p.b.take(&theirs, 1, p.now)) << "a frame of another's kind is left to its owner";
+    for (uint32_t i = 0; i < 300; i++) {
+        std::vector<uint8_t> m = numbered(i, i % 50 == 0 ? 3000 : 8 + i % 40);  // some in pieces
+        p.a.send(m.data(), m.size(), i % 3 == 0, p.now);
+        if (i % 3 == 0) {
+            EXPECT_FALSE(p.a.delivered());
+        }
+        p.step();
+    }
+    for (int i = 0; i < 3000 && !p.a.delivered(); i++) p.step();
+    EXPECT_TRUE(p.a.delivered());
+    for (int i = 0; i < 500; i++) p.step();  // pings meanwhile: a round trip
+    EXPECT_LE(p.largest, MSGLINK_FRAME);
+    uint32_t reliable = 0, lastUnreliable = 0, unreliable = 0;
+    for (const LinkEvent& e : p.atB) {
+        if (e.kind != LINK_RECEIVED) continue;
+        uint32_t i;
+        memcpy(&i, e.data.data(), 4);
+        EXPECT_EQ(e.data, numbered(i, i % 50 == 0 ? 3000 : 8 + i % 40));
+        if (i % 3 == 0) {
+            EXPECT_EQ(i, reliable) << "reliable ones in order, each once";
+            reliable += 3;
+        } else {
+            EXPECT_TRUE(unreliable == 0 || i > lastUnreliable) << "unreliable ones never twice";
+            lastUnreliable = i, unreliable++;
+        }
+    }
+    EXPECT_EQ(reliable, 300u);
+    EXPECT_GT(unreliable, 100u);
+    EXPECT_LT(unreliable, 200u) << "a quarter of the frames were lost";
+    EXPECT_GT(p.a.roundTripMs(), 0u);
+}
+
+TEST(MessageLink, AGoodbyeSaysItsReasonAndSilenceEndsTheLink) {
+    Pair p;
+    p.connect();
+    p.a.bye(LINK_BUSY, p.now);
+    for (int i = 0; i < 5; i++) p.step();
+    ASSERT_FALSE(p.atB.empty());
+    EXPECT_EQ(p.atB.back().kind, LINK_GONE);
+    EXPECT_EQ(p.atB.back().reason, uint32_t(LINK_BUSY));
+
+    Pair q;
+    q.dropped = 0.5;
+    q.connect();
+    q.dead = true;
+    for (int i = 0; i < 750; i++) q.step();
+    EXPECT_EQ(q.atA.back().kind, LINK_CONNECTED) << "a silence under 8 s is no end";
+    for (int i = 0; i < 100; i++) q.step();
+    EXPECT_EQ(q.atA.back().kind, LINK_GONE);
+    EXPECT_EQ(q.atB.back().kind, LINK_GONE);
+
+    MessageLink alone([](const uint8_t*, size_t) { return true; });
+    alone.begin(0);
+    alone.tick(8000);
+    LinkEvent e;
+    ASSERT_TRUE(alone.next(e));
+    EXPECT_EQ(e.kind, LINK_GONE) << "a hello nobody answers";
 }

@@ -153,6 +153,7 @@ void Lobby::onHost(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     ok.code = code;
     ok.seen = from;
     ok.web = lim.webPort;
+    ok.udp = lim.udpPort;
     out.push_back(Outgoing{from, encode(ok)});
 }
 
@@ -217,6 +218,7 @@ void Lobby::tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& ou
     peer.kind = LOBBY_PEER;
     peer.token = token;
     peer.web = lim.webPort;
+    peer.udp = lim.udpPort;
     peer.page = webEnd(s.joiner);
     if (!peer.page) peer.cands = s.joinerCands;
     out.push_back(Outgoing{s.host, encode(peer)});
@@ -228,6 +230,7 @@ void Lobby::tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& 
     peer.kind = LOBBY_PEER;
     peer.token = token;
     peer.web = lim.webPort;
+    peer.udp = lim.udpPort;
     peer.page = webEnd(s.host);
     if (h != byCode.end() && !peer.page) peer.cands = h->second.cands;
     if (!peer.page) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
@@ -253,10 +256,20 @@ void Lobby::onJoin(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::v
     out.push_back(Outgoing{from, encode(wait)});
 }
 
+// A desktop whose rival is a page meets him on the lobby's WebSocket: a WebSocket that shows the session's
+// token takes over the end of a side whose end was UDP, until the relay is on (never afterwards, and never one
+// WebSocket from another).
+bool Lobby::takeOver(const Endpoint& from, Endpoint& end, const Session& s) const {
+    if (end == from) return true;
+    if (!webEnd(from) || webEnd(end) || s.stage == RELAYING) return false;
+    end = from;
+    return true;
+}
+
 // The host punches too: the joiner hears where to punch, and the host's address is the relay's end.
 void Lobby::onReady(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out) {
     auto s = byToken.find(m.token);
-    if (s == byToken.end() || s->second.host != from) return void(tally.malformed++);
+    if (s == byToken.end() || !takeOver(from, s->second.host, s->second)) return void(tally.malformed++);
     if (s->second.stage == ASKED) s->second.stage = READY, s->second.heard = now;
     if (s->second.stage == READY) tellJoiner(m.token, s->second, out);
 }
@@ -264,9 +277,14 @@ void Lobby::onReady(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::
 // The joiner found no way through: from now on the lobby passes the pair's datagrams on.
 void Lobby::onRelay(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out) {
     auto found = byToken.find(m.token);
-    if (found == byToken.end() || found->second.joiner != from || found->second.stage == ASKED)
-        return void(tally.malformed++);
+    if (found == byToken.end() || found->second.stage == ASKED) return void(tally.malformed++);
     Session& s = found->second;
+    Endpoint was = s.joiner;
+    if (!takeOver(from, s.joiner, s)) return void(tally.malformed++);
+    if (s.joiner != was) {  // his meeting is found by his end
+        meetings.erase(meetingKey(was, s.joinerId, s.code));
+        meetings[meetingKey(s.joiner, s.joinerId, s.code)] = m.token;
+    }
     if (!lim.relay) return refuse(from, s.code, REFUSE_NO_RELAY, out);
     if (s.stage == READY) {
         s.stage = RELAYING, s.heard = s.relayedSince = now;

@@ -20,6 +20,7 @@ struct LobbyLimits {
     uint32_t relayBytesPerSecond = 16000;  // both ways together; a session of korvado_net needs under 10,000
     uint32_t requestsPerSecond = 20, requestBurst = 40;  // from one address, relayed datagrams aside
     uint16_t webPort = 0;            // told to hosts and joiners: where a page's players open the WebSocket
+    uint16_t udpPort = 0;            // told to them too: a page's STUN server
 };
 
 // A page's WebSocket in the lobby's tables: an address no datagram comes from (0.x.y.z: the connection), port 1.
@@ -108,6 +109,7 @@ private:
     void onJoin(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
     void onReady(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
     void onRelay(const Endpoint& from, const LobbyMsg& m, uint64_t now, std::vector<Outgoing>& out);
+    bool takeOver(const Endpoint& from, Endpoint& end, const Session& s) const;
     bool hostBusy(const Host& h, uint64_t now) const;
     void placeHost(uint32_t code, const Host& h);
     void forgetHost(uint32_t code);

@@ -187,6 +187,7 @@ int main(int argc, char* argv[]) {
     int status = readOptions(argc, argv, port, lim, web, more);
     if (status >= 0) return status;
     lim.webPort = web.port;
+    lim.udpPort = port;
     std::vector<int> socks = openUdpPort(port, std::max(more.threads, 1), web.address);
     if (socks.empty()) return 1;
     catchSignals();

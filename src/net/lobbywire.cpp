@@ -58,11 +58,13 @@ void putBody(Out& o, const LobbyMsg& m) {
     case LOBBY_HOST:
         o.put(m.id, 8), o.put(m.busy, 1), putCandidates(o, m.cands), o.put(m.known, 1), o.put(m.code, 4);
         break;
-    case LOBBY_CODE: o.put(m.id, 8), o.put(m.code, 4), o.put(m.seen.ip, 4), o.put(m.seen.port, 2), o.put(m.web, 2); break;
+    case LOBBY_CODE: o.put(m.id, 8), o.put(m.code, 4), o.put(m.seen.ip, 4), o.put(m.seen.port, 2), o.put(m.web, 2);
+        o.put(m.udp, 2);
+        break;
     case LOBBY_JOIN: o.put(m.code, 4), o.put(m.id, 8), o.put(m.token, 8), putCandidates(o, m.cands); break;
     case LOBBY_WAIT: o.put(m.id, 8), o.put(m.token, 8); break;
     case LOBBY_REFUSE: o.put(m.code, 4), o.put(m.reason, 1); break;
-    case LOBBY_PEER: o.put(m.token, 8), o.put(m.web, 2), o.put(m.page, 1), putCandidates(o, m.cands); break;
+    case LOBBY_PEER: o.put(m.token, 8), o.put(m.web, 2), o.put(m.udp, 2), o.put(m.page, 1), putCandidates(o, m.cands); break;
     case LOBBY_READY:
     case LOBBY_RELAY:
     case LOBBY_RELAYING: o.put(m.token, 8); break;
@@ -79,7 +81,7 @@ bool getBody(In& in, LobbyMsg& m) {
         return m.known <= 1 && m.code < CODE_COUNT && (m.known || !m.code);
     case LOBBY_CODE:
         m.id = in.get(8), m.code = uint32_t(in.get(4)), m.seen.ip = uint32_t(in.get(4)), m.seen.port = uint16_t(in.get(2));
-        m.web = uint16_t(in.get(2));
+        m.web = uint16_t(in.get(2)), m.udp = uint16_t(in.get(2));
         return m.code < CODE_COUNT;
     case LOBBY_JOIN:
         m.code = uint32_t(in.get(4)), m.id = in.get(8), m.token = in.get(8);
@@ -89,7 +91,7 @@ bool getBody(In& in, LobbyMsg& m) {
         m.code = uint32_t(in.get(4)), m.reason = uint8_t(in.get(1));
         return m.code < CODE_COUNT && m.reason >= REFUSE_NO_CODE && m.reason <= REFUSE_NO_RELAY;
     case LOBBY_PEER:
-        m.token = in.get(8), m.web = uint16_t(in.get(2)), m.page = uint8_t(in.get(1));
+        m.token = in.get(8), m.web = uint16_t(in.get(2)), m.udp = uint16_t(in.get(2)), m.page = uint8_t(in.get(1));
         return m.page <= 1 && getCandidates(in, m.cands);
     case LOBBY_READY:
     case LOBBY_RELAY:

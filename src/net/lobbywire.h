@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-const uint8_t LOBBY_PROTOCOL = 2;  // 2: the lobby names its web port, and a page as such
+const uint8_t LOBBY_PROTOCOL = 2;  // 2: the lobby names its web and UDP ports, and a page as such
 const uint16_t LOBBY_PORT = 27416;
 // Every lobby datagram has this size, requests and answers alike: no answer is larger than its request.
 const size_t LOBBY_DATAGRAM = 80;
@@ -37,8 +37,8 @@ enum LobbyKind : uint8_t {
     LOBBY_WAIT = 4,      // lobby: heard; send the cookie back (proof that the joiner is at his address)
     LOBBY_REFUSE = 5,    // lobby: no, and why
     LOBBY_PEER = 6,      // lobby: the session's token, the other side's addresses (punch now) or that it is a page
-    LOBBY_READY = 7,     // host: I punch too (the token); the lobby may relay from this address
-    LOBBY_RELAY = 8,     // joiner: no punch came through, relay us (the token)
+    LOBBY_READY = 7,     // host: I punch too (the token); the lobby may relay from this address (a WebSocket takes over)
+    LOBBY_RELAY = 8,     // joiner: no punch came through, relay us (the token; a WebSocket takes over)
     LOBBY_RELAYING = 9,  // lobby: the relay is on (the token)
     LOBBY_PUNCH = 10,    // player to player: the token, the sender's role, the address punched, or the answer
 };
@@ -58,6 +58,7 @@ struct LobbyMsg {
     uint8_t index = 0;     // PUNCH: which of the other's addresses it was sent to (the answer says it again)
     Endpoint seen;         // CODE: the host's address as the lobby saw his datagram
     uint16_t web = 0;      // CODE, PEER: the lobby's web port (its WebSocket /lobby), 0 when it has none
+    uint16_t udp = 0;      // CODE, PEER: the lobby's UDP port (a page's STUN server: stun:HOST:PORT)
     uint8_t page = 0;      // PEER: 1 when the other side is a page, reached only through the lobby's WebSocket
     std::vector<Candidate> cands;  // HOST, JOIN, PEER: at most MAX_CANDIDATES
 };

@@ -10,6 +10,13 @@
 #include <ctime>
 #include <string>
 #include <emscripten.h>
+#include <SDL_mixer.h>
+#ifdef KORVADO_NET
+#include "net/lobby.h"
+#include "net/lobbywire.h"
+#include "net/pagelink.h"
+#include "session/netplay.h"
+#endif
 
 const char* musicFile() { return "../music/wildwest.ogg"; }
 
@@ -127,6 +134,60 @@ static void demoPageFrame() {
     emscripten_cancel_main_loop();
 }
 
+#ifdef KORVADO_NET
+// ---- korvado_net's page: the intro, then its screens (netFrame); an invite link goes straight to the join ----
+
+// What net.js read from the page's address: the lobby's WebSocket URL and an invite link's code.
+EM_JS(void, pageWord, (const char* name, char* into, int size), {
+    stringToUTF8(String(Module[UTF8ToString(name)] || ""), into, size);
+});
+
+static std::string pageText(const char* name) {
+    char text[512];
+    pageWord(name, text, sizeof text);
+    return text;
+}
+
+// What the tests and the measurements read (Module.korvado.net): the screens began, a session's pass and its
+// way, when its first pass ran, and the time from the latest key (net.js) to the frame that drew it.
+EM_JS(void, noteNet, (int playing, int present, const char* way, int keyChanges), {
+    const k = Module.korvado, s = k.net || (k.net = {keyMs: []});
+    const now = performance.now();
+    s.begun = 1, s.playing = playing, s.present = present, s.way = UTF8ToString(way);
+    if (playing && !s.firstPassAt) s.firstPassAt = now;
+    if (s.keyChanges !== undefined && keyChanges !== s.keyChanges && k.keyAt) s.keyMs.push(now - k.keyAt), k.keyAt = 0;
+    s.keyChanges = keyChanges;
+});
+
+static bool netBegun;
+static uint32_t invited;  // the invite link's code; 0: none (no code is 0 once typed: see parseCode)
+static bool hasInvite;
+
+static void netPageFrame() {
+    pageFrameRan();
+    if (held()) return;
+    double start = emscripten_get_now();
+    openNewPads();
+    if (!netBegun && theGame().screen != SCR_PLAY && !hasInvite) return void(gameFrame()), notePass(0, start);
+    if (!netBegun) {
+        netBegun = true;
+        beginSessions();
+        if (hasInvite) openInvite(invited);
+    }
+    if (!netFrame()) beginSessions();  // a page cannot end: its front page again
+    notePass(0, start);
+    noteNet(netPlaying(), int(netplayPresent()), lobbyWay(), int(netplayKeyChanges()));
+}
+
+static void netPageBegin() {
+    netLobby = pageText("lobbyUrl");
+    hasInvite = parseCode("+" + pageText("invite"), invited);
+    pageWhenIdle(netBackground);
+    theGame() = introState(startSeed());
+    emscripten_set_main_loop(netPageFrame, 0, 1);
+}
+#endif
+
 // The page's arguments are empty, or the test hook's --timedemo FILE. The browser calls a frame function at each
 // display refresh; main's own stack is unwound.
 int main(int argc, char* argv[]) {
@@ -136,6 +197,10 @@ int main(int argc, char* argv[]) {
         emscripten_set_main_loop(demoPageFrame, 0, 1);
         return 0;
     }
+#ifdef KORVADO_NET
+    netPageBegin();
+    return 0;
+#endif
     theGame() = introState(startSeed());
     emscripten_set_main_loop(gamePageFrame, 0, 1);
     return 0;
@@ -165,6 +230,20 @@ EM_JS(int, allocateChannels, (int n), {
 });
 
 extern "C" int Mix_AllocateChannels(int n) { return allocateChannels(n); }
+
+// Its Mix_GetChunk is missing and its Mix_FadeOutChannel throws: the sound a channel plays is found by its Web Audio
+// resource, and a fade (a corrected pass's sound taken away) stops the sound at once.
+EM_JS(int, channelChunk, (int channel), {
+    const playing = SDL.channels[channel] && SDL.channels[channel].audio;
+    if (!playing) return 0;
+    for (const id in SDL.audios)
+        if (SDL.audios[id] && SDL.audios[id] === playing.resource) return Number(id);
+    return 0;
+});
+
+extern "C" Mix_Chunk* Mix_GetChunk(int channel) { return reinterpret_cast<Mix_Chunk*>(intptr_t(channelChunk(channel))); }
+
+extern "C" int Mix_FadeOutChannel(int channel, int) { return Mix_HaltChannel(channel), 1; }
 
 // zlib's CRC-32 (the same polynomial and values), all the demo files need of zlib: emscripten's zlib is
 // a port that would be downloaded.

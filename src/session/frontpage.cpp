@@ -5,6 +5,7 @@
 #include "net/lan.h"
 #include "net/enetlink.h"
 #include "net/packet.h"
+#include "platform/platform.h"
 #include "session/entry.h"
 #include "session/netplay.h"
 #include "session/screens.h"
@@ -47,6 +48,7 @@ static bool returned(const LocalInput& in) { return (in.pressed & keyBit(K_RETUR
 
 // ---- the front page ----
 
+// A page cannot look for hosts on its network, nor end: it has the first two.
 static const std::vector<std::string> FRONT = {"Host a duel", "Join a duel", "Join on this network", "Exit"};
 static int frontChosen;
 static void openEntry();
@@ -54,11 +56,12 @@ static void openEntry();
 static void frontFrame() {
     LocalInput in = frameInput();
     bool lobby = !netLobby.empty();
-    drawChoices("KORVADO ONLINE", FRONT, frontChosen, lobby ? -1 : 1,
+    std::vector<std::string> items(FRONT.begin(), FRONT.begin() + (onPage() ? 2 : 4));
+    drawChoices("KORVADO ONLINE", items, frontChosen, lobby ? -1 : 1,
                 {lobby ? "" : "No lobby is set: Join a duel takes an address, not a code.", "F2: settings"});
     if (in.key == SDLK_F2) return settingsOpen();
-    choose(in, frontChosen, int(FRONT.size()));
-    if (leaves(in)) frontChosen = int(FRONT.size()) - 1;
+    choose(in, frontChosen, int(items.size()));
+    if (leaves(in) && !onPage()) frontChosen = int(FRONT.size()) - 1;
     if (!returned(in)) return;
     backTo = openFront;
     netPort = DEFAULT_PORT;
@@ -83,7 +86,8 @@ static std::string entryNote;
 static void drawEntry() {
     drawBackground(frontPaper);
     drawText(big, "JOIN A DUEL", 400, 64, 0);
-    drawText(ink, netLobby.empty() ? "Type the host's address:" : "Type the invite code, or the host's address:", 400, 150, 0);
+    const char* ask = onPage() ? "Type the invite code:" : netLobby.empty() ? "Type the host's address:" : "Type the invite code, or the host's address:";
+    drawText(ink, ask, 400, 150, 0);
     std::string shown = entryShown(entry);
     drawText(big, shown, 400, 220, 0);
     size_t at = std::min(entry.cursor, entry.text.size());
@@ -106,7 +110,8 @@ static void joinEntry() {
     EntryKind kind = entryRead(entry.text, code, address, port);
     if (kind == ENTRY_INCOMPLETE) entryNote = "Type the six characters of the invite code, or an address.";
     if (kind == ENTRY_CODE && netLobby.empty()) entryNote = "No lobby is set: join by the host's address.";
-    if (kind == ENTRY_INCOMPLETE || (kind == ENTRY_CODE && netLobby.empty())) return;
+    if (kind == ENTRY_ADDRESS && onPage()) entryNote = "A page joins by invite code only.";
+    if (kind == ENTRY_INCOMPLETE || (kind == ENTRY_CODE && netLobby.empty()) || (kind == ENTRY_ADDRESS && onPage())) return;
     entryNote.clear();
     inputTyping(false);
     netRole = NET_JOIN;
@@ -133,6 +138,16 @@ static void openEntry() {
     entry.cursor = entry.text.size();
     inputTyping(true);
     become(entryFrame);
+}
+
+void openInvite(uint32_t code) {
+    openFront();
+    backTo = openEntry;  // a failure's Return: the entry line, the code on it
+    entry.text = codeText(code, false).substr(1), entry.cursor = entry.text.size();
+    netRole = NET_JOIN;
+    netAddress = codeText(code, false);
+    netPort = DEFAULT_PORT;
+    openJoining();
 }
 
 // ---- the hosts on this network ----

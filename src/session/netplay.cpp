@@ -44,7 +44,7 @@ uint32_t stretchOwed, advantageCount;
 int8_t advantages[ADVANTAGE_SAMPLES], rivalAdvantage;
 bool peerLeft, closed, heldUp, dumpSent, dumpHeard;
 bool screenWait;  // the present waited for a screen to change on both sides' own inputs
-uint32_t sessionSeed, shownTo, realTo;
+uint32_t sessionSeed, shownTo, realTo, keyChanges;
 uint8_t lastBits;
 SessionEnd ending;
 FILE* trace;
@@ -208,6 +208,7 @@ bool keepSchedule() {
 void sample(const GameState& s, uint16_t held) {
     while (roll.wantsLocal()) {
         uint8_t bits = scriptActive() ? scriptBits(s, true, !passTimed(s)) : keyboardBits(held);
+        if (bits != lastBits) keyChanges++;
         if (trace && bits != lastBits)
             fprintf(trace, "sample %u %02x %llu\n", roll.localDue(), bits, microseconds());
         lastBits = bits;
@@ -344,6 +345,16 @@ NetplayStep netplayFrame(GameState& s) {
     return ending == SESSION_RUNNING && !s.done ? NETPLAY_RAN : NETPLAY_OVER;
 }
 
+// A page without frames (a tab in the background): what came is taken in and this side's inputs go out again,
+// at most every 250 ms, so that the other hears it is still there and waits with his sign; no pass runs.
+void netplayKeepAlive() {
+    static Uint32 last;
+    if (SDL_GetTicks() - last < 250) return;
+    last = SDL_GetTicks();
+    drainLink();
+    if (ending == SESSION_RUNNING) sendInputs();
+}
+
 uint32_t netplayWaitMs() {
     int32_t left = passAtSet ? int32_t(passAt - SDL_GetTicks()) : 0;
     return left > 0 ? uint32_t(left) : 0;
@@ -419,5 +430,6 @@ unsigned long long netMicroseconds() { return microseconds(); }
 
 SessionEnd netplayEnd() { return ending; }
 uint32_t netplayPresent() { return roll.present(); }
+uint32_t netplayKeyChanges() { return keyChanges; }
 uint32_t netplayDelay() { return delayPasses; }
 bool netplayHosting() { return hosting; }

@@ -19,6 +19,7 @@ void netplayBegin(GameState& s, bool hosting, uint32_t delay, uint32_t seed);
 enum NetplayStep { NETPLAY_RAN, NETPLAY_NOT_DUE, NETPLAY_OVER };
 NetplayStep netplayFrame(GameState& s);
 uint32_t netplayWaitMs();   // ms until the next pass is due
+void netplayKeepAlive();    // no frame runs (a page in the background): the link answered, the other told
 void netplayFrameDone();    // the frame is drawn and shown: its CPU time goes to the trace
 bool netplayClosed();       // the frame ended the session because this player closed the window
 bool netplayWaiting();      // the present pass has waited for the network for over half a second
@@ -35,6 +36,7 @@ bool netplayFinishStep();
 void netplayHoldInputs(uint32_t sends);
 SessionEnd netplayEnd();    // why the session stopped, or that it runs
 uint32_t netplayPresent();  // the pass being played
+uint32_t netplayKeyChanges();  // how often this side's sampled keys have changed (the page's measurement)
 uint32_t netplayDelay();
 bool netplayHosting();
 // The input delay a session takes at a round trip of `rttMs`: none on a local network, one or two passes

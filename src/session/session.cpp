@@ -14,6 +14,7 @@
 #include "net/enetlink.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,8 +30,8 @@ SDL_Surface* frontPaper;    // ... and the front page's
 Lettering ink, heading;
 
 void prepareSessions() {
-    paper = loadAsset("../images/net/paper.png", false);
     frontPaper = loadAsset("../images/net/front.png", false);
+    paper = onPage() ? frontPaper : loadAsset("../images/net/paper.png", false);  // a page's screens are all its front page's
     makeLettering(ink, loadAsset("../images/net/ink.png", true));
     makeLettering(heading, loadAsset("../images/net/heading.png", true));
     const char* script = getenv("KORVADO_NET_SCRIPT");
@@ -189,9 +190,23 @@ static void lingering() {
 
 // A frame of the session: due passes only; a pass not yet due leaves the frame at once, and the frame loop
 // waits netWaitMs for it.
+static NetplayStep duePasses(GameState& game) {
+    NetplayStep step = netplayFrame(game);
+    if (!onPage() || step != NETPLAY_RAN) return step;
+    // A page's frame comes at the display's refresh (60 a second on most): it runs every pass that is due,
+    // then draws once, so that the passes keep their 13 ms.
+    for (int i = 0; i < 8 && netplayWaitMs() == 0; i++) {
+        NetplayStep next = netplayFrame(game);
+        if (next == NETPLAY_NOT_DUE) break;
+        step = next;
+        if (step != NETPLAY_RAN) break;
+    }
+    return step;
+}
+
 static void playing() {
     GameState& game = theGame();
-    NetplayStep step = netplayFrame(game);
+    NetplayStep step = duePasses(game);
     waitMs = netplayWaitMs();
     if (step == NETPLAY_NOT_DUE) return;
     bool drawn = drawFrame(game);
@@ -205,6 +220,13 @@ static void playing() {
     if (game.done && !netplayClosed() && netplayEnd() == SESSION_RUNNING) return netplayLingerBegin(), become(lingering);
     netplayFinishBegin();
     become(finishing);
+}
+
+bool netPlaying() { return screenNow == playing; }
+
+// The page gets no frames in a background tab: the session answers for it from the link's own events.
+void netBackground() {
+    if (screenNow == playing) netplayKeepAlive();
 }
 
 static void playBegin(bool hosting, uint32_t delay, uint32_t seed) {
@@ -250,7 +272,17 @@ static std::vector<std::string> pageLines(const std::string& here) {
     return lines;
 }
 
+// A page hosts through its lobby only: the invite code, and its link beside the game.
+static std::vector<std::string> webLines() {
+    std::vector<std::string> lines = lobbyHostLines();
+    if (lines.size() == 1 && lines[0].rfind("Invite code", 0) == 0)
+        lines.insert(lines.end(), {"", "Send your rival the invite link below the game", "(C copies it), or the code:",
+                                   "he opens the link, or takes Join a duel and types it."});
+    return lines;
+}
+
 static std::vector<std::string> waitingLines(const PortmapOutcome& router) {
+    if (onPage()) return webLines();
     std::vector<std::string> ours = linkLocalAddresses();  // loopback last: shown only when alone
     while (ours.size() > 1 && ours.back().rfind("127.", 0) == 0) ours.pop_back();
     std::string port = std::to_string(netPort), list, here = ours.empty() ? "ADDRESS" : ours[0];

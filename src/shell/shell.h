@@ -108,6 +108,9 @@ void prepareSessions();  // the network screens' pictures, and the test seam's s
 int beginSessions();
 bool netFrame();         // one frame of korvado_net's screens; false once the program is to end
 uint32_t netWaitMs();    // what the frame left to wait before the next (a pass not yet due), beside pacing
+bool netPlaying();       // a session's passes are being played
+void netBackground();    // a page without frames (a background tab): the session says it is still there
+void openInvite(uint32_t code);  // a page opened by an invite link: straight to the join of its code
 int endSessions();       // the network given up; the exit status
 
 #endif

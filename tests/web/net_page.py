@@ -1,0 +1,188 @@
+# net_page.py ROLE URL DIR: one player of net.html in headless Chromium (run it in a namespace of the lobby lab: the
+# browser has no route out), kept in step with the other player through files in DIR.
+#   host   hosts a duel: DIR/link gets his invite link; he starts a round of the first game type once the session
+#          runs, finds the joiner's walk on his own canvas, and, while the joiner's tab is in the background,
+#          the sign "Waiting for the network" on it, gone once the joiner is back
+#   link   opens the invite link in DIR/link and plays: walks right in the round, then hides his tab for 10 s
+#   code   the same, but joins by typing the invite code in DIR/code on the front page's "Join a duel"
+# Each prints its measurements; the status is 0 when every check held and the console shows no error.
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(__file__))
+from browser import Page, fail  # noqa: E402
+from PIL import Image, ImageChops  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+
+role, url, folder = sys.argv[1:4]
+IMAGES = os.path.join(os.environ['KORVADO_BUILD_DIR'], 'images')
+BLUE = Image.open(os.path.join(IMAGES, 'P2/hrac_right.png')).convert('RGB')
+STREET = Image.open(os.path.join(IMAGES, 'bgsml.png')).convert('RGB')
+SIGN = (240, 226, 190)  # the paper under "Waiting for the network ..."
+
+
+def said(name, text=''):
+    with open(os.path.join(folder, name), 'w') as f:
+        f.write(text)
+
+
+def heard(name, seconds):
+    path = os.path.join(folder, name)
+    end = time.time() + seconds
+    while not os.path.exists(path):
+        if time.time() > end:
+            fail('%s: %s never came' % (role, name))
+        time.sleep(0.05)
+    with open(path) as f:
+        return f.read().strip()
+
+
+class At:  # the page's server is the lobby of the lab: URLs are whole
+    server_address = ('', 0)
+
+
+def opened(address):
+    page = Page(At())
+    page.base = ''
+    page.open(address)
+    return page
+
+
+def front(page):
+    """The intro's two pictures passed by Enter: the front page."""
+    for _ in range(20):
+        if page.js('Module.korvado.net && Module.korvado.net.begun'):
+            return
+        page.hold(Keys.ENTER, 0.05)
+        time.sleep(0.3)
+    fail('%s: the intro did not lead to the front page' % role)
+
+
+def net(page, field):
+    return page.js('Module.korvado.net && Module.korvado.net.%s' % field)
+
+
+def sign_pixels(page):
+    top = page.canvas().crop((150, 0, 650, 40))
+    return sum(1 for p in top.getdata() if p == SIGN)
+
+
+def blue_x(page):
+    """Where along row 430 the canvas shows the blue cowboy standing, and the pixels there unlike him (his
+    picture over the street, its pure green left out)."""
+    shot = page.canvas()
+    mask = Image.new('L', BLUE.size)
+    mask.putdata([0 if p == (0, 255, 0) else 255 for p in BLUE.getdata()])
+    best = (1 << 30, 0)
+    for x in range(0, 800 - BLUE.width + 1, 2):
+        box = (x, 430, x + BLUE.width, 430 + BLUE.height)
+        want = STREET.crop(box)
+        want.paste(BLUE, (0, 0), mask)
+        r, g, b = ImageChops.difference(want, shot.crop(box)).split()
+        worst = ImageChops.lighter(ImageChops.lighter(r, g), b)
+        best = min(best, (worst.point(lambda v: 255 if v > 24 else 0).histogram()[255], x))
+    return best[1], best[0]
+
+
+def rate(page):
+    """Passes a second of the session, over 2 s."""
+    start, at = net(page, 'present'), time.time()
+    time.sleep(2)
+    return (net(page, 'present') - start) / (time.time() - at)
+
+
+def host():
+    page = opened(url)
+    front(page)
+    page.hold(Keys.ENTER)  # Host a duel
+    end, code = time.time() + 10, None
+    while not code and time.time() < end:
+        found = [re.search(r'invite code: \+(\w{6})', e['message']) for e in page.read_console()]
+        code = next((f.group(1) for f in found if f), None)
+        time.sleep(0.1)
+    if not code:
+        fail('host: no invite code in the console')
+    link = page.js("document.getElementById('invite').hidden ? '' : document.getElementById('invite-link').textContent")
+    if not link.endswith('net.html#' + code):
+        fail('host: the invite link beside the game is %r for the code +%s' % (link, code))
+    print('host: invite code +%s, link %s' % (code, link))
+    said('code', code)
+    said('link', link)
+    page.wait_for('Module.korvado.net.playing', 30, 'session')
+    print('host: the session goes %s; %.0f passes a second' % (net(page, 'way'), rate(page)))
+    page.hold(Keys.ENTER)  # the menu's new game
+    time.sleep(0.4)
+    page.hold(Keys.ENTER)  # the first game type: its countdown, 3.5 s
+    time.sleep(3.8)
+    start_x, wrong = blue_x(page)
+    said('round')
+    heard('walked', 20)
+    x, wrong = blue_x(page)
+    print('host: the joiner\'s cowboy walked from x %d to %d on the host\'s canvas' % (start_x, x))
+    if wrong > 40 or x - start_x < 40:
+        fail('host: the joiner\'s walk does not show on the host\'s canvas (x %d, %d pixels unlike him)' % (x, wrong))
+    heard('hidden', 20)
+    end = time.time() + 9
+    while sign_pixels(page) < 200:
+        if time.time() > end:
+            fail('host: no "Waiting for the network" while the joiner\'s tab was in the background')
+        time.sleep(0.2)
+    waited_at = net(page, 'present')
+    print('host: "Waiting for the network" while the joiner\'s tab is in the background, at pass %d' % waited_at)
+    heard('back', 20)
+    end = time.time() + 5
+    while sign_pixels(page) >= 200 or net(page, 'present') < waited_at + 77:
+        if time.time() > end or not net(page, 'playing'):
+            fail('host: the session did not go on once the joiner was back (pass %d)' % net(page, 'present'))
+        time.sleep(0.2)
+    print('host: the session goes on once the joiner is back (pass %d), no sign' % net(page, 'present'))
+    return page
+
+
+def joiner():
+    page = None
+    if role == 'link':
+        page = opened(heard('link', 40))
+    else:
+        page = opened(url)
+        front(page)
+        page.hold(Keys.ARROW_DOWN)
+        page.hold(Keys.ENTER)  # Join a duel
+        for c in heard('code', 40):
+            page.hold(c.lower(), 0.03)
+        page.hold(Keys.ENTER)
+    page.wait_for('Module.korvado.net.playing', 30, 'session')
+    print('joiner: from opening the page to the first pass: %.2f s, the session goes %s; %.0f passes a second'
+          % (net(page, 'firstPassAt') / 1000, net(page, 'way'), rate(page)))
+    heard('round', 40)
+    time.sleep(0.3)
+    page.hold(Keys.ARROW_RIGHT, 0.6)
+    keys = page.js('Module.korvado.net.keyMs')
+    print('joiner: his own key to his own screen: %s ms (the frame that drew it)' % ', '.join('%.0f' % k for k in keys))
+    said('walked')
+    first = page.driver.current_window_handle
+    page.driver.switch_to.new_window('tab')
+    said('hidden')
+    time.sleep(10)
+    page.driver.close()
+    page.driver.switch_to.window(first)
+    if page.js('document.hidden'):
+        fail('joiner: the tab is still hidden')
+    said('back')
+    before = net(page, 'present')
+    time.sleep(2)
+    if not net(page, 'playing') or net(page, 'present') < before + 77:
+        fail('joiner: the session did not go on after the background (passes %d to %d)' % (before, net(page, 'present')))
+    print('joiner: back from 10 s in the background, the session goes on (pass %d)' % net(page, 'present'))
+    return page
+
+
+page = host() if role == 'host' else joiner()
+heard('done', 60) if role == 'host' else said('done')
+errors = page.errors()
+page.quit()
+if errors:
+    fail('%s: the console shows errors: %s' % (role, errors))
+print('%s: the console shows no error' % role)
