@@ -799,6 +799,7 @@ TEST(RtcLink, OpenChannelsCarryTheSessionUntilAGoodbyeAClosedChannelOrSilence) {
         EXPECT_EQ(t.service(0).kind, LINK_NOTHING);
         t.stop();
     }
+}
 
 namespace {
 
