@@ -3,6 +3,7 @@
 #include "lobby.h"
 #include "lobbywire.h"
 #include "pagelink.h"
+#include "rtclink.h"
 
 #include <emscripten.h>
 
@@ -33,6 +34,7 @@ struct JoinSide {
     uint64_t id = 0, cookie = 0, token = 0;
     uint32_t code = 0;
     bool waited = false, relaying = false, hostIsPage = false;
+    uint16_t udp = 0;  // the lobby's UDP port
     LobbyRefusal refused = LobbyRefusal(0);
     double since = 0, lastAsk = 0, relaySince = 0;
 } joiner;
@@ -55,11 +57,43 @@ EM_JS(void, showInvite, (const char* code), {
 });
 
 // ---- the way a relayed session goes ----
-// The lobby relays the pair from the first: the session starts through it. Between two pages, this is where
-// WebRTC's direct way begins over the relay's frames (rtcBegin with pageRelaySend, rtcTakeSignal through
-// pageRelayOthers) and, once rtcState() is RTC_OPEN, the link uses rtcTransport(); RTC_FAILED stays here.
-void wayBegin(bool hosting, bool otherIsPage) {
-    (void)hosting, (void)otherIsPage;
+// The lobby relays the pair from the first. Between two pages, WebRTC's direct way is tried over the relay's
+// frames (rtclink.h) before the session starts: the link in use says nothing while the way is chosen (the host
+// in 3 s at most), then the session starts on the data channels or through the lobby.
+struct WaySide {
+    bool pending = false, hosting = false, tried = false, direct = false;
+    uint16_t udp = 0;  // the lobby's UDP port: the pages' STUN server
+} way;
+
+// stun:HOST:PORT, HOST the lobby's as in its URL (ws://HOST:PORT/lobby); "" when the lobby has no UDP port.
+std::string stunUrl() {
+    size_t from = lobbyUrl.find("://");
+    from = from == std::string::npos ? 0 : from + 3;
+    size_t to = lobbyUrl[from] == '[' ? lobbyUrl.find(']', from) + 1 : lobbyUrl.find_first_of(":/", from);
+    std::string hostName = lobbyUrl.substr(from, to == std::string::npos ? std::string::npos : to - from);
+    return way.udp && !hostName.empty() ? "stun:" + hostName + ":" + std::to_string(way.udp) : "";
+}
+
+void wayBegin(bool hosting, bool otherIsPage, uint16_t udp) {
+    way = WaySide{};
+    way.pending = otherIsPage, way.hosting = hosting, way.udp = udp;
+}
+
+// The way chosen, or still being chosen (the relay's frames carry the signals once it is up: the host's, once
+// the joiner's first frame came).
+bool wayChosen() {
+    if (!way.pending) return true;
+    if (!pageRelaying()) return false;
+    if (!way.tried) {
+        way.tried = true;
+        pageRelayOthers([](const uint8_t* d, size_t n) { rtcTakeSignal(d, n); });
+        rtcBegin(way.hosting, stunUrl(), [](const uint8_t* d, size_t n) { pageRelaySend(d, n); });
+    }
+    RtcState s = rtcState();
+    linkUse(s == RTC_FAILED ? &pageRelay() : &rtcTransport());  // rtc's says nothing until its channels are open
+    if (s == RTC_TRYING) return false;
+    way.pending = false, way.direct = s == RTC_OPEN, host.revision++;
+    return true;
 }
 
 // ---- the host ----
@@ -75,7 +109,7 @@ void takeCode(const LobbyMsg& m) {
 void meet(const LobbyMsg& m) {
     bool again = m.token == host.meeting;
     if (!again && (host.busySent || pageRelaying())) return;
-    if (!again) host.meeting = m.token, host.revision++, pageRelayExpect(), wayBegin(true, m.page != 0);
+    if (!again) host.meeting = m.token, host.revision++, pageRelayExpect(), wayBegin(true, m.page != 0, m.udp);
     LobbyMsg ready;
     ready.kind = LOBBY_READY;
     ready.token = m.token;
@@ -119,11 +153,12 @@ void joinHeard(const uint8_t* data, size_t n) {
     if (m.kind == LOBBY_WAIT && m.id == j.id) j.waited = true;
     if (m.kind == LOBBY_WAIT && m.id == j.id && m.token != j.cookie) j.cookie = m.token, j.lastAsk = 0;  // at once
     if (m.kind == LOBBY_REFUSE && !j.refused) j.refused = LobbyRefusal(m.reason);
-    if (m.kind == LOBBY_PEER && !j.token) j.token = m.token, j.hostIsPage = m.page != 0, j.lastAsk = 0, j.relaySince = now();
+    if (m.kind == LOBBY_PEER && !j.token)
+        j.token = m.token, j.hostIsPage = m.page != 0, j.udp = m.udp, j.lastAsk = 0, j.relaySince = now();
     if (m.kind == LOBBY_RELAYING && m.token == j.token && !j.relaying) {
         j.relaying = true;
         pageRelayBegin();
-        wayBegin(false, j.hostIsPage);
+        wayBegin(false, j.hostIsPage, j.udp);
     }
 }
 
@@ -156,6 +191,8 @@ bool lobbyBegin(const std::string& where, bool hosting) {
 }
 
 void lobbyEnd() {
+    rtcEnd();
+    way = WaySide{};
     pageSocketClose();
     if (host.coded) showInvite("");
     host = HostSide{};
@@ -169,6 +206,7 @@ void lobbyTick(bool playing) {
     if (!began || !host.id) return;
     bool wasSilent = silent();
     registerHost(playing || pageRelaying());
+    wayChosen();
     if (silent() != wasSilent) host.revision++;
 }
 
@@ -191,7 +229,7 @@ std::string lobbyHostState() {
     return host.code ? "code " + codeText(host.code, false) : "asking";
 }
 
-const char* lobbyWay() { return pageRelaying() ? RELAYED : ""; }
+const char* lobbyWay() { return way.direct ? "direct" : pageRelaying() ? RELAYED : ""; }
 
 // ---- the joiner ----
 
@@ -205,7 +243,7 @@ LobbyReach lobbyReachStep() {
     JoinSide& j = joiner;
     if (!began || pageSocketLost()) return REACH_SILENT_LOBBY;
     if (j.refused) return refusal(j.refused);
-    if (j.relaying) return REACH_ON_THE_WAY;
+    if (j.relaying) return wayChosen() ? REACH_ON_THE_WAY : REACH_PENDING;
     if (!j.token && now() - j.since >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
     if (j.token && now() - j.relaySince >= SILENT_MS) return REACH_SILENT_LOBBY;
     ask();
