@@ -17,6 +17,7 @@ from PIL import Image, ImageChops  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 role, url, folder = sys.argv[1:4]
+WAY = sys.argv[4] if len(sys.argv) > 4 else ''  # host, link: the way both pages must say; no background then
 IMAGES = os.path.join(os.environ['KORVADO_BUILD_DIR'], 'images')
 BLUE = Image.open(os.path.join(IMAGES, 'P2/hrac_right.png')).convert('RGB')
 STREET = Image.open(os.path.join(IMAGES, 'bgsml.png')).convert('RGB')
@@ -75,15 +76,17 @@ def blue_x(page):
     shot = page.canvas()
     mask = Image.new('L', BLUE.size)
     mask.putdata([0 if p == (0, 255, 0) else 255 for p in BLUE.getdata()])
-    best = (1 << 30, 0)
-    for x in range(0, 800 - BLUE.width + 1, 2):
+
+    def wrong(x):
         box = (x, 430, x + BLUE.width, 430 + BLUE.height)
         want = STREET.crop(box)
         want.paste(BLUE, (0, 0), mask)
         r, g, b = ImageChops.difference(want, shot.crop(box)).split()
         worst = ImageChops.lighter(ImageChops.lighter(r, g), b)
-        best = min(best, (worst.point(lambda v: 255 if v > 24 else 0).histogram()[255], x))
-    return best[1], best[0]
+        return worst.point(lambda v: 255 if v > 24 else 0).histogram()[255]
+    near = min(range(0, 800 - BLUE.width + 1, 4), key=wrong)
+    x = min(range(max(0, near - 3), min(800 - BLUE.width, near + 3) + 1), key=wrong)
+    return x, wrong(x)
 
 
 def rate(page):
@@ -91,6 +94,17 @@ def rate(page):
     start, at = net(page, 'present'), time.time()
     time.sleep(2)
     return (net(page, 'present') - start) / (time.time() - at)
+
+
+def check_way(page):
+    """The way the page says, as WAY wants it; a direct one over a pair of the routers' public addresses."""
+    if not WAY:
+        return
+    pair = page.wait_for('Module.korvado.rtcPair', 5, 'WebRTC pair') if WAY == 'direct' else ''
+    if net(page, 'way') != WAY or pair not in ('', 'srflx srflx'):
+        fail('%s: the session goes %s (the browser\'s pair: %s), not %s' % (role, net(page, 'way'), pair, WAY))
+    print('%s: %s%s, chosen at %.2f s' % (role, WAY, ', the browser\'s candidate pair: ' + pair if pair else '',
+                                          page.js('Module.korvado.rtcWayAt') / 1000))
 
 
 def host():
@@ -112,6 +126,7 @@ def host():
     said('link', link)
     page.wait_for('Module.korvado.net.playing', 30, 'session')
     print('host: the session goes %s; %.0f passes a second' % (net(page, 'way'), rate(page)))
+    check_way(page)
     page.hold(Keys.ENTER)  # the menu's new game
     time.sleep(0.4)
     page.hold(Keys.ENTER)  # the first game type: its countdown, 3.5 s
@@ -123,6 +138,8 @@ def host():
     print('host: the joiner\'s cowboy walked from x %d to %d on the host\'s canvas' % (start_x, x))
     if wrong > 40 or x - start_x < 40:
         fail('host: the joiner\'s walk does not show on the host\'s canvas (x %d, %d pixels unlike him)' % (x, wrong))
+    if WAY:
+        return page
     heard('hidden', 20)
     end = time.time() + 9
     while sign_pixels(page) < 200:
@@ -156,12 +173,15 @@ def joiner():
     page.wait_for('Module.korvado.net.playing', 30, 'session')
     print('joiner: from opening the page to the first pass: %.2f s, the session goes %s; %.0f passes a second'
           % (net(page, 'firstPassAt') / 1000, net(page, 'way'), rate(page)))
+    check_way(page)
     heard('round', 40)
     time.sleep(0.3)
     page.hold(Keys.ARROW_RIGHT, 0.6)
     keys = page.js('Module.korvado.net.keyMs')
     print('joiner: his own key to his own screen: %s ms (the frame that drew it)' % ', '.join('%.0f' % k for k in keys))
     said('walked')
+    if WAY:
+        return page
     first = page.driver.current_window_handle
     page.driver.switch_to.new_window('tab')
     said('hidden')
