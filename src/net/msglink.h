@@ -37,6 +37,7 @@ public:
     LinkStats stats() const { return tally; }
     bool connected() const { return heard && !ended; }
     bool over() const { return ended; }  // gone, or said goodbye
+    void cut();                          // the channel itself closed: GONE now, if not yet
 
 private:
     struct Piece {
