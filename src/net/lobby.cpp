@@ -165,10 +165,11 @@ void meet(const LobbyMsg& m, bool busy) {
     h.readySent = punchClockMs();
 }
 
-// The page rival's meeting: READY again until he speaks; the WebSocket given up when he never does.
+// The page rival's meeting: READY again until he speaks; the WebSocket given up when he never does (once he has
+// spoken, the session tells his leaving).
 void pageTick(uint64_t now) {
     HostSide& h = hostSide;
-    if (!h.page || wsState() == WS_CLOSED || wsLinkConnected()) return;
+    if (!h.page || wsState() == WS_CLOSED || wsLinkMet()) return;
     if (wsLinkOver() || now - h.meetingSince >= MEETING_MS) return wsClose(), void(h.page = false);
     if (now - h.readySent < READY_EVERY_MS) return;
     LobbyMsg ready;

@@ -171,7 +171,7 @@ void wsBeginLink() {
     ws.link->begin(nowMs());
 }
 
-bool wsLinkConnected() { return ws.link && ws.link->connected(); }
+bool wsLinkMet() { return ws.link && ws.link->met(); }
 bool wsLinkOver() { return (ws.link && ws.link->over()) || ws.state == WS_CLOSED; }
 
 // A goodbye to the player first (a moment for it to leave), then the socket.

@@ -30,7 +30,7 @@ bool wsOpen(const std::string& address, uint16_t port, WsLobbyHeard heard);
 WsState wsState();
 void wsSendLobby(const LobbyMsg& m);  // one datagram to the lobby (held until the WebSocket is open)
 void wsBeginLink();                   // the relay is on, or soon: the link says hello to the other side
-bool wsLinkConnected();               // both sides said hello
+bool wsLinkMet();                     // the other side said hello (he may have gone since)
 bool wsLinkOver();                    // the link ended (gone, or dropped) or the WebSocket closed
 void wsClose();                       // closes the WebSocket, the link with it; ENet's transport in use again
 
