@@ -105,7 +105,7 @@ web: deps
 	cmake -S web -B $(WEB_BUILD)/wasm -DCMAKE_TOOLCHAIN_FILE=$(EMSCRIPTEN_TOOLCHAIN) \
 	    -DKORVADO_ASSETS=$(abspath $(WEB_ASSETS)) -DKORVADO_SITE=$(abspath $(WEB_BUILD))/site
 	cmake --build $(WEB_BUILD)/wasm -j $(JOBS)
-	@echo "built: $(WEB_BUILD)/site/ (index.html plays korvado_sp, mp.html korvado_mp), $$(du -sh $(WEB_BUILD)/site | cut -f1)"
+	@echo "built: $(WEB_BUILD)/site/ (index.html plays korvado_sp, mp.html korvado_mp, net.html korvado_net), $$(du -sh $(WEB_BUILD)/site | cut -f1)"
 
 # The site through korvado_lobby on 127.0.0.1: its files and the lobby's WebSocket on WEB_PORT, the lobby's UDP
 # port beside it.

@@ -1,14 +1,16 @@
 // lobby.cpp: korvado_net and a lobby: every datagram leaves from the game's own socket (so the lobby sees the
-// address the session will use) and is sent again until answered.
+// address the session will use) and is sent again until answered; with a page for a rival, the lobby's WebSocket.
 #include "lobby.h"
 #include "enetlink.h"
 #include "portmap.h"
 #include "punch.h"
+#include "wslink.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -19,6 +21,7 @@ const uint64_t REFRESH_EVERY_MS = 12000;  // then, under the 30 s a router keeps
 const uint64_t SILENT_MS = 3000;        // no answer for this long: the lobby does not answer
 const uint64_t HOST_SILENT_MS = 8000;   // the lobby asked the host, who never answered
 const uint64_t MEETING_MS = 10000;      // a host waits this long for the player he punches to
+const uint64_t READY_EVERY_MS = 1000;   // a host's READY on the WebSocket, again until his page rival speaks
 
 Endpoint lobbyAt;
 std::string lobbyName;
@@ -31,6 +34,8 @@ struct HostSide {
     uint64_t lastSent = 0, lastAnswer = 0, waitingSince = 0;  // waitingSince: the oldest request unanswered
     std::vector<Candidate> sentCands;
     uint64_t meeting = 0, meetingSince = 0;  // the token of the latest meeting, and when it began
+    bool page = false;                       // that meeting's rival is a page: on the lobby's WebSocket
+    uint64_t readySent = 0;
     bool silentShown = false, meetingShown = false;  // as the waiting page last said
     unsigned revision = 1;
 } hostSide;
@@ -40,6 +45,7 @@ struct JoinSide {
     LobbyMsg peer;             // PEER: the host's addresses
     uint32_t code = 0;
     bool heard = false, waited = false, relaying = false;
+    bool web = false;          // the conversation goes on over the lobby's WebSocket
     uint64_t askSince = 0, lastAsk = 0, relaySince = 0;
     LobbyRefusal refused = LobbyRefusal(0);
 } joinSide;
@@ -50,8 +56,15 @@ uint64_t randomWord() {
 }
 
 void sendToLobby(const LobbyMsg& m) {
+    if (joinSide.web) return wsSendLobby(m);
     std::vector<uint8_t> d = encodeLobby(m);
     linkSendRaw(lobbyAt, d.data(), d.size());
+}
+
+// The lobby's address without its port, where its web port is.
+std::string lobbyHost() {
+    std::string at = endpointText(lobbyAt);
+    return at.substr(0, at.rfind(':'));
 }
 
 // Resolves "HOST[:PORT]"; false for an unknown name or a port out of range.
@@ -121,6 +134,19 @@ void takeCode(const LobbyMsg& m) {
     }
 }
 
+void hostHeard(const LobbyMsg& m);
+
+// A page for a rival: no punches; the lobby's WebSocket takes over this host's end of the meeting (READY with the
+// token on it) and the session goes on it when the page's hello comes.
+bool meetPage(const LobbyMsg& m) {
+    // (a PEER again on the WebSocket is this same meeting's: it is already being met)
+    auto heard = [](const LobbyMsg& x) { if (x.kind != LOBBY_PEER) hostHeard(x); };
+    if (!m.web || !wsOpen(lobbyHost(), m.web, heard)) return false;
+    wsBeginLink();
+    linkUse(&wsTransport());
+    return true;
+}
+
 // A player with the code: punch towards him, and tell the lobby (the token, from this socket: its relay end).
 void meet(const LobbyMsg& m, bool busy) {
     HostSide& h = hostSide;
@@ -128,13 +154,29 @@ void meet(const LobbyMsg& m, bool busy) {
     if (!again && (busy || (h.meeting && punchClockMs() - h.meetingSince < MEETING_MS))) return;
     if (!again) {
         h.meeting = m.token, h.meetingSince = punchClockMs(), h.revision++;
-        linkExpect(tokenFold(m.token));
-        punchBegin(m.token, false, m.cands);
+        h.page = m.page && meetPage(m);
+        if (!h.page) linkExpect(tokenFold(m.token)), punchBegin(m.token, false, m.cands);
     }
     LobbyMsg ready;
     ready.kind = LOBBY_READY;
     ready.token = m.token;
-    sendToLobby(ready);
+    if (!h.page) return sendToLobby(ready);
+    wsSendLobby(ready);
+    h.readySent = punchClockMs();
+}
+
+// The page rival's meeting: READY again until he speaks; the WebSocket given up when he never does (once he has
+// spoken, the session tells his leaving).
+void pageTick(uint64_t now) {
+    HostSide& h = hostSide;
+    if (!h.page || wsState() == WS_CLOSED || wsLinkMet()) return;
+    if (wsLinkOver() || now - h.meetingSince >= MEETING_MS) return wsClose(), void(h.page = false);
+    if (now - h.readySent < READY_EVERY_MS) return;
+    LobbyMsg ready;
+    ready.kind = LOBBY_READY;
+    ready.token = h.meeting;
+    wsSendLobby(ready);
+    h.readySent = now;
 }
 
 bool hostBusy;  // what lobbyTick was last told
@@ -143,11 +185,15 @@ bool hostTap(const Endpoint& from, const uint8_t* data, size_t n) {
     LobbyMsg m;
     if (!decodeLobby(data, n, m)) return false;
     if (punchTake(from, m) || from != lobbyAt) return true;
+    hostHeard(m);
+    return true;
+}
+
+void hostHeard(const LobbyMsg& m) {
     hostSide.lastAnswer = punchClockMs(), hostSide.waitingSince = 0;
     if (m.kind == LOBBY_CODE) takeCode(m);
     if (m.kind == LOBBY_REFUSE && m.reason == REFUSE_FULL && !hostSide.full) hostSide.full = true, hostSide.revision++;
     if (m.kind == LOBBY_PEER) meet(m, hostBusy);
-    return true;
 }
 
 // ---- the joiner ----
@@ -158,10 +204,18 @@ std::vector<Candidate> joinerCandidates() {
     return cands;
 }
 
+void joinHeard(const LobbyMsg& m);
+
 bool joinTap(const Endpoint& from, const uint8_t* data, size_t n) {
     LobbyMsg m;
     if (!decodeLobby(data, n, m)) return false;
     if (punchTake(from, m) || from != lobbyAt) return true;
+    joinHeard(m);
+    return true;
+}
+
+// The lobby's answer, by either way.
+void joinHeard(const LobbyMsg& m) {
     JoinSide& j = joinSide;
     j.heard = true;
     if (m.kind == LOBBY_WAIT && m.id == j.id && m.token != j.cookie) j.cookie = m.token, j.lastAsk = 0;  // at once
@@ -169,10 +223,9 @@ bool joinTap(const Endpoint& from, const uint8_t* data, size_t n) {
     if (m.kind == LOBBY_REFUSE && !j.refused) j.refused = LobbyRefusal(m.reason);
     if (m.kind == LOBBY_PEER && !j.token) {
         j.token = m.token, j.peer = m;
-        punchBegin(m.token, true, m.cands);
+        if (!m.page) punchBegin(m.token, true, m.cands);
     }
     if (m.kind == LOBBY_RELAYING && m.token == j.token) j.relaying = true;
-    return true;
 }
 
 }  // namespace
@@ -184,10 +237,12 @@ bool lobbyBegin(const std::string& where, bool hosting) {
     joinSide = JoinSide{};
     (hosting ? hostSide.id : joinSide.id) = randomWord();
     linkTap(hosting ? hostTap : joinTap);
+    wsClose();
     return known;
 }
 
 void lobbyEnd() {
+    wsClose();
     known = false;
     lobbyName.clear();
     hostSide = HostSide{};
@@ -207,6 +262,7 @@ void lobbyTick(bool playing) {
     hostBusy = playing || meeting(now);
     registerHost(hostBusy, now);
     punchTick();
+    pageTick(now);
     HostSide& h = hostSide;
     if (silent(now) != h.silentShown || meeting(now) != h.meetingShown)
         h.silentShown = silent(now), h.meetingShown = meeting(now), h.revision++;
@@ -235,6 +291,7 @@ std::string lobbyHostState() {
 }
 
 const char* lobbyWay() {
+    if (&linkTransport() == &wsTransport()) return RELAYED;
     if (joinSide.token) return joinSide.relaying ? RELAYED : DIRECT;
     if (!known || !linkPeerData()) return "";
     return linkPeerAddress() == lobbyAt ? RELAYED : DIRECT;
@@ -245,6 +302,7 @@ const char* lobbyWay() {
 static std::vector<std::string> joinLines() {
     const JoinSide& j = joinSide;
     std::string code = codeText(j.code, true);
+    if (j.peer.page) return {"The host of " + code + " plays in a page:", "the lobby carries the game ..."};
     if (j.relaySince) return {"No way through the routers:", "asking the lobby to carry the game ..."};
     if (j.token) return {"Knocking at the door of " + code + " ..."};
     if (j.waited) return {"The lobby has told the host of " + code + ";", "waiting for him ..."};
@@ -261,12 +319,24 @@ static void ask(LobbyKind kind, uint64_t now) {
     m.code = j.code;
     m.id = j.id;
     m.token = kind == LOBBY_JOIN ? j.cookie : j.token;
-    if (kind == LOBBY_JOIN) m.cands = joinerCandidates();
+    if (kind == LOBBY_JOIN && !j.web) m.cands = joinerCandidates();
     sendToLobby(m);
 }
 
 static LobbyReach refusal(LobbyRefusal r) {
     return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
+}
+
+// A page host: the lobby's WebSocket takes over this joiner's end (RELAY with the token on it), and the session
+// goes on it once the relay is on.
+static LobbyReach pageStep(uint64_t now) {
+    JoinSide& j = joinSide;
+    if (!j.web && (!j.peer.web || !wsOpen(lobbyHost(), j.peer.web, joinHeard))) return REACH_NO_WAY;
+    if (!j.web || !j.relaySince) j.web = true, j.relaySince = now, j.lastAsk = 0;
+    if (wsState() == WS_CLOSED) return REACH_SILENT_LOBBY;
+    if (j.relaying) return wsBeginLink(), linkUse(&wsTransport()), REACH_ON_THE_WAY;
+    if (now - j.relaySince >= SILENT_MS) return REACH_SILENT_LOBBY;
+    return ask(LOBBY_RELAY, now), REACH_PENDING;
 }
 
 static LobbyReach joinStep(uint64_t now) {
@@ -277,6 +347,7 @@ static LobbyReach joinStep(uint64_t now) {
         if (now - j.askSince >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
         return ask(LOBBY_JOIN, now), REACH_PENDING;
     }
+    if (j.peer.page) return pageStep(now);
     if (punchChosen(best)) return linkConnectTo(best.at, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
     if (!punchFailed()) return punchTick(), REACH_PENDING;
     if (j.relaying) return linkConnectTo(lobbyAt, tokenFold(j.token)) ? REACH_ON_THE_WAY : REACH_NO_WAY;
@@ -285,15 +356,21 @@ static LobbyReach joinStep(uint64_t now) {
     return ask(LOBBY_RELAY, now), REACH_PENDING;
 }
 
+// KORVADO_NET_AS_PAGE=PORT, for the tests only: this joiner speaks to the lobby as a page does, over its
+// WebSocket on that port from the first request, so that two desktops meet there as a desktop and a page do.
 bool lobbyReachBegin(uint32_t code) {
     joinSide.code = code;
     joinSide.askSince = punchClockMs();
+    const char* asPage = getenv("KORVADO_NET_AS_PAGE");
+    int port = asPage ? atoi(asPage) : 0;
+    if (known && port > 0 && port < 65536) joinSide.web = wsOpen(lobbyHost(), uint16_t(port), joinHeard);
     return known;
 }
 
 LobbyReach lobbyReachStep() {
     if (!known) return REACH_SILENT_LOBBY;
     linkService(0);  // the lobby's and the host's datagrams, through the tap
+    if (wsState() != WS_CLOSED) wsTransport().service(0);  // the lobby's WebSocket
     return joinStep(punchClockMs());
 }
 

@@ -186,3 +186,7 @@ void MessageLink::bye(uint32_t reason, uint64_t now) {
     put(frame32(F_BYE, reason), now);
     ended = true;
 }
+
+void MessageLink::cut() {
+    if (began) gone(LINK_BYE);
+}

@@ -36,7 +36,9 @@ public:
     void bye(uint32_t reason, uint64_t nowMs);  // GONE with this reason at the other side
     LinkStats stats() const { return tally; }
     bool connected() const { return heard && !ended; }
+    bool met() const { return heard; }  // the other side spoke once (it may have gone since)
     bool over() const { return ended; }  // gone, or said goodbye
+    void cut();                          // the channel itself closed: GONE now, if not yet
 
 private:
     struct Piece {

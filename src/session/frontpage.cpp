@@ -108,7 +108,8 @@ static void joinEntry() {
     std::string address;
     uint16_t port = DEFAULT_PORT;
     EntryKind kind = entryRead(entry.text, code, address, port);
-    if (kind == ENTRY_INCOMPLETE) entryNote = "Type the six characters of the invite code, or an address.";
+    if (kind == ENTRY_INCOMPLETE)
+        entryNote = onPage() ? "Type the six characters of the invite code." : "Type the six characters of the invite code, or an address.";
     if (kind == ENTRY_CODE && netLobby.empty()) entryNote = "No lobby is set: join by the host's address.";
     if (kind == ENTRY_ADDRESS && onPage()) entryNote = "A page joins by invite code only.";
     if (kind == ENTRY_INCOMPLETE || (kind == ENTRY_CODE && netLobby.empty()) || (kind == ENTRY_ADDRESS && onPage())) return;

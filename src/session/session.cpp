@@ -276,8 +276,8 @@ static std::vector<std::string> pageLines(const std::string& here) {
 static std::vector<std::string> webLines() {
     std::vector<std::string> lines = lobbyHostLines();
     if (lines.size() == 1 && lines[0].rfind("Invite code", 0) == 0)
-        lines.insert(lines.end(), {"", "Send your rival the invite link below the game", "(C copies it), or the code:",
-                                   "he opens the link, or takes Join a duel and types it."});
+        lines.insert(lines.end(), {"", "Send your rival the invite link below the game", "(C copies it): he opens it and rides in,",
+                                   "or takes Join a duel and types the code."});
     return lines;
 }
 

@@ -19,7 +19,8 @@
 # WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and text
 # messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a home of its
 # own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address from the
-# lobby's STUN answer.
+# lobby's STUN answer. Two desktops meet on a lobby's WebSocket as a desktop and a page do (one of them told to
+# speak as a page) and play a round through its relay.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -237,6 +238,36 @@ webport() {
     wait $tls
 }
 
+# wsrelay: two desktops through the lobby's WebSocket, as a desktop and a page meet. No real way sends two desktops
+# there: KORVADO_NET_AS_PAGE (a seam for the tests only) has the joiner speak to the lobby as a page does, over its
+# WebSocket; the host, told that his rival is a page, meets him there, and they play a round through the relay.
+wsrelay() {
+    local lobby host joiner code side
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27426 --web 8091 2>"$WORK/ws-lobby.err" &
+    lobby=$!
+    for _ in $(seq 100); do [ -s "$WORK/ws-lobby.err" ] && break; sleep 0.1; done
+    lab_run page-a ws-host router-host.script host 27427 --no-port-mapping --lobby $LOBBY_IP:27426
+    host=$LAST
+    code=$(lab_code ws-host)
+    KORVADO_NET_AS_PAGE=8091 lab_run page-b ws-joiner router-joiner.script join "$code" --lobby $LOBBY_IP:27426
+    joiner=$LAST
+    trace_await ws-joiner "^winner type 1 red 1 blue 0" 60 >/dev/null
+    trace_await ws-host "^winner type 1 red 1 blue 0" 5 >/dev/null
+    for side in host joiner; do
+        grep -q "^way lobby " "$WORK/ws-$side.trace" || e2e_fail "wsrelay: the $side's way: $(grep '^way' "$WORK/ws-$side.trace")"
+    done
+    kill -TERM $host
+    net_ends $host 0 ws-host
+    net_ends $joiner 0 ws-joiner
+    kill -USR1 $lobby
+    sleep 0.3
+    kill -TERM $lobby
+    wait $lobby || e2e_fail "the WebSocket's lobby ended with status $?"
+    grep -q "web: 0 WebSockets, 2 taken" "$WORK/ws-lobby.err" || e2e_fail "wsrelay: $(tail -n 1 "$WORK/ws-lobby.err")"
+    echo "wsrelay: $code, a round played by two desktops through the lobby's WebSocket;" \
+        "$(lab_join_ms ws-joiner) ms from the join to the first pass; $(grep -o 'relay ended.*' "$WORK/ws-lobby.err")"
+}
+
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.
 page_x() {
     XVFB_PID=""
@@ -357,7 +388,7 @@ for c in direct random blocked cgn; do
     pair $c $way >"$WORK/$c.log" 2>&1 &
     JOBS+=" $!"
 done
-for c in sentences caps restart pages lan webport; do
+for c in sentences caps restart pages lan webport wsrelay; do
     $c >"$WORK/$c.log" 2>&1 &
     JOBS+=" $!"
 done
@@ -365,7 +396,7 @@ failed=0
 for job in $JOBS; do wait $job || failed=1; done
 JOBS=""
 wait $FLOODER
-cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan,webport}.log "$WORK/flood.out"
+cat "$WORK"/{direct,random,blocked,cgn,sentences,caps,restart,pages,lan,webport,wsrelay}.log "$WORK/flood.out"
 [ $failed = 0 ] || e2e_fail "a case failed (above)"
 
 # The flood: answers only to made-up codes, within 40 at once and 20 a second from each of the four addresses.

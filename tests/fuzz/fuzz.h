@@ -81,7 +81,8 @@ struct FuzzMemory {
 // HOW_BUILT: kind (1 byte), flags (1 byte: the id in bits 0-1, 3 the remembered one; busy in bit 2; the
 // remembered token or cookie in bit 3, else a made-up one; the remembered code in bit 4 (a HOST's refresh then
 // names it as his, as after the lobby's restart, else names none); the count of candidates in bits 5-7), then a byte a candidate (its kind, and fuzzAddress of bits 2-4 with bits 5-7 added to the port).
-// A PUNCH has no candidates: its answer bit is bit 1, its joiner bit bit 2 and its index bits 5-7.
+// A PUNCH has no candidates: its answer bit is bit 1, its joiner bit bit 2 and its index bits 5-7; a PEER with bit 2
+// says the rival is a page (the lobby's web port named, no candidates).
 inline LobbyMsg buildLobby(FuzzBytes& in, const FuzzMemory& mem) {
     LobbyMsg m;
     m.kind = LobbyKind(in.byte() % 10 + 1);
@@ -94,7 +95,8 @@ inline LobbyMsg buildLobby(FuzzBytes& in, const FuzzMemory& mem) {
     m.code = (f & 16) ? mem.code : uint32_t(f) << 20;
     if (m.kind == LOBBY_HOST) m.known = (f >> 4) & 1, m.code = m.known ? mem.code : 0;
     m.reason = uint8_t(f % 4 + 1);
-    for (int i = 0; m.kind != LOBBY_PUNCH && i < f >> 5; i++) {
+    if (m.kind == LOBBY_PEER) m.page = (f >> 2) & 1, m.web = m.page ? 8080 : 0;  // a page for a rival: no addresses
+    for (int i = 0; !m.page && m.kind != LOBBY_PUNCH && i < f >> 5; i++) {
         uint8_t c = in.byte();
         Endpoint at = fuzzAddress(c >> 2);
         m.cands.push_back(Candidate{CandidateKind(c % 3 + 1), Endpoint{at.ip, uint16_t(at.port + (c >> 5))}});

@@ -2,12 +2,15 @@
 // the lobby's tap before ENet (the lobby's answers and the other player's punches). The first byte chooses the
 // host (bit 0) or a joiner by code, the rest is a script of datagrams (fuzz.h), sender 0 the lobby. The link is
 // a stand-in here that hands the script to the tap and keeps what the game sends: only to the lobby, to the
-// sender of a punch (no larger than it), or to an address the lobby named.
+// sender of a punch (no larger than it), or to an address the lobby named. The lobby's WebSocket (a rival who is
+// a page) is a stand-in too: once open, the lobby's own datagrams come by it, and the game's go by it only once
+// it is open.
 #include "fuzz.h"
 #include "net/enetlink.h"
 #include "net/lobby.h"
 #include "net/portmap.h"
 #include "net/punch.h"
+#include "net/wslink.h"
 
 #include <set>
 
@@ -20,6 +23,7 @@ Endpoint from;
 std::set<uint64_t> vouched;  // addresses the lobby named, packed
 size_t answers;              // datagrams sent to the sender of the one read now
 int delivered;
+WsLobbyHeard wsHeard;  // the WebSocket's, while it is open
 
 uint64_t pack(const Endpoint& e) { return uint64_t(e.ip) << 16 | e.port; }
 
@@ -37,7 +41,8 @@ bool deliver() {
             for (const Candidate& c : m.cands) vouched.insert(pack(c.at));
     }
     answers = 0;
-    if (tap) tap(from, d.data(), d.size());
+    if (wsHeard && (op & 7) == 0 && decodeLobby(d.data(), d.size(), m)) wsHeard(m);
+    else if (tap) tap(from, d.data(), d.size());
     FUZZ_CHECK(answers <= 1);
     return true;
 }
@@ -70,6 +75,37 @@ LinkEvent linkService(uint32_t) {
     return LinkEvent{};
 }
 PortmapOutcome portmapOutcome() { return PortmapOutcome{}; }
+
+struct StandIn : LinkTransport {
+    LinkEvent service(uint32_t) override { return LinkEvent{}; }
+    void send(const uint8_t*, size_t, bool) override {}
+    uint32_t roundTripMs() override { return 0; }
+    bool delivered() override { return true; }
+    void drop() override {}
+    void stop() override {}
+    LinkStats stats() override { return LinkStats{0, 0, 0, 0}; }
+} enetStandIn, wsStandIn;
+LinkTransport* inUse = &enetStandIn;
+void linkUse(LinkTransport* t) { inUse = t ? t : &enetStandIn; }
+LinkTransport& linkTransport() { return *inUse; }
+LinkTransport& wsTransport() { return wsStandIn; }
+bool wsOpen(const std::string&, uint16_t port, WsLobbyHeard heard) {
+    FUZZ_CHECK(port != 0);
+    wsHeard = heard;
+    return true;
+}
+WsState wsState() { return wsHeard ? WS_OPEN : WS_CLOSED; }
+void wsSendLobby(const LobbyMsg& m) {
+    FUZZ_CHECK(wsHeard);
+    if (m.kind == LOBBY_JOIN) mem.id = m.id, mem.code = m.code;
+}
+void wsBeginLink() { FUZZ_CHECK(wsHeard); }
+bool wsLinkMet() { return false; }
+bool wsLinkOver() { return false; }
+void wsClose() {
+    wsHeard = nullptr;
+    linkUse(nullptr);
+}
 
 FUZZ_STATE_CARRIED_OVER
 

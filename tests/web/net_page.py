@@ -4,7 +4,8 @@
 #          runs, finds the joiner's walk on his own canvas, and, while the joiner's tab is in the background,
 #          the sign "Waiting for the network" on it, gone once the joiner is back
 #   link   opens the invite link in DIR/link and plays: walks right in the round, then hides his tab for 10 s
-#   code   the same, but joins by typing the invite code in DIR/code on the front page's "Join a duel"
+#   code   joins by typing the invite code in DIR/code on the front page's "Join a duel", and plays on until
+#          DIR/over (the rival's script plays the round)
 # Each prints its measurements; the status is 0 when every check held and the console shows no error.
 import os
 import re
@@ -174,6 +175,9 @@ def joiner():
     print('joiner: from opening the page to the first pass: %.2f s, the session goes %s; %.0f passes a second'
           % (net(page, 'firstPassAt') / 1000, net(page, 'way'), rate(page)))
     check_way(page)
+    if role == 'code':
+        heard('over', 90)  # the desktop host's script plays the round
+        return page
     heard('round', 40)
     time.sleep(0.3)
     page.hold(Keys.ARROW_RIGHT, 0.6)
@@ -200,7 +204,10 @@ def joiner():
 
 
 page = host() if role == 'host' else joiner()
-heard('done', 60) if role == 'host' else said('done')
+if role == 'host':
+    said('checked')
+elif role == 'link':
+    heard('checked', 60)  # the joiner's page stays until the host's checks are over
 errors = page.errors()
 page.quit()
 if errors:

@@ -1,4 +1,5 @@
-# test_pages.py: both web pages played in headless Chromium: a desktop demo replays to the desktop's state hash,
+# test_pages.py: both local web pages played in headless Chromium (net.html has test_net_pages.sh); each page of the
+# site leads to the others; a desktop demo replays to the desktop's state hash,
 # the intro, the menu and a round answer held keys and a pad, the exit item leads back to the title, the main page
 # left alone plays a demo, the screen shows the game's pictures, the sound starts with the first key, the console
 # shows no error.
@@ -279,7 +280,18 @@ def check_pad(page):
     page.driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', script)
 
 
+def check_links(site):
+    """Each page of the site leads to the two others (net.html: korvado_net, played through the lobby)."""
+    pages = {'index.html', 'mp.html', 'net.html'}
+    for html in sorted(pages):
+        with open(os.path.join(site, html)) as f:
+            links = set(re.findall(r'href="([a-z]+\.html)"', f.read()))
+        if links != pages - {html}:
+            fail('%s leads to %s' % (html, ', '.join(sorted(links)) or 'no page'))
+
+
 def main():
+    check_links(site_from_env())
     server = serve(site_from_env(), extra=SOURCE)
     page = Page(server)
     page.driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': AUDIO_SPY})
