@@ -1,12 +1,14 @@
 #!/bin/bash
 # test_net_pages.sh: net.html in headless Chromium, each browser in a home of the lobby lab (lobbylab.sh; it needs
 # root, as CI has) with no route out of the lab, and the lobby on the lab's internet serving the site. Two pages
-# through the lobby: one hosts, the other opens his invite link, they play a round and the joiner's walk shows on
-# the host's canvas, while another client of the web port sends garbage frames (lobbyflood web); the joiner's tab
-# goes to the background for 10 s, the host's page shows "Waiting for the network" and the session goes on once he
-# is back. Beside them, a desktop korvado_net on an X server of its own hosts and a page joins by his code on its
-# front page: a round through the lobby. Each page's console stays clean. Everything is removed however it ends; a
-# failed run keeps its files (net-pages.failed).
+# behind common routers: one hosts, the other opens his invite link, they meet directly over WebRTC (the pages say
+# "direct", the browsers' statistics a pair of the routers' public addresses), play a round and the joiner's walk
+# shows on the host's canvas, while another client of the web port sends garbage frames (lobbyflood web); the
+# joiner's tab goes to the background for 10 s, the host's page shows "Waiting for the network" and the session
+# goes on once he is back. Two more behind a router that gives a new port per destination: WebRTC cannot get
+# through, and after its 3 s they play a round through the lobby. Beside them, a desktop korvado_net on an X
+# server of its own hosts and a page joins by his code on its front page: a round through the lobby. Each page's
+# console stays clean. Everything is removed however it ends; a failed run keeps its files (net-pages.failed).
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -44,11 +46,12 @@ pages_lobby() {
     e2e_fail "the lobby did not start: $(cat "$WORK/lobby.err")"
 }
 
-# page_play HOME ROLE URL DIR NAME: one player of net.html (net_page.py's roles) in that home; his pid in LAST.
+# page_play HOME ROLE URL DIR NAME [WAY [round]]: one player of net.html (net_page.py's roles) in that home; his
+# pid in LAST.
 page_play() {
     mkdir -p "$4"
     ip netns exec "$(lab_ns "$1")" env KORVADO_BUILD_DIR="$KORVADO_BUILD_DIR" \
-        /usr/bin/python3 "$WEB_TESTS/net_page.py" "$2" "$3" "$4" >"$WORK/$5.out" 2>&1 &
+        /usr/bin/python3 "$WEB_TESTS/net_page.py" "$2" "$3" "$4" "${@:6}" >"$WORK/$5.out" 2>&1 &
     LAST=$!
 }
 
@@ -62,9 +65,9 @@ page_ends() {
 # Two pages in two homes: the host's link opened by the joiner, garbage from another client meanwhile.
 two_pages() {
     local url="http://$LOBBY_IP:$WEB_PORT/net.html" host joiner flood
-    page_play pages-a host "$url" "$WORK/two" page-host
+    page_play pages-a host "$url" "$WORK/two" page-host direct
     host=$LAST
-    page_play pages-b link "$url" "$WORK/two" page-joiner
+    page_play pages-b link "$url" "$WORK/two" page-joiner direct
     joiner=$LAST
     while [ ! -e "$WORK/two/round" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
     ip netns exec "$(lab_ns inet)" stdbuf -oL "$FLOOD" web 127.0.0.1 27416 $WEB_PORT >"$WORK/flood.out" 2>&1 &
@@ -76,6 +79,19 @@ two_pages() {
         e2e_fail "no garbage frames were sent beside the pair: $(cat "$WORK/flood.out")"
     cat "$WORK/page-host.out" "$WORK/page-joiner.out"
     echo "two pages: played on while another client's garbage frames closed its own connection"
+}
+
+# Two pages, the host's router giving a new port per destination: no channel opens, the lobby carries a round.
+random_pages() {
+    local url="http://$LOBBY_IP:$WEB_PORT/net.html" host joiner
+    page_play random-a host "$url" "$WORK/random" random-host "through the lobby" round
+    host=$LAST
+    page_play random-b link "$url" "$WORK/random" random-joiner "through the lobby" round
+    joiner=$LAST
+    page_ends $joiner random-joiner
+    page_ends $host random-host
+    cat "$WORK/random-host.out" "$WORK/random-joiner.out"
+    echo "two pages behind a router that gives a new port per destination: a round through the lobby"
 }
 
 # A desktop host on an X server of his own, with the script of a round; a page joins by his code.
@@ -107,11 +123,16 @@ lab_home pages-a inet br0 5.5.5.1/24 ""
 lab_home pages-b inet br0 5.5.5.2/24 ""
 lab_home desk-a inet br0 5.5.5.3/24 ""
 lab_home desk-b inet br0 5.5.5.4/24 ""
+lab_home random-a inet br0 5.5.5.5/24 "" fully-random
+lab_home random-b inet br0 5.5.5.6/24 ""
 pages_lobby
 two_pages >"$WORK/two.log" 2>&1 &
 pair=$!
+random_pages >"$WORK/random.log" 2>&1 &
+relayed=$!
 (desktop_and_page) >"$WORK/desk.log" 2>&1 || { cat "$WORK/desk.log"; e2e_fail "a desktop and a page (above)"; }
 wait $pair || { cat "$WORK/two.log"; e2e_fail "two pages (above)"; }
-cat "$WORK/two.log" "$WORK/desk.log"
+wait $relayed || { cat "$WORK/random.log"; e2e_fail "two pages behind a router of new ports (above)"; }
+cat "$WORK/two.log" "$WORK/random.log" "$WORK/desk.log"
 echo "site: $(du -sk "$SITE" | cut -f1) kB"
 echo PASS

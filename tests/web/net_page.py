@@ -1,11 +1,13 @@
-# net_page.py ROLE URL DIR: one player of net.html in headless Chromium (run it in a namespace of the lobby lab: the
-# browser has no route out), kept in step with the other player through files in DIR.
+# net_page.py ROLE URL DIR [WAY [round]]: one player of net.html in headless Chromium (run it in a namespace of
+# the lobby lab: the browser has no route out), kept in step with the other player through files in DIR.
 #   host   hosts a duel: DIR/link gets his invite link; he starts a round of the first game type once the session
 #          runs, finds the joiner's walk on his own canvas, and, while the joiner's tab is in the background,
 #          the sign "Waiting for the network" on it, gone once the joiner is back
 #   link   opens the invite link in DIR/link and plays: walks right in the round, then hides his tab for 10 s
 #   code   joins by typing the invite code in DIR/code on the front page's "Join a duel", and plays on until
 #          DIR/over (the rival's script plays the round)
+# With WAY ("direct" or "through the lobby") host and link check that their page says it (a direct one over a
+# pair of the routers' public addresses, as the browser's statistics say); with "round" they end after the walk.
 # Each prints its measurements; the status is 0 when every check held and the console shows no error.
 import os
 import re
@@ -18,7 +20,8 @@ from PIL import Image, ImageChops  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 role, url, folder = sys.argv[1:4]
-WAY = sys.argv[4] if len(sys.argv) > 4 else ''  # host, link: the way both pages must say; no background then
+WAY = sys.argv[4] if len(sys.argv) > 4 else ''  # host, link: the way both pages must say
+ROUND_ONLY = sys.argv[5:] == ['round']  # host, link: no background after the walk
 IMAGES = os.path.join(os.environ['KORVADO_BUILD_DIR'], 'images')
 BLUE = Image.open(os.path.join(IMAGES, 'P2/hrac_right.png')).convert('RGB')
 STREET = Image.open(os.path.join(IMAGES, 'bgsml.png')).convert('RGB')
@@ -139,7 +142,7 @@ def host():
     print('host: the joiner\'s cowboy walked from x %d to %d on the host\'s canvas' % (start_x, x))
     if wrong > 40 or x - start_x < 40:
         fail('host: the joiner\'s walk does not show on the host\'s canvas (x %d, %d pixels unlike him)' % (x, wrong))
-    if WAY:
+    if ROUND_ONLY:
         return page
     heard('hidden', 20)
     end = time.time() + 9
@@ -184,7 +187,7 @@ def joiner():
     keys = page.js('Module.korvado.net.keyMs')
     print('joiner: his own key to his own screen: %s ms (the frame that drew it)' % ', '.join('%.0f' % k for k in keys))
     said('walked')
-    if WAY:
+    if ROUND_ONLY:
         return page
     first = page.driver.current_window_handle
     page.driver.switch_to.new_window('tab')
