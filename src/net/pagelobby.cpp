@@ -74,9 +74,11 @@ std::string stunUrl() {
     return way.udp && !hostName.empty() ? "stun:" + hostName + ":" + std::to_string(way.udp) : "";
 }
 
+// The other page's signals may come before this one has begun: rtclink keeps them till then.
 void wayBegin(bool hosting, bool otherIsPage, uint16_t udp) {
     way = WaySide{};
     way.pending = otherIsPage, way.hosting = hosting, way.udp = udp;
+    if (otherIsPage) pageRelayOthers([](const uint8_t* d, size_t n) { rtcTakeSignal(d, n); });
 }
 
 // The way chosen, or still being chosen (the relay's frames carry the signals once it is up: the host's, once
@@ -86,7 +88,6 @@ bool wayChosen() {
     if (!pageRelaying()) return false;
     if (!way.tried) {
         way.tried = true;
-        pageRelayOthers([](const uint8_t* d, size_t n) { rtcTakeSignal(d, n); });
         rtcBegin(way.hosting, stunUrl(), [](const uint8_t* d, size_t n) { pageRelaySend(d, n); });
     }
     RtcState s = rtcState();
