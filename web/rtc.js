@@ -26,7 +26,7 @@ var LibraryKorvadoRtc = {
       if (!pair) return tries > 0 && setTimeout(() => rtcPair(tries - 1), 100);
       const k = Module.korvado || (Module.korvado = {passes: 0, passMs: 0});
       k.rtcPair = report.get(pair.localCandidateId).candidateType + ' ' + report.get(pair.remoteCandidateId).candidateType;
-    });
+    }).catch(() => {});  // closed meanwhile
   },
 
   $rtcMessage__deps: ['$rtcEvent', '$rtcSend', '$rtcPair'],
