@@ -625,6 +625,8 @@ TEST(LobbyTables, AWebSocketWithTheTokenTakesOverADesktopsEnd) {
     std::vector<Outgoing> out = sent(lobby, ws, tokenMsg(LOBBY_READY, peer.token), 1200);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_TRUE(out[0].to == page) << "the page hears that its host is ready";
+    LobbyMsg again;
+    EXPECT_TRUE(decodeLobby(out[0].data.data(), out[0].data.size(), again) && !again.page) << "a desktop all the same";
     EXPECT_TRUE(sent(lobby, other, tokenMsg(LOBBY_READY, peer.token), 1300).empty()) << "one WebSocket from another";
     EXPECT_EQ(sent(lobby, page, tokenMsg(LOBBY_RELAY, peer.token), 1400).size(), 1u);
     std::vector<uint8_t> frame(40, 2);
@@ -765,8 +767,12 @@ TEST(RtcLink, TheHostChoosesWithin3sAndAJoinerWhoseWordIsLostAsksOrGivesUp) {
     rtcTakeSignal(lobby, 2);
     EXPECT_EQ(rtcState(), RTC_FAILED);
 
-    rtcStart(false);  // never a word: the lobby after 10 s
+    rtcStart(false);  // an offer, never a word: the lobby after 10 s
+    for (auto& p : pieces) rtcTakeSignal(p.data(), p.size());
     for (browser.now = 0; browser.now < 10000; browser.now += 100) EXPECT_EQ(rtcState(), RTC_TRYING);
+    EXPECT_EQ(rtcState(), RTC_FAILED);
+    rtcStart(false);  // no offer: no channel can open, the lobby after 3.5 s
+    for (browser.now = 0; browser.now < 3500; browser.now += 100) EXPECT_EQ(rtcState(), RTC_TRYING);
     EXPECT_EQ(rtcState(), RTC_FAILED);
     rtcEnd();
 }

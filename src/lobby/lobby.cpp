@@ -204,6 +204,7 @@ uint64_t Lobby::arrange(const Endpoint& joiner, const LobbyMsg& join, const Endp
     Session& s = byToken[token];
     s = Session{};
     s.code = join.code, s.joinerId = join.id, s.host = host, s.joiner = joiner;
+    s.hostPage = webEnd(host), s.joinerPage = webEnd(joiner);
     s.joinerCands = ownCandidates(join.cands, false);
     s.joinerCands.push_back(Candidate{CAND_PUBLIC, joiner});
     s.stage = ASKED, s.began = s.heard = now;
@@ -219,8 +220,8 @@ void Lobby::tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& ou
     peer.token = token;
     peer.web = lim.webPort;
     peer.udp = lim.udpPort;
-    peer.page = webEnd(s.joiner);
-    if (!peer.page) peer.cands = s.joinerCands;
+    peer.page = s.joinerPage;
+    if (!webEnd(s.joiner)) peer.cands = s.joinerCands;
     out.push_back(Outgoing{s.host, encode(peer)});
 }
 
@@ -231,9 +232,9 @@ void Lobby::tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& 
     peer.token = token;
     peer.web = lim.webPort;
     peer.udp = lim.udpPort;
-    peer.page = webEnd(s.host);
-    if (h != byCode.end() && !peer.page) peer.cands = h->second.cands;
-    if (!peer.page) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
+    peer.page = s.hostPage;  // a desktop that took over on a WebSocket is still no page: no WebRTC with him
+    if (h != byCode.end() && !webEnd(s.host)) peer.cands = h->second.cands;
+    if (!webEnd(s.host)) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
     out.push_back(Outgoing{s.joiner, encode(peer)});
 }
 

@@ -39,7 +39,7 @@ struct Rtc {
     std::vector<std::vector<uint8_t>> early;  // signals come before rtcBegin
     std::deque<LinkEvent> inbox;
     uint32_t reliableSent = 0, goneReason = LINK_BYE;
-    bool byeHeard = false;
+    bool byeHeard = false, offered = false;  // offered: the other side's description came whole
 };
 Rtc rtc;
 
@@ -109,11 +109,13 @@ void hostChooses() {
 }
 
 // The joiner: as the host said (direct once his own channels are open too); he asks when the host's word is
-// late, and takes the lobby when it never comes.
+// late, and takes the lobby when it never comes, or when no offer came in time: without his answer no channel
+// can open, so the host cannot take another way.
 void joinerFollows() {
     double t = now() - rtc.since;
     if (rtc.heard == WAY_DIRECT && rtc.open) return choose(WAY_DIRECT);
-    if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS) return choose(WAY_LOBBY);
+    if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS || (!rtc.offered && t >= CHOICE_MS + ASK_EVERY_MS))
+        return choose(WAY_LOBBY);
     if (t >= CHOICE_MS + ASK_EVERY_MS && now() - rtc.asked >= ASK_EVERY_MS) signal({SIG_ASK}), rtc.asked = now();
 }
 
@@ -121,7 +123,7 @@ void takeDescriptionPiece(const uint8_t* d, size_t n) {
     if (n < 3 || d[2] == 0 || d[1] >= d[2]) return;
     if (d[1] == 0) rtc.description.clear();
     rtc.description.append((const char*)d + 3, n - 3);
-    if (d[1] + 1 == d[2]) rtc_js_remote(1, rtc.description.c_str());
+    if (d[1] + 1 == d[2]) rtc_js_remote(1, rtc.description.c_str()), rtc.offered = true;
 }
 
 void takeSignal(const uint8_t* d, size_t n) {
