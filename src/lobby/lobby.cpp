@@ -220,8 +220,8 @@ void Lobby::tellHost(uint64_t token, const Session& s, std::vector<Outgoing>& ou
     peer.token = token;
     peer.web = lim.webPort;
     peer.udp = lim.udpPort;
-    peer.page = s.joinerPage;
-    if (!webEnd(s.joiner)) peer.cands = s.joinerCands;
+    peer.page = webEnd(s.joiner) ? (s.joinerPage ? 1 : 2) : 0;
+    if (!peer.page) peer.cands = s.joinerCands;
     out.push_back(Outgoing{s.host, encode(peer)});
 }
 
@@ -232,9 +232,9 @@ void Lobby::tellJoiner(uint64_t token, const Session& s, std::vector<Outgoing>& 
     peer.token = token;
     peer.web = lim.webPort;
     peer.udp = lim.udpPort;
-    peer.page = s.hostPage;  // a desktop that took over on a WebSocket is still no page: no WebRTC with him
-    if (h != byCode.end() && !webEnd(s.host)) peer.cands = h->second.cands;
-    if (!webEnd(s.host)) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
+    peer.page = webEnd(s.host) ? (s.hostPage ? 1 : 2) : 0;  // a desktop that took over his end is no page
+    if (h != byCode.end() && !peer.page) peer.cands = h->second.cands;
+    if (!peer.page) peer.cands.push_back(Candidate{CAND_PUBLIC, s.host});
     out.push_back(Outgoing{s.joiner, encode(peer)});
 }
 

@@ -80,7 +80,7 @@ private:
         uint32_t code = 0;
         uint64_t joinerId = 0;
         Endpoint host, joiner;
-        bool hostPage = false, joinerPage = false;  // pages from the first (a desktop's WebSocket takes over later)
+        bool hostPage = false, joinerPage = false;  // on WebSockets from the first: pages (a desktop takes over later)
         std::vector<Candidate> joinerCands;  // with his public address last
         Stage stage = ASKED;
         uint64_t began = 0, heard = 0, relayedSince = 0;

@@ -92,7 +92,7 @@ bool getBody(In& in, LobbyMsg& m) {
         return m.code < CODE_COUNT && m.reason >= REFUSE_NO_CODE && m.reason <= REFUSE_NO_RELAY;
     case LOBBY_PEER:
         m.token = in.get(8), m.web = uint16_t(in.get(2)), m.udp = uint16_t(in.get(2)), m.page = uint8_t(in.get(1));
-        return m.page <= 1 && getCandidates(in, m.cands);
+        return m.page <= 2 && getCandidates(in, m.cands);
     case LOBBY_READY:
     case LOBBY_RELAY:
     case LOBBY_RELAYING: m.token = in.get(8); return true;

@@ -59,7 +59,8 @@ struct LobbyMsg {
     Endpoint seen;         // CODE: the host's address as the lobby saw his datagram
     uint16_t web = 0;      // CODE, PEER: the lobby's web port (its WebSocket /lobby), 0 when it has none
     uint16_t udp = 0;      // CODE, PEER: the lobby's UDP port (a page's STUN server: stun:HOST:PORT)
-    uint8_t page = 0;      // PEER: 1 when the other side is a page, reached only through the lobby's WebSocket
+    uint8_t page = 0;      // PEER: the other side is reached only through the lobby's WebSocket: 1 a page,
+                           // 2 a desktop that took over his end there (no WebRTC with him)
     std::vector<Candidate> cands;  // HOST, JOIN, PEER: at most MAX_CANDIDATES
 };
 

@@ -110,7 +110,7 @@ void takeCode(const LobbyMsg& m) {
 void meet(const LobbyMsg& m) {
     bool again = m.token == host.meeting;
     if (!again && (host.busySent || pageRelaying())) return;
-    if (!again) host.meeting = m.token, host.revision++, pageRelayExpect(), wayBegin(true, m.page != 0, m.udp);
+    if (!again) host.meeting = m.token, host.revision++, pageRelayExpect(), wayBegin(true, m.page == 1, m.udp);
     LobbyMsg ready;
     ready.kind = LOBBY_READY;
     ready.token = m.token;
@@ -155,7 +155,7 @@ void joinHeard(const uint8_t* data, size_t n) {
     if (m.kind == LOBBY_WAIT && m.id == j.id && m.token != j.cookie) j.cookie = m.token, j.lastAsk = 0;  // at once
     if (m.kind == LOBBY_REFUSE && !j.refused) j.refused = LobbyRefusal(m.reason);
     if (m.kind == LOBBY_PEER && !j.token)
-        j.token = m.token, j.hostIsPage = m.page != 0, j.udp = m.udp, j.lastAsk = 0, j.relaySince = now();
+        j.token = m.token, j.hostIsPage = m.page == 1, j.udp = m.udp, j.lastAsk = 0, j.relaySince = now();
     if (m.kind == LOBBY_RELAYING && m.token == j.token && !j.relaying) {
         j.relaying = true;
         pageRelayBegin();
