@@ -166,10 +166,7 @@ void lobbyEnd() {
 // ---- the host ----
 
 void lobbyTick(bool playing) {
-    if (!began || !host.id) return;
-    bool wasSilent = silent();
-    registerHost(playing || pageRelaying());
-    if (silent() != wasSilent) host.revision++;
+    if (began && host.id) registerHost(playing || pageRelaying());
 }
 
 std::vector<std::string> lobbyHostLines() {
@@ -182,7 +179,8 @@ std::vector<std::string> lobbyHostLines() {
     return {"Invite code: " + codeText(host.code, true)};
 }
 
-unsigned lobbyRevision() { return host.revision + (pageRelaying() ? 1000000u : 0u) + (silent() ? 2000000u : 0u); }
+// The lines change with the lobby's answers (revision), and with the relay and the lobby's silence.
+unsigned lobbyRevision() { return host.revision * 4 + (pageRelaying() ? 2 : 0) + (silent() ? 1 : 0); }
 
 std::string lobbyHostState() {
     if (!began) return "unknown";

@@ -102,12 +102,17 @@ desktop_and_page() {
     echo "a desktop host and a page: $(cat "$WORK/desk/code"), a round played through the lobby"
 }
 
-lab_internet
-lab_home pages-a inet br0 5.5.5.1/24 ""
-lab_home pages-b inet br0 5.5.5.2/24 ""
-lab_home desk-a inet br0 5.5.5.3/24 ""
-lab_home desk-b inet br0 5.5.5.4/24 ""
-pages_lobby
+# pages_lab: the internet and its lobby, and a home behind a common router for each player of the cases here.
+pages_lab() {
+    lab_internet
+    lab_home pages-a inet br0 5.5.5.1/24 ""
+    lab_home pages-b inet br0 5.5.5.2/24 ""
+    lab_home desk-a inet br0 5.5.5.3/24 ""
+    lab_home desk-b inet br0 5.5.5.4/24 ""
+    pages_lobby
+}
+
+pages_lab
 two_pages >"$WORK/two.log" 2>&1 &
 pair=$!
 (desktop_and_page) >"$WORK/desk.log" 2>&1 || { cat "$WORK/desk.log"; e2e_fail "a desktop and a page (above)"; }
