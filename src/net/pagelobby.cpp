@@ -92,7 +92,7 @@ void hostHeard(const uint8_t* data, size_t n) {
 }
 
 void registerHost(bool busy) {
-    double every = host.coded ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;
+    double every = host.coded && !host.waitingSince ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;  // unanswered: again soon
     if (!pageSocketUp() || (host.lastSent && now() - host.lastSent < every && busy == host.busySent)) return;
     LobbyMsg m;
     m.kind = LOBBY_HOST;
