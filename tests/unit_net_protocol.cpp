@@ -180,6 +180,8 @@ TEST(NetPace, LatePassesAreMadeUpOnlyWhileLessThanABudgetLate) {
     EXPECT_EQ(passDue(1000, 1026, 13, 0), 1013u);  // 13 late: the next pass runs at once, on the old schedule
     EXPECT_EQ(passDue(1000, 1027, 13, 0), 1027u);  // later: the schedule starts again
     EXPECT_EQ(passDue(0xFFFFFFF0u, 5, 13, 0), 0xFFFFFFFDu);
+    EXPECT_EQ(passDue(1000, 1060, 13, 0, 100), 1013u);  // a page's frame 47 late: its passes are made up
+    EXPECT_EQ(passDue(1000, 1114, 13, 0, 100), 1114u);  // ... while at most 100 late
 }
 
 // The side ahead of the other stretches its passes by 1 ms, 2 when far ahead, never more; a side within 2 ms

@@ -33,6 +33,9 @@
     said.textContent = done ? 'copied' : 'selected: Ctrl+C copies it';
   }
 
+  // An invite link opened in this tab again changes only the address's fragment: the page starts afresh with it.
+  window.addEventListener('hashchange', () => location.reload());
+
   window.addEventListener('keydown', e => {
     if (Module.korvado) Module.korvado.keyAt = performance.now();  // the measurement of a key to the screen
     if (!box.hidden && e.code === 'KeyC' && !e.ctrlKey && !e.metaKey && !e.altKey) copy();

@@ -35,6 +35,7 @@ struct HostSide {
     std::vector<Candidate> sentCands;
     uint64_t meeting = 0, meetingSince = 0;  // the token of the latest meeting, and when it began
     bool page = false;                       // that meeting's rival is a page: on the lobby's WebSocket
+    bool web = false;                        // this host speaks to the lobby as a page (asPagePort)
     uint64_t readySent = 0;
     bool silentShown = false, meetingShown = false;  // as the waiting page last said
     unsigned revision = 1;
@@ -55,8 +56,16 @@ uint64_t randomWord() {
     return uint64_t(dev()) << 32 | dev();
 }
 
+// KORVADO_NET_AS_PAGE=PORT, for the tests only: this player speaks to the lobby as a page does, over its WebSocket
+// on that port, so that two desktops meet there as a desktop and a page do. 0 without it.
+uint16_t asPagePort() {
+    const char* v = getenv("KORVADO_NET_AS_PAGE");
+    int port = v ? atoi(v) : 0;
+    return port > 0 && port < 65536 ? uint16_t(port) : 0;
+}
+
 void sendToLobby(const LobbyMsg& m) {
-    if (joinSide.web) return wsSendLobby(m);
+    if (joinSide.web || hostSide.web) return wsSendLobby(m);
     std::vector<uint8_t> d = encodeLobby(m);
     linkSendRaw(lobbyAt, d.data(), d.size());
 }
@@ -107,10 +116,14 @@ bool sameCandidates(const std::vector<Candidate>& a, const std::vector<Candidate
     return true;
 }
 
-// Registers or refreshes when it is due, or at once when what the lobby knows of him has changed.
+void hostHeard(const LobbyMsg& m);
+
+// Registers or refreshes when it is due, or at once when what the lobby knows of him has changed. A host who
+// speaks as a page has no addresses to give, and opens his WebSocket again once a session has closed it.
 void registerHost(bool busy, uint64_t now) {
     HostSide& h = hostSide;
-    std::vector<Candidate> cands = hostCandidates();
+    if (h.web && wsState() == WS_CLOSED) h.lastSent = 0, wsOpen(lobbyHost(), asPagePort(), hostHeard);
+    std::vector<Candidate> cands = h.web ? std::vector<Candidate>{} : hostCandidates();
     uint64_t every = h.lastAnswer >= h.lastSent ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;
     if (h.lastSent && now - h.lastSent < every && busy == h.busySent && sameCandidates(cands, h.sentCands)) return;
     LobbyMsg m;
@@ -134,14 +147,13 @@ void takeCode(const LobbyMsg& m) {
     }
 }
 
-void hostHeard(const LobbyMsg& m);
-
 // A page for a rival: no punches; the lobby's WebSocket takes over this host's end of the meeting (READY with the
 // token on it) and the session goes on it when the page's hello comes.
+// A host who speaks as a page has it open already.
 bool meetPage(const LobbyMsg& m) {
     // (a PEER again on the WebSocket is this same meeting's: it is already being met)
     auto heard = [](const LobbyMsg& x) { if (x.kind != LOBBY_PEER) hostHeard(x); };
-    if (!m.web || !wsOpen(lobbyHost(), m.web, heard)) return false;
+    if (!hostSide.web && (!m.web || !wsOpen(lobbyHost(), m.web, heard))) return false;
     wsBeginLink();
     linkUse(&wsTransport());
     return true;
@@ -154,7 +166,7 @@ void meet(const LobbyMsg& m, bool busy) {
     if (!again && (busy || (h.meeting && punchClockMs() - h.meetingSince < MEETING_MS))) return;
     if (!again) {
         h.meeting = m.token, h.meetingSince = punchClockMs(), h.revision++;
-        h.page = m.page && meetPage(m);
+        h.page = (m.page || h.web) && meetPage(m);
         if (!h.page) linkExpect(tokenFold(m.token)), punchBegin(m.token, false, m.cands);
     }
     LobbyMsg ready;
@@ -238,6 +250,7 @@ bool lobbyBegin(const std::string& where, bool hosting) {
     (hosting ? hostSide.id : joinSide.id) = randomWord();
     linkTap(hosting ? hostTap : joinTap);
     wsClose();
+    if (known && hosting && asPagePort()) hostSide.web = wsOpen(lobbyHost(), asPagePort(), hostHeard);
     return known;
 }
 
@@ -263,6 +276,7 @@ void lobbyTick(bool playing) {
     registerHost(hostBusy, now);
     punchTick();
     pageTick(now);
+    if (wsState() != WS_CLOSED && &linkTransport() != &wsTransport()) wsTransport().service(0);  // a page's way
     HostSide& h = hostSide;
     if (silent(now) != h.silentShown || meeting(now) != h.meetingShown)
         h.silentShown = silent(now), h.meetingShown = meeting(now), h.revision++;
@@ -356,14 +370,10 @@ static LobbyReach joinStep(uint64_t now) {
     return ask(LOBBY_RELAY, now), REACH_PENDING;
 }
 
-// KORVADO_NET_AS_PAGE=PORT, for the tests only: this joiner speaks to the lobby as a page does, over its
-// WebSocket on that port from the first request, so that two desktops meet there as a desktop and a page do.
 bool lobbyReachBegin(uint32_t code) {
     joinSide.code = code;
     joinSide.askSince = punchClockMs();
-    const char* asPage = getenv("KORVADO_NET_AS_PAGE");
-    int port = asPage ? atoi(asPage) : 0;
-    if (known && port > 0 && port < 65536) joinSide.web = wsOpen(lobbyHost(), uint16_t(port), joinHeard);
+    if (known && asPagePort()) joinSide.web = wsOpen(lobbyHost(), asPagePort(), joinHeard);
     return known;
 }
 

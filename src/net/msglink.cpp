@@ -71,17 +71,20 @@ bool MessageLink::take(const uint8_t* d, size_t n, uint64_t now) {
     } else if (kind == F_BYE && n == 5) {
         gone(get32(d + 1));
     } else if ((kind == F_ACK || kind == F_PONG || kind == F_PING) && n == 5) {
-        heardFrom(now);
-        answered = true;
-        uint32_t v = get32(d + 1);
-        if (kind == F_ACK) takeAck(v, now);
-        if (kind == F_PING) put(frame32(F_PONG, v), now);
-        if (kind == F_PONG) {
-            uint32_t sample = uint32_t(now) - v;
-            rtt = rtt ? (7 * rtt + sample) / 8 : (sample ? sample : 1);
-        }
+        takeControl(kind, get32(d + 1), now);
     }
     return true;
+}
+
+// An acknowledgement, a ping (answered at once) or the answer to ours (a round trip).
+void MessageLink::takeControl(uint8_t kind, uint32_t v, uint64_t now) {
+    heardFrom(now);
+    answered = true;
+    if (kind == F_ACK) takeAck(v, now);
+    if (kind == F_PING) put(frame32(F_PONG, v), now);
+    if (kind != F_PONG) return;
+    uint32_t sample = uint32_t(now) - v;
+    rtt = rtt ? (7 * rtt + sample) / 8 : (sample ? sample : 1);
 }
 
 void MessageLink::takeData(const uint8_t* d, size_t n, uint64_t now) {

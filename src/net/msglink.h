@@ -50,6 +50,7 @@ private:
     bool put(const std::vector<uint8_t>& frame, uint64_t now);
     void sendHello(uint64_t now);
     void takeData(const uint8_t* data, size_t n, uint64_t now);
+    void takeControl(uint8_t kind, uint32_t value, uint64_t now);
     void takeAck(uint32_t ack, uint64_t now);
     void deliver(const uint8_t* data, size_t n, bool more);
     void heardFrom(uint64_t now);

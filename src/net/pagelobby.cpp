@@ -127,7 +127,7 @@ void hostHeard(const uint8_t* data, size_t n) {
 }
 
 void registerHost(bool busy) {
-    double every = host.coded ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;
+    double every = host.coded && !host.waitingSince ? REFRESH_EVERY_MS : REGISTER_EVERY_MS;  // unanswered: again soon
     if (!pageSocketUp() || (host.lastSent && now() - host.lastSent < every && busy == host.busySent)) return;
     LobbyMsg m;
     m.kind = LOBBY_HOST;
@@ -205,10 +205,8 @@ void lobbyEnd() {
 
 void lobbyTick(bool playing) {
     if (!began || !host.id) return;
-    bool wasSilent = silent();
     registerHost(playing || pageRelaying());
     wayChosen();
-    if (silent() != wasSilent) host.revision++;
 }
 
 std::vector<std::string> lobbyHostLines() {
@@ -221,7 +219,8 @@ std::vector<std::string> lobbyHostLines() {
     return {"Invite code: " + codeText(host.code, true)};
 }
 
-unsigned lobbyRevision() { return host.revision + (pageRelaying() ? 1000000u : 0u) + (silent() ? 2000000u : 0u); }
+// The lines change with the lobby's answers (revision), and with the relay and the lobby's silence.
+unsigned lobbyRevision() { return host.revision * 4 + (pageRelaying() ? 2 : 0) + (silent() ? 1 : 0); }
 
 std::string lobbyHostState() {
     if (!began) return "unknown";

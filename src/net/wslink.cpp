@@ -135,14 +135,19 @@ WsTransport transport;
 
 LinkTransport& wsTransport() { return transport; }
 
-bool wsOpen(const std::string& address, uint16_t port, WsLobbyHeard heard) {
-    wsClose();
+// A context of libwebsockets for one client connection, listening nowhere.
+static struct lws_context* clientContext() {
     lws_set_log_level(LLL_ERR, nullptr);
     struct lws_context_creation_info info {};
     info.port = CONTEXT_PORT_NO_LISTEN;
     info.protocols = protocols;
     info.gid = info.uid = -1;
-    ws.context = lws_create_context(&info);
+    return lws_create_context(&info);
+}
+
+bool wsOpen(const std::string& address, uint16_t port, WsLobbyHeard heard) {
+    wsClose();
+    ws.context = clientContext();
     if (!ws.context) return false;
     ws.heard = heard;
     ws.state = WS_CONNECTING;
@@ -183,12 +188,5 @@ void wsClose() {
             lws_service(ws.context, -1);
     }
     if (ws.context) lws_context_destroy(ws.context);
-    ws.context = nullptr;
-    ws.wsi = nullptr;
-    ws.state = WS_CLOSED;
-    ws.queue.clear();
-    ws.queued = 0;
-    ws.rx.clear();
-    ws.link.reset();
-    ws.heard = nullptr;
+    ws = Socket{};
 }

@@ -174,7 +174,7 @@ static void netPageFrame() {
         beginSessions();
         if (hasInvite) openInvite(invited);
     }
-    if (!netFrame()) beginSessions();  // a page cannot end: its front page again
+    if (!netFrame()) netRole = NET_NONE, beginSessions();  // a page cannot end: its front page again
     notePass(0, start);
     noteNet(netPlaying(), int(netplayPresent()), lobbyWay(), int(netplayKeyChanges()));
 }

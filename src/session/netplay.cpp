@@ -11,6 +11,7 @@
 #include "shell/shell.h"
 #include "input/input.h"
 #include "net/link.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +29,9 @@ const Uint32 GONE_AFTER_MS = 2500;       // silence that counts as the other pla
 const uint32_t ADVANTAGE_SAMPLES = 32;   // the advantage is the middle of the latest this many messages
 const Uint32 LINGER_MS = 1000;           // the most a side stays after the game's end, for the other
 const Uint32 WAIT_SIGN_MS = 500;         // a present held up longer than this shows the sign
+// A page's frames come at the display's refresh, later on a busy machine: its passes are made up while they are
+// at most this late (a few frames), where the desktop, woken when a pass is due, allows a pass's budget.
+const uint32_t PAGE_CATCH_UP_MS = 100;
 
 struct HashSlot {
     uint32_t pass = UINT32_MAX;
@@ -195,7 +199,7 @@ bool keepSchedule() {
             stretchOwed = uint32_t(std::max(0, (own - rivalAdvantage) / 2));
         uint32_t stretch = stretchFor(int(stretchOwed));
         stretchOwed -= stretch;
-        passAt = passDue(scheduled, SDL_GetTicks(), frameBudgetMs, stretch), passAtSet = true;
+        passAt = passDue(scheduled, SDL_GetTicks(), frameBudgetMs, stretch, onPage() ? PAGE_CATCH_UP_MS : 0), passAtSet = true;
     }
     if (int32_t(passAt - SDL_GetTicks()) > 0) return false;
     scheduled = passAt, passAtSet = false;
@@ -282,9 +286,9 @@ void noteHeldUp(Rollback::Step step) {
 
 }  // namespace
 
-uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch) {
+uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch, uint32_t catchUp) {
     uint32_t due = last + budget + stretch;
-    return int32_t(now - due) > int32_t(budget) ? now : due;
+    return int32_t(now - due) > int32_t(catchUp ? catchUp : budget) ? now : due;
 }
 
 uint32_t stretchFor(int aheadMs) { return aheadMs < 2 ? 0 : aheadMs > 26 ? 2 : 1; }

@@ -50,8 +50,9 @@ unsigned long long netMicroseconds();  // the trace's clock
 // Return, Escape).
 uint8_t keyboardBits(uint16_t held);
 // When the pass after one due at `last` is due at `now`: `budget` and `stretch` ms later; a late pass is made
-// up by quicker ones while it is at most a budget late, later than that the schedule starts again from now.
-uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch);
+// up by quicker ones while it is at most a budget late (or `catchUp` ms, when given), later than that the
+// schedule starts again from now.
+uint32_t passDue(uint32_t last, uint32_t now, uint32_t budget, uint32_t stretch, uint32_t catchUp = 0);
 // The ms a side is to stretch its next pass by, when it plays `aheadMs` ahead of the other: 1, or 2 when far
 // ahead, never more; 0 within 2 ms.
 uint32_t stretchFor(int aheadMs);

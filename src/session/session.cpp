@@ -188,13 +188,11 @@ static void lingering() {
     become(finishing);
 }
 
-// A frame of the session: due passes only; a pass not yet due leaves the frame at once, and the frame loop
-// waits netWaitMs for it.
+// The frame's pass, when due. A page's frame comes at the display's refresh (60 a second on most): it runs
+// every pass that is due, then draws once, so that the passes keep their 13 ms.
 static NetplayStep duePasses(GameState& game) {
     NetplayStep step = netplayFrame(game);
     if (!onPage() || step != NETPLAY_RAN) return step;
-    // A page's frame comes at the display's refresh (60 a second on most): it runs every pass that is due,
-    // then draws once, so that the passes keep their 13 ms.
     for (int i = 0; i < 8 && netplayWaitMs() == 0; i++) {
         NetplayStep next = netplayFrame(game);
         if (next == NETPLAY_NOT_DUE) break;
@@ -204,6 +202,8 @@ static NetplayStep duePasses(GameState& game) {
     return step;
 }
 
+// A frame of the session: due passes only; a pass not yet due leaves the frame at once, and the frame loop
+// waits netWaitMs for it.
 static void playing() {
     GameState& game = theGame();
     NetplayStep step = duePasses(game);

@@ -19,8 +19,9 @@
 # WebSockets (lobbyflood web): a page host and a desktop joiner, two pages, relayed while garbage, oversized and text
 # messages close their own connections; the cap per address; a STUN binding answered; and Chromium, in a home of its
 # own, opens a page of that site: its WebSocket opens and its WebRTC learns the home's public address from the
-# lobby's STUN answer. Two desktops meet on a lobby's WebSocket as a desktop and a page do (one of them told to
-# speak as a page) and play a round through its relay.
+# lobby's STUN answer. Two pairs of desktops meet on a lobby's WebSocket as a desktop and a page do (in each one
+# player told to speak as a page: the host, then the joiner) and start a session (the first pair) or play a round
+# (the second) through its relay.
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -238,34 +239,45 @@ webport() {
     wait $tls
 }
 
-# wsrelay: two desktops through the lobby's WebSocket, as a desktop and a page meet. No real way sends two desktops
-# there: KORVADO_NET_AS_PAGE (a seam for the tests only) has the joiner speak to the lobby as a page does, over its
-# WebSocket; the host, told that his rival is a page, meets him there, and they play a round through the relay.
+# wspair NAME HOME JOINER_HOME PORT HOST_AS_PAGE JOINER_AS_PAGE UNTIL: a host in HOME on PORT and a joiner in
+# JOINER_HOME with his code meet on the WebSocket of the lobby on 27426 (one of them told to speak as a page) and
+# play until the trace line UNTIL (the first pass on the screen, or the round's winner).
+wspair() {
+    local host joiner code side
+    KORVADO_NET_AS_PAGE=$5 lab_run $2 $1-host router-host.script host $4 --no-port-mapping --lobby $LOBBY_IP:27426
+    host=$LAST
+    code=$(lab_code $1-host)
+    KORVADO_NET_AS_PAGE=$6 lab_run $3 $1-joiner router-joiner.script join "$code" --lobby $LOBBY_IP:27426
+    joiner=$LAST
+    trace_await $1-joiner "$7" 60 >/dev/null
+    trace_await $1-host "$7" 5 >/dev/null
+    for side in host joiner; do
+        grep -q "^way lobby " "$WORK/$1-$side.trace" || e2e_fail "$1: the $side's way: $(grep '^way' "$WORK/$1-$side.trace")"
+    done
+    kill -TERM $host
+    net_ends $host 0 $1-host
+    net_ends $joiner 0 $1-joiner
+    echo "$1: $code, through the lobby's WebSocket until $7, $(lab_join_ms $1-joiner) ms from the join to the first pass"
+}
+
+# wsrelay: desktops on the lobby's WebSocket, as a desktop and a page meet. No real way sends two desktops there:
+# KORVADO_NET_AS_PAGE (a seam for the tests only) has one of them speak to the lobby as a page does, over its
+# WebSocket. A joiner with the code of a host who is a page asks for the relay there, and their session starts; a
+# host told that his joiner is a page meets him there, and they play a round through the relay.
 wsrelay() {
-    local lobby host joiner code side
+    local lobby
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port 27426 --web 8091 2>"$WORK/ws-lobby.err" &
     lobby=$!
     for _ in $(seq 100); do [ -s "$WORK/ws-lobby.err" ] && break; sleep 0.1; done
-    lab_run page-a ws-host router-host.script host 27427 --no-port-mapping --lobby $LOBBY_IP:27426
-    host=$LAST
-    code=$(lab_code ws-host)
-    KORVADO_NET_AS_PAGE=8091 lab_run page-b ws-joiner router-joiner.script join "$code" --lobby $LOBBY_IP:27426
-    joiner=$LAST
-    trace_await ws-joiner "^winner type 1 red 1 blue 0" 60 >/dev/null
-    trace_await ws-host "^winner type 1 red 1 blue 0" 5 >/dev/null
-    for side in host joiner; do
-        grep -q "^way lobby " "$WORK/ws-$side.trace" || e2e_fail "wsrelay: the $side's way: $(grep '^way' "$WORK/ws-$side.trace")"
-    done
-    kill -TERM $host
-    net_ends $host 0 ws-host
-    net_ends $joiner 0 ws-joiner
+    # one after the other: four players at once slowed the other cases
+    wspair wshost page-b page-a 27428 8091 "" "^show "
+    wspair wsjoin page-a page-b 27427 "" 8091 "^winner type 1 red 1 blue 0"
     kill -USR1 $lobby
     sleep 0.3
     kill -TERM $lobby
     wait $lobby || e2e_fail "the WebSocket's lobby ended with status $?"
-    grep -q "web: 0 WebSockets, 2 taken" "$WORK/ws-lobby.err" || e2e_fail "wsrelay: $(tail -n 1 "$WORK/ws-lobby.err")"
-    echo "wsrelay: $code, a round played by two desktops through the lobby's WebSocket;" \
-        "$(lab_join_ms ws-joiner) ms from the join to the first pass; $(grep -o 'relay ended.*' "$WORK/ws-lobby.err")"
+    grep -q "web: 0 WebSockets, 4 taken" "$WORK/ws-lobby.err" || e2e_fail "wsrelay: $(tail -n 1 "$WORK/ws-lobby.err")"
+    grep -o 'relay ended.*' "$WORK/ws-lobby.err"
 }
 
 # page_x: a private X server for a player of the front pages (stopped by cleanup), in DISPLAY.

@@ -118,14 +118,20 @@ desktop_and_page() {
     echo "a desktop host and a page: $(cat "$WORK/desk/code"), a round played through the lobby"
 }
 
-lab_internet
-lab_home pages-a inet br0 5.5.5.1/24 ""
-lab_home pages-b inet br0 5.5.5.2/24 ""
-lab_home desk-a inet br0 5.5.5.3/24 ""
-lab_home desk-b inet br0 5.5.5.4/24 ""
-lab_home random-a inet br0 5.5.5.5/24 "" fully-random
-lab_home random-b inet br0 5.5.5.6/24 ""
-pages_lobby
+# pages_lab: the internet and its lobby, and a home for each player of the cases here: behind common routers, but
+# random-a's, which gives a new port per destination.
+pages_lab() {
+    lab_internet
+    lab_home pages-a inet br0 5.5.5.1/24 ""
+    lab_home pages-b inet br0 5.5.5.2/24 ""
+    lab_home desk-a inet br0 5.5.5.3/24 ""
+    lab_home desk-b inet br0 5.5.5.4/24 ""
+    lab_home random-a inet br0 5.5.5.5/24 "" fully-random
+    lab_home random-b inet br0 5.5.5.6/24 ""
+    pages_lobby
+}
+
+pages_lab
 two_pages >"$WORK/two.log" 2>&1 &
 pair=$!
 random_pages >"$WORK/random.log" 2>&1 &
