@@ -26,7 +26,7 @@ enum : uint8_t { CH_DATA = 0, CH_BYE = 4, CH_WAY = 5 };
 enum : int { EV_DESCRIPTION = 1, EV_CANDIDATE = 2, EV_MESSAGE = 3, EV_OPEN = 4, EV_CLOSED = 5 };
 enum Way { WAY_UNKNOWN = -1, WAY_DIRECT = 0, WAY_LOBBY = 1 };
 
-const double CHOICE_MS = 3000, ASK_EVERY_MS = 500, GIVE_UP_MS = 10000, SILENCE_MS = 8000;
+const double CHOICE_MS = 3000, ASK_EVERY_MS = 500, NO_OFFER_MS = 6000, GIVE_UP_MS = 10000, SILENCE_MS = 8000;
 const size_t PIECE = 1000;  // a description's piece: its frame stays within the relay's 1 kB
 
 struct Rtc {
@@ -114,7 +114,7 @@ void hostChooses() {
 void joinerFollows() {
     double t = now() - rtc.since;
     if (rtc.heard == WAY_DIRECT && rtc.open) return choose(WAY_DIRECT);
-    if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS || (!rtc.offered && t >= CHOICE_MS + ASK_EVERY_MS))
+    if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS || (!rtc.offered && t >= NO_OFFER_MS))
         return choose(WAY_LOBBY);
     if (t >= CHOICE_MS + ASK_EVERY_MS && now() - rtc.asked >= ASK_EVERY_MS) signal({SIG_ASK}), rtc.asked = now();
 }

@@ -12,7 +12,7 @@
 // above (a description in pieces, each frame within the relay's 1 kB). The host chooses the way and says it:
 // direct once both channels are open, through the lobby when they are not within 3 s of rtcBegin (the browser's
 // own failure takes some 15 s). The joiner follows; one who has not heard the host by then asks again, and
-// takes the lobby when the host's offer has not come within 3.5 s or his word within 10 s. Keep handing the relay's frames to rtcTakeSignal until rtcEnd, even
+// takes the lobby when the host's offer has not come within 6 s or his word within 10 s. Keep handing the relay's frames to rtcTakeSignal until rtcEnd, even
 // once the way is chosen: the other side may still ask.
 typedef std::function<void(const uint8_t* data, size_t n)> RtcSignalOut;
 void rtcBegin(bool host, const std::string& stunUrl, RtcSignalOut out);  // "": no STUN server
