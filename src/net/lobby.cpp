@@ -276,7 +276,7 @@ void lobbyTick(bool playing) {
     registerHost(hostBusy, now);
     punchTick();
     pageTick(now);
-    if (wsState() != WS_CLOSED && &linkTransport() != &wsTransport()) wsTransport().service(0);  // a page's way
+    if (&linkTransport() != &wsTransport()) wsService();  // the lobby's answers on a WebSocket not yet the session's
     HostSide& h = hostSide;
     if (silent(now) != h.silentShown || meeting(now) != h.meetingShown)
         h.silentShown = silent(now), h.meetingShown = meeting(now), h.revision++;
@@ -380,7 +380,7 @@ bool lobbyReachBegin(uint32_t code) {
 LobbyReach lobbyReachStep() {
     if (!known) return REACH_SILENT_LOBBY;
     linkService(0);  // the lobby's and the host's datagrams, through the tap
-    if (wsState() != WS_CLOSED) wsTransport().service(0);  // the lobby's WebSocket
+    wsService();  // the lobby's WebSocket
     return joinStep(punchClockMs());
 }
 

@@ -26,7 +26,7 @@ struct HostSide {
     uint64_t id = 0, meeting = 0;
     uint32_t code = 0;
     bool coded = false, full = false, busySent = false;
-    double lastSent = 0, since = 0, waitingSince = 0;  // waitingSince: the oldest request unanswered
+    double lastSent = 0, since = 0, waitingSince = 0, opened = 0;  // waitingSince: the oldest request unanswered
     unsigned revision = 1;
 } host;
 
@@ -139,6 +139,14 @@ void registerHost(bool busy) {
     host.lastSent = now(), host.busySent = busy;
 }
 
+// A waiting host whose socket closed (the lobby restarted, or a tab hidden for long went silent) opens it again
+// every 3 s; his registration asks for his code back.
+void reopen() {
+    if (!pageSocketLost() || pageRelaying() || now() - host.opened < SILENT_MS) return;
+    host.opened = now(), host.lastSent = 0;
+    pageSocketOpen(lobbyUrl, hostHeard);
+}
+
 bool silent() {
     if (pageSocketLost()) return true;
     if (!pageSocketUp()) return now() - host.since >= SILENT_MS;
@@ -186,7 +194,7 @@ bool lobbyBegin(const std::string& where, bool hosting) {
     lobbyEnd();
     lobbyUrl = where;
     (hosting ? host.id : joiner.id) = randomWord();
-    host.since = joiner.since = now();
+    host.since = host.opened = joiner.since = now();
     began = pageSocketOpen(where, hosting ? hostHeard : joinHeard);
     return began;
 }
@@ -205,6 +213,7 @@ void lobbyEnd() {
 
 void lobbyTick(bool playing) {
     if (!began || !host.id) return;
+    reopen();
     registerHost(playing || pageRelaying());
     wayChosen();
 }

@@ -102,7 +102,7 @@ struct lws_protocols protocols[] = {
 
 // One turn of everything: the WebSocket's traffic (never waiting), ENet's socket, the link's timers.
 void pump() {
-    if (ws.context) lws_service(ws.context, -1);
+    wsService();
     for (int i = 0; i < 16; i++) {
         LinkEvent e = enetTransport().service(0);
         if (e.kind == LINK_NOTHING) break;
@@ -165,6 +165,10 @@ bool wsOpen(const std::string& address, uint16_t port, WsLobbyHeard heard) {
 }
 
 WsState wsState() { return ws.state; }
+
+void wsService() {
+    if (ws.context) lws_service(ws.context, -1);
+}
 
 void wsSendLobby(const LobbyMsg& m) {
     std::vector<uint8_t> d = encodeLobby(m);

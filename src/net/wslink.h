@@ -28,6 +28,7 @@ typedef std::function<void(const LobbyMsg& m)> WsLobbyHeard;
 // it go to `heard`. False when it cannot even start.
 bool wsOpen(const std::string& address, uint16_t port, WsLobbyHeard heard);
 WsState wsState();
+void wsService();  // the WebSocket's traffic alone, never waiting (the lobby's answers before a session is on it)
 void wsSendLobby(const LobbyMsg& m);  // one datagram to the lobby (held until the WebSocket is open)
 void wsBeginLink();                   // the relay is on, or soon: the link says hello to the other side
 bool wsLinkMet();                     // the other side said hello (he may have gone since)

@@ -1,14 +1,15 @@
 #!/bin/bash
 # test_net_pages.sh: net.html in headless Chromium, each browser in a home of the lobby lab (lobbylab.sh; it needs
 # root, as CI has) with no route out of the lab, and the lobby on the lab's internet serving the site. Two pages
-# behind common routers: one hosts, the other opens his invite link, they meet directly over WebRTC (the pages say
-# "direct", the browsers' statistics a pair of the routers' public addresses), play a round and the joiner's walk
-# shows on the host's canvas, while another client of the web port sends garbage frames (lobbyflood web); the
-# joiner's tab goes to the background for 10 s, the host's page shows "Waiting for the network" and the session
-# goes on once he is back. Two more behind a router that gives a new port per destination: WebRTC cannot get
-# through, and after its 3 s they play a round through the lobby. Beside them, a desktop korvado_net on an X
-# server of its own hosts and a page joins by his code on its front page: a round through the lobby. Each page's
-# console stays clean. Everything is removed however it ends; a failed run keeps its files (net-pages.failed).
+# behind common routers: one hosts, his lobby restarts and his page gets its code back, the other opens his invite
+# link, they meet directly over WebRTC (the pages say "direct", the browsers' statistics a pair of the routers'
+# public addresses), play a round and the joiner's walk shows on the host's canvas, while another client of the
+# web port sends garbage frames (lobbyflood web); the joiner's tab goes to the background for 10 s, the host's page
+# shows "Waiting for the network" and the session goes on once he is back. Two more behind a router that gives a
+# new port per destination: WebRTC cannot get through, and after its 3 s they play a round through the lobby.
+# Beside them, a desktop korvado_net on an X server of its own hosts and a page joins by his code on its front
+# page: a round through the lobby. Each page's console stays clean. Everything is removed however it ends; a
+# failed run keeps its files (net-pages.failed).
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
 BIN="$KORVADO_BUILD_DIR/bin"
@@ -17,7 +18,6 @@ SCRIPTS="$(cd "$(dirname "$E2E_LIB")/../net" && pwd)"
 WEB_TESTS="$(cd "$(dirname "$E2E_LIB")/../web" && pwd)"
 SITE="${KORVADO_WEB_SITE:-}"
 WORK="$SHOTS/net-pages"
-WEB_PORT=8080
 rm -rf "$WORK"
 mkdir -p "$WORK"
 LAB_TAG="kvp$$"
@@ -39,11 +39,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' TERM INT HUP
 
-# pages_lobby: the lobby on the internet (UDP 27416), its web port serving the site.
+# pages_lobby UDP WEB: a lobby on the internet on those ports, its web port serving the site; its pid in LOBBY_PID.
 pages_lobby() {
-    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --web $WEB_PORT --site "$SITE" 2>"$WORK/lobby.err" &
-    for _ in $(seq 50); do grep -q "web on TCP" "$WORK/lobby.err" && return 0; sleep 0.1; done
-    e2e_fail "the lobby did not start: $(cat "$WORK/lobby.err")"
+    ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port $1 --web $2 --site "$SITE" 2>"$WORK/lobby-$2.err" &
+    LOBBY_PID=$!
+    for _ in $(seq 50); do grep -q "web on TCP" "$WORK/lobby-$2.err" && return 0; sleep 0.1; done
+    e2e_fail "the lobby did not start: $(cat "$WORK/lobby-$2.err")"
 }
 
 # page_play HOME ROLE URL DIR NAME [WAY [round]]: one player of net.html (net_page.py's roles) in that home; his
@@ -62,15 +63,23 @@ page_ends() {
     wait "$1" || e2e_fail "$2: $(grep FAIL "$WORK/$2.out" || tail -n 3 "$WORK/$2.out")"
 }
 
-# Two pages in two homes: the host's link opened by the joiner, garbage from another client meanwhile.
+# Two pages in two homes: the host's lobby restarts before the joiner opens his link (the host's page gets its
+# code back); garbage from another client meanwhile.
 two_pages() {
-    local url="http://$LOBBY_IP:$WEB_PORT/net.html" host joiner flood
+    local url="http://$LOBBY_IP:8080/net.html" host joiner flood
+    pages_lobby 27416 8080
     page_play pages-a host "$url" "$WORK/two" page-host direct
     host=$LAST
+    while [ ! -e "$WORK/two/link" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
+    kill $LOBBY_PID
+    wait $LOBBY_PID 2>/dev/null
+    pages_lobby 27416 8080
+    sleep 4  # the host's page opens its socket again within 3 s
+    cp "$WORK/two/link" "$WORK/two/invite"
     page_play pages-b link "$url" "$WORK/two" page-joiner direct
     joiner=$LAST
     while [ ! -e "$WORK/two/round" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
-    ip netns exec "$(lab_ns inet)" stdbuf -oL "$FLOOD" web 127.0.0.1 27416 $WEB_PORT >"$WORK/flood.out" 2>&1 &
+    ip netns exec "$(lab_ns inet)" stdbuf -oL "$FLOOD" web 127.0.0.1 27416 8080 >"$WORK/flood.out" 2>&1 &
     flood=$!
     page_ends $joiner page-joiner
     page_ends $host page-host
@@ -78,14 +87,19 @@ two_pages() {
     grep -q "garbage frames close their connection: yes" "$WORK/flood.out" ||
         e2e_fail "no garbage frames were sent beside the pair: $(cat "$WORK/flood.out")"
     cat "$WORK/page-host.out" "$WORK/page-joiner.out"
-    echo "two pages: played on while another client's garbage frames closed its own connection"
+    echo "two pages: the host's code kept through the lobby's restart; played on while another client's garbage"
+    echo "frames closed its own connection"
 }
 
-# Two pages, the host's router giving a new port per destination: no channel opens, the lobby carries a round.
+# Two pages, the host's router giving a new port per destination (a lobby of their own): no channel opens, the
+# lobby carries a round.
 random_pages() {
-    local url="http://$LOBBY_IP:$WEB_PORT/net.html" host joiner
+    local url="http://$LOBBY_IP:8082/net.html" host joiner
+    pages_lobby 27418 8082
     page_play random-a host "$url" "$WORK/random" random-host "through the lobby" round
     host=$LAST
+    while [ ! -e "$WORK/random/link" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
+    cp "$WORK/random/link" "$WORK/random/invite"
     page_play random-b link "$url" "$WORK/random" random-joiner "through the lobby" round
     joiner=$LAST
     page_ends $joiner random-joiner
@@ -97,16 +111,17 @@ random_pages() {
 # A desktop host on an X server of his own, with the script of a round; a page joins by his code.
 desktop_and_page() {
     local host page
+    pages_lobby 27417 8081
     XVFB_PID=""
     e2e_start_x
     echo "$XVFB_PID" >>"$WORK/xvfb.pids"
     (cd "$BIN" && exec ip netns exec "$(lab_ns desk-a)" env --default-signal=INT,TERM SDL_VIDEODRIVER=x11 \
         SDL_AUDIODRIVER=dummy KORVADO_NET_SCRIPT="$SCRIPTS/router-host.script" KORVADO_NET_TRACE="$WORK/desk.trace" \
-        ./korvado_net host --no-port-mapping --lobby $LOBBY_IP) >"$WORK/desk.out" 2>&1 &
+        ./korvado_net host --no-port-mapping --lobby $LOBBY_IP:27417) >"$WORK/desk.out" 2>&1 &
     host=$!
     mkdir -p "$WORK/desk"
     lab_code desk | tr -d + >"$WORK/desk/code"
-    page_play desk-b code "http://$LOBBY_IP:$WEB_PORT/net.html" "$WORK/desk" desk-page
+    page_play desk-b code "http://$LOBBY_IP:8081/net.html" "$WORK/desk" desk-page
     page=$LAST
     trace_await desk "^winner type 1 red 1 blue 0" 60 >/dev/null
     grep -q "^way lobby " "$WORK/desk.trace" || e2e_fail "the desktop's way: $(grep '^way' "$WORK/desk.trace")"
@@ -118,8 +133,8 @@ desktop_and_page() {
     echo "a desktop host and a page: $(cat "$WORK/desk/code"), a round played through the lobby"
 }
 
-# pages_lab: the internet and its lobby, and a home for each player of the cases here: behind common routers, but
-# random-a's, which gives a new port per destination.
+# pages_lab: the internet, and a home for each player of the cases here: behind common routers, but random-a's,
+# which gives a new port per destination.
 pages_lab() {
     lab_internet
     lab_home pages-a inet br0 5.5.5.1/24 ""
@@ -128,7 +143,6 @@ pages_lab() {
     lab_home desk-b inet br0 5.5.5.4/24 ""
     lab_home random-a inet br0 5.5.5.5/24 "" fully-random
     lab_home random-b inet br0 5.5.5.6/24 ""
-    pages_lobby
 }
 
 pages_lab

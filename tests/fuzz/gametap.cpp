@@ -95,6 +95,7 @@ bool wsOpen(const std::string&, uint16_t port, WsLobbyHeard heard) {
     return true;
 }
 WsState wsState() { return wsHeard ? WS_OPEN : WS_CLOSED; }
+void wsService() {}
 void wsSendLobby(const LobbyMsg& m) {
     FUZZ_CHECK(wsHeard);
     if (m.kind == LOBBY_JOIN) mem.id = m.id, mem.code = m.code;

@@ -1,9 +1,9 @@
 # net_page.py ROLE URL DIR [WAY [round]]: one player of net.html in headless Chromium (run it in a namespace of
 # the lobby lab: the browser has no route out), kept in step with the other player through files in DIR.
-#   host   hosts a duel: DIR/link gets his invite link; he starts a round of the first game type once the session
-#          runs, finds the joiner's walk on his own canvas, and, while the joiner's tab is in the background,
-#          the sign "Waiting for the network" on it, gone once the joiner is back
-#   link   opens the invite link in DIR/link and plays: walks right in the round, then hides his tab for 10 s
+#   host   hosts a duel: DIR/link gets his invite link (the test passes it on as DIR/invite); he starts a round of
+#          the first game type once the session runs, finds the joiner's walk on his own canvas, and, while the
+#          joiner's tab is in the background, the sign "Waiting for the network" on it, gone once the joiner is back
+#   link   opens the invite link in DIR/invite and plays: walks right in the round, then hides his tab for 10 s
 #   code   joins by typing the invite code in DIR/code on the front page's "Join a duel", and plays on until
 #          DIR/over (the rival's script plays the round)
 # With WAY ("direct" or "through the lobby") host and link check that their page says it (a direct one over a
@@ -185,7 +185,7 @@ def host_waits(page):
 
 def joiner_comes():
     if role == 'link':
-        page = opened(heard('link', 40))
+        page = opened(heard('invite', 40))
     else:
         page = opened(url)
         front(page)
