@@ -45,7 +45,7 @@ Rtc rtc;
 
 double now() { return rtc_js_now(); }
 
-void signal(std::initializer_list<uint8_t> head, const char* text = "", size_t n = 0) {
+void sendSignal(std::initializer_list<uint8_t> head, const char* text = "", size_t n = 0) {
     std::vector<uint8_t> f(head);
     f.insert(f.end(), text, text + n);
     if (rtc.out) rtc.out(f.data(), f.size());
@@ -55,7 +55,7 @@ void sendDescription(const std::string& sdp) {
     size_t count = (sdp.size() + PIECE - 1) / PIECE;
     for (size_t i = 0; i < count; i++) {
         size_t n = std::min(PIECE, sdp.size() - i * PIECE);
-        signal({SIG_DESCRIPTION, uint8_t(i), uint8_t(count)}, sdp.data() + i * PIECE, n);
+        sendSignal({SIG_DESCRIPTION, uint8_t(i), uint8_t(count)}, sdp.data() + i * PIECE, n);
     }
 }
 
@@ -79,7 +79,7 @@ void pump() {
     static uint8_t buf[16384];
     for (int n = rtc_js_next(buf, sizeof buf); n > 0; n = rtc_js_next(buf, sizeof buf)) {
         if (buf[0] == EV_DESCRIPTION) sendDescription(std::string((const char*)buf + 1, n - 1));
-        if (buf[0] == EV_CANDIDATE) signal({SIG_CANDIDATE}, (const char*)buf + 1, n - 1);
+        if (buf[0] == EV_CANDIDATE) sendSignal({SIG_CANDIDATE}, (const char*)buf + 1, n - 1);
         if (buf[0] == EV_MESSAGE) channelMessage(buf + 1, n - 1);
         if (buf[0] == EV_OPEN) rtc.open = true;
         if (buf[0] == EV_CLOSED) rtc.closed = true;
@@ -87,7 +87,7 @@ void pump() {
 }
 
 void sayWay(Way way) {
-    signal({SIG_WAY, uint8_t(way)});
+    sendSignal({SIG_WAY, uint8_t(way)});
     if (way == WAY_DIRECT) {
         const uint8_t m[] = {CH_WAY};
         rtc_js_send(1, m, 1);
@@ -116,7 +116,7 @@ void joinerFollows() {
     if (rtc.heard == WAY_DIRECT && rtc.open) return choose(WAY_DIRECT);
     if (rtc.heard == WAY_LOBBY || t >= GIVE_UP_MS || (!rtc.offered && t >= NO_OFFER_MS))
         return choose(WAY_LOBBY);
-    if (t >= CHOICE_MS + ASK_EVERY_MS && now() - rtc.asked >= ASK_EVERY_MS) signal({SIG_ASK}), rtc.asked = now();
+    if (t >= CHOICE_MS + ASK_EVERY_MS && now() - rtc.asked >= ASK_EVERY_MS) sendSignal({SIG_ASK}), rtc.asked = now();
 }
 
 void takeDescriptionPiece(const uint8_t* d, size_t n) {
