@@ -136,15 +136,20 @@ Datagram message(uint32_t from, const LobbyMsg& m) { return Datagram{from, encod
 
 // ---- the lobby's process, seen from outside ----
 
-double cpuSeconds(long pid) {
+// The process's CPU seconds: in its own code (user) and in the kernel's on its behalf (system).
+struct CpuTimes {
+    double user = 0, system = 0;
+};
+
+CpuTimes cpuSeconds(long pid) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
     std::string s((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::istringstream in(s.substr(s.rfind(')') + 2));
     std::string field;
-    double ticks = 0;
+    CpuTimes t;
     for (int i = 3; i <= 15 && in >> field; i++)
-        if (i >= 14) ticks += atof(field.c_str());
-    return ticks / double(sysconf(_SC_CLK_TCK));
+        if (i >= 14) (i == 14 ? t.user : t.system) = atof(field.c_str()) / double(sysconf(_SC_CLK_TCK));
+    return t;
 }
 
 long statusKb(long pid, const char* key) {
@@ -303,6 +308,8 @@ double quantile(std::vector<float>& v, double q) {
     return v[k];
 }
 
+double perDatagram(double seconds, long datagrams) { return datagrams ? seconds * 1e6 / double(datagrams) : 0.0; }
+
 int relay(long count, double seconds, double rate, size_t bytes, long pid) {
     openSocket();
     size_t held = meet(count);
@@ -311,12 +318,13 @@ int relay(long count, double seconds, double rate, size_t bytes, long pid) {
         if (pairs[i].relayed) on.push_back(i);
     Traffic t;
     long errors = udpReceiveErrors();
-    double cpu = pid ? cpuSeconds(pid) : 0;
+    CpuTimes before = pid ? cpuSeconds(pid) : CpuTimes{};
     rusage ours0, ours1;
     getrusage(RUSAGE_SELF, &ours0);
     run(on, seconds, rate, bytes, t);
     getrusage(RUSAGE_SELF, &ours1);
-    cpu = pid ? cpuSeconds(pid) - cpu : 0;
+    CpuTimes after = pid ? cpuSeconds(pid) : CpuTimes{};
+    double user = after.user - before.user, cpu = user + after.system - before.system;
     errors = udpReceiveErrors() - errors;
     double mine = double(ours1.ru_utime.tv_sec - ours0.ru_utime.tv_sec + ours1.ru_stime.tv_sec - ours0.ru_stime.tv_sec) +
                   double(ours1.ru_utime.tv_usec - ours0.ru_utime.tv_usec + ours1.ru_stime.tv_usec - ours0.ru_stime.tv_usec) / 1e6;
@@ -325,8 +333,9 @@ int relay(long count, double seconds, double rate, size_t bytes, long pid) {
            held, count, double(t.received) / seconds, t.sent, t.sent - t.received, errors, quantile(t.delays, 0.5),
            quantile(t.delays, 0.99));
     if (pid)
-        printf("; lobby CPU %.2f us a forwarded datagram (%.2f s), memory %ld kB (peak %ld kB)",
-               t.received ? cpu * 1e6 / double(t.received) : 0.0, cpu, statusKb(pid, "VmRSS:"), statusKb(pid, "VmHWM:"));
+        printf("; lobby CPU %.2f us a forwarded datagram (%.2f s; its own code %.2f us, the kernel's on its behalf %.2f us), "
+               "memory %ld kB (peak %ld kB)", perDatagram(cpu, t.received), cpu, perDatagram(user, t.received),
+               perDatagram(cpu - user, t.received), statusKb(pid, "VmRSS:"), statusKb(pid, "VmHWM:"));
     printf("; this generator's CPU %.1f s\n", mine);
     return held == size_t(count) ? 0 : 1;
 }
