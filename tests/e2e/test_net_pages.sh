@@ -3,10 +3,10 @@
 # root, as CI has) with no route out of the lab, and the lobby on the lab's internet serving the site. Two pages
 # behind common routers: one hosts, his lobby restarts and his page gets its code back, the other opens his invite
 # link, they meet directly over WebRTC (the pages say "direct", the browsers' statistics a pair of the routers'
-# public addresses), play a round and the joiner's walk shows on the host's canvas, while another client of the
-# web port sends garbage frames (lobbyflood web); the joiner's tab goes to the background for 10 s, the host's page
-# shows "Waiting for the network" and the session goes on once he is back. Two more behind a router that gives a
-# new port per destination: WebRTC cannot get through, and after its 3 s they play a round through the lobby.
+# public addresses), play a round and the joiner's walk shows on the host's canvas; the joiner's tab goes to the
+# background for 10 s, the host's page shows "Waiting for the network" and the session goes on once he is back.
+# Two more behind a router that gives a new port per destination: WebRTC cannot get through, and after its 3 s
+# they play a round through the lobby, while another client of its web port sends garbage frames (lobbyflood web).
 # Beside them, a desktop korvado_net on an X server of its own hosts and a page joins by his code on its front
 # page: a round through the lobby. Each page's console stays clean. Everything is removed however it ends; a
 # failed run keeps its files (net-pages.failed).
@@ -64,9 +64,9 @@ page_ends() {
 }
 
 # Two pages in two homes: the host's lobby restarts before the joiner opens his link (the host's page gets its
-# code back); garbage from another client meanwhile.
+# code back).
 two_pages() {
-    local url="http://$LOBBY_IP:8080/net.html" host joiner flood
+    local url="http://$LOBBY_IP:8080/net.html" host joiner
     pages_lobby 27416 8080
     page_play pages-a host "$url" "$WORK/two" page-host direct
     host=$LAST
@@ -78,23 +78,16 @@ two_pages() {
     cp "$WORK/two/link" "$WORK/two/invite"
     page_play pages-b link "$url" "$WORK/two" page-joiner direct
     joiner=$LAST
-    while [ ! -e "$WORK/two/round" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
-    ip netns exec "$(lab_ns inet)" stdbuf -oL "$FLOOD" web 127.0.0.1 27416 8080 >"$WORK/flood.out" 2>&1 &
-    flood=$!
     page_ends $joiner page-joiner
     page_ends $host page-host
-    kill $flood 2>/dev/null
-    grep -q "garbage frames close their connection: yes" "$WORK/flood.out" ||
-        e2e_fail "no garbage frames were sent beside the pair: $(cat "$WORK/flood.out")"
     cat "$WORK/page-host.out" "$WORK/page-joiner.out"
-    echo "two pages: the host's code kept through the lobby's restart; played on while another client's garbage"
-    echo "frames closed its own connection"
+    echo "two pages: the host's code kept through the lobby's restart, and a round direct"
 }
 
 # Two pages, the host's router giving a new port per destination (a lobby of their own): no channel opens, the
-# lobby carries a round.
+# lobby carries a round, while another client of its web port sends garbage frames.
 random_pages() {
-    local url="http://$LOBBY_IP:8082/net.html" host joiner
+    local url="http://$LOBBY_IP:8082/net.html" host joiner flood
     pages_lobby 27418 8082
     page_play random-a host "$url" "$WORK/random" random-host "through the lobby" round
     host=$LAST
@@ -102,10 +95,17 @@ random_pages() {
     cp "$WORK/random/link" "$WORK/random/invite"
     page_play random-b link "$url" "$WORK/random" random-joiner "through the lobby" round
     joiner=$LAST
+    while [ ! -e "$WORK/random/round" ] && kill -0 $host 2>/dev/null; do sleep 0.2; done
+    ip netns exec "$(lab_ns inet)" stdbuf -oL "$FLOOD" web 127.0.0.1 27418 8082 >"$WORK/flood.out" 2>&1 &
+    flood=$!
     page_ends $joiner random-joiner
     page_ends $host random-host
+    kill $flood 2>/dev/null
+    grep -q "garbage frames close their connection: yes" "$WORK/flood.out" ||
+        e2e_fail "no garbage frames were sent beside the pair: $(cat "$WORK/flood.out")"
     cat "$WORK/random-host.out" "$WORK/random-joiner.out"
-    echo "two pages behind a router that gives a new port per destination: a round through the lobby"
+    echo "two pages behind a router that gives a new port per destination: a round through the lobby, played on"
+    echo "while another client's garbage frames closed its own connection"
 }
 
 # A desktop host on an X server of his own, with the script of a round; a page joins by his code.
