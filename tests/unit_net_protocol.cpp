@@ -715,10 +715,13 @@ struct FakeBrowser {
     std::string said;
     bool closed = false;
 } browser;
+TestTransport relay;  // the lobby's relay, the session's link until the move
 
 void rtcStart(bool host) {
     browser = FakeBrowser();
-    rtcBegin(host, "stun:5.5.5.100:27416", [](const uint8_t* d, size_t n) { browser.relay.emplace_back(d, d + n); });
+    relay = TestTransport();
+    auto out = [](const uint8_t* d, size_t n) { browser.relay.emplace_back(d, d + n); };
+    rtcBegin(host, "stun:5.5.5.100:27416", out, relay);
 }
 }  // namespace
 
@@ -779,22 +782,33 @@ TEST(RtcLink, TheHostChoosesWithin3sAndAJoinerWhoseWordIsLostAsksOrGivesUp) {
     rtcEnd();
 }
 
-TEST(RtcLink, OpenChannelsCarryTheSessionUntilAGoodbyeAClosedChannelOrSilence) {
+TEST(RtcLink, TheSessionStartsOnTheRelayAndAfterTheMoveEndsOnlyByTheChannelsWord) {
     for (int end = 0; end < 3; end++) {
         rtcStart(true);
+        LinkTransport& t = rtcTransport();
+        LinkEvent connected, relayGone;
+        connected.kind = LINK_CONNECTED, relayGone.kind = LINK_GONE;
+        relay.coming = {connected};
+        EXPECT_EQ(t.service(0).kind, LINK_CONNECTED) << "the relay's, before any choice";
+        const uint8_t m[] = {7, 8};
+        t.send(m, 2, false);
+        EXPECT_EQ(relay.sent.size(), 1u);
+        EXPECT_EQ(t.roundTripMs(), 40u);
         browser.events.push_back({4});
+        t.service(0);
         ASSERT_EQ(rtcState(), RTC_OPEN);
         EXPECT_TRUE(browser.said == "direct" && browser.relay.back() == (std::vector<uint8_t>{0x82, 0}));
         EXPECT_EQ(browser.sent[1].back(), (std::vector<uint8_t>{5}));  // the word over the channel too
-        LinkTransport& t = rtcTransport();
-        EXPECT_EQ(t.service(0).kind, LINK_CONNECTED);
-        const uint8_t m[] = {7, 8};
+        relay.acknowledged = true;
         t.send(m, 2, true), t.send(m, 2, false);
         EXPECT_EQ(browser.sent[1].back(), (std::vector<uint8_t>{0, 7, 8}));
         EXPECT_EQ(browser.sent[0].back(), (std::vector<uint8_t>{0, 7, 8}));
+        EXPECT_EQ(relay.sent.size(), 1u) << "nothing more by the relay after the move";
         EXPECT_FALSE(t.delivered());
         browser.acked = 1;
         EXPECT_TRUE(t.delivered());
+        relay.coming = {relayGone};
+        EXPECT_EQ(t.service(0).kind, LINK_NOTHING) << "the relay's end ends no session that plays direct";
         browser.events.push_back({3, 0, 0, 9});
         std::vector<std::vector<uint8_t>> ends = {{3, 1, 4, 0, 0, 0, LINK_BUSY}, {5}, {}};
         if (end < 2) browser.events.push_back(ends[end]);
@@ -807,6 +821,40 @@ TEST(RtcLink, OpenChannelsCarryTheSessionUntilAGoodbyeAClosedChannelOrSilence) {
         EXPECT_EQ(t.service(0).kind, LINK_NOTHING);
         t.stop();
     }
+}
+
+TEST(RtcLink, ReliableMessagesAcrossTheMoveComeOnceInOrderAndUnreliableOnesNeverTwice) {
+    rtcStart(true);
+    LinkTransport& t = rtcTransport();
+    std::vector<uint8_t> sent;  // the reliable ones by number, as they left by either way
+    for (uint8_t i = 0; i < 30; i++) {
+        if (i == 10) browser.events.push_back({4});  // the channels open: the move, the relay still unacknowledged
+        if (i == 20) relay.acknowledged = true;      // the relay delivered what it carried
+        t.send(&i, 1, i % 2 == 0), t.service(0);
+    }
+    for (const auto& m : relay.sent) sent.push_back(m[0]);
+    for (const auto& m : browser.sent[1])
+        if (m[0] == 0) sent.push_back(m[1]);
+    std::vector<uint8_t> reliable, unreliable;
+    for (uint8_t i = 0; i < 30; i++) (i % 2 ? unreliable : reliable).push_back(i);
+    std::vector<uint8_t> unreliableSent;
+    for (uint8_t i : sent)
+        if (i % 2) unreliableSent.push_back(i);
+    for (const auto& m : browser.sent[0]) unreliableSent.push_back(m[1]);
+    sent.erase(std::remove_if(sent.begin(), sent.end(), [](uint8_t i) { return i % 2; }), sent.end());
+    EXPECT_EQ(sent, reliable) << "the waiting ones went on the channel once the relay had delivered, in order";
+    EXPECT_EQ(unreliableSent, unreliable) << "each once, by one way";
+    EXPECT_TRUE(std::all_of(browser.sent[0].begin(), browser.sent[0].end(), [](const std::vector<uint8_t>& m) {
+        return m[1] > 10;
+    })) << "the inputs on the channel from the move";
+
+    LinkEvent byRelay;  // the receiving side: what is still on the relay comes before the channel's
+    byRelay.kind = LINK_RECEIVED, byRelay.data = {1};
+    relay.coming = {byRelay};
+    browser.events.push_back({3, 1, 0, 2});
+    EXPECT_EQ(t.service(0).data, std::vector<uint8_t>{1});
+    EXPECT_EQ(t.service(0).data, std::vector<uint8_t>{2});
+    t.stop();
 }
 
 namespace {

@@ -57,11 +57,11 @@ EM_JS(void, showInvite, (const char* code), {
 });
 
 // ---- the way a relayed session goes ----
-// The lobby relays the pair from the first. Between two pages, WebRTC's direct way is tried over the relay's
-// frames (rtclink.h) before the session starts: the link in use says nothing while the way is chosen (the host
-// in 3 s at most), then the session starts on the data channels or through the lobby.
+// The lobby relays the pair from the first, and the session starts on it at once. Between two pages, WebRTC's
+// direct way is tried beside it over the relay's frames (rtclink.h), and the session moves to the data channels
+// when the host chooses them.
 struct WaySide {
-    bool pending = false, hosting = false, tried = false, direct = false;
+    bool pending = false, hosting = false;
     uint16_t udp = 0;  // the lobby's UDP port: the pages' STUN server
 } way;
 
@@ -81,19 +81,14 @@ void wayBegin(bool hosting, bool otherIsPage, uint16_t udp) {
     if (otherIsPage) pageRelayOthers([](const uint8_t* d, size_t n) { rtcTakeSignal(d, n); });
 }
 
-// The way chosen, or still being chosen (the relay's frames carry the signals once it is up: the host's, once
-// the joiner's first frame came).
+// Once the relay is up (the host's, once the joiner's first frame came), the session's link is WebRTC's, which
+// goes through the relay until it moves; its frames carry the signals.
 bool wayChosen() {
     if (!way.pending) return true;
     if (!pageRelaying()) return false;
-    if (!way.tried) {
-        way.tried = true;
-        rtcBegin(way.hosting, stunUrl(), [](const uint8_t* d, size_t n) { pageRelaySend(d, n); });
-    }
-    RtcState s = rtcState();
-    linkUse(s == RTC_FAILED ? &pageRelay() : &rtcTransport());  // rtc's says nothing until its channels are open
-    if (s == RTC_TRYING) return false;
-    way.pending = false, way.direct = s == RTC_OPEN, host.revision++;
+    way.pending = false;
+    rtcBegin(way.hosting, stunUrl(), [](const uint8_t* d, size_t n) { pageRelaySend(d, n); }, pageRelay());
+    linkUse(&rtcTransport());
     return true;
 }
 
@@ -238,7 +233,8 @@ std::string lobbyHostState() {
     return host.code ? "code " + codeText(host.code, false) : "asking";
 }
 
-const char* lobbyWay() { return way.direct ? "direct" : pageRelaying() ? RELAYED : ""; }
+// Direct once the session has moved to the data channels.
+const char* lobbyWay() { return rtcState() == RTC_OPEN ? "direct" : pageRelaying() ? RELAYED : ""; }
 
 // ---- the joiner ----
 

@@ -30,7 +30,10 @@ const double CHOICE_MS = 3000, ASK_EVERY_MS = 500, NO_OFFER_MS = 6000, GIVE_UP_M
 const size_t PIECE = 1000;  // a description's piece: its frame stays within the relay's 1 kB
 
 struct Rtc {
-    bool begun = false, host = false, open = false, closed = false, connectedSaid = false, goneSaid = false;
+    bool begun = false, host = false, open = false, closed = false, goneSaid = false;
+    bool handed = false;       // moved, and the relay's reliable messages all delivered: the channels' from now
+    LinkTransport* relay = nullptr;
+    std::deque<std::vector<uint8_t>> waiting;  // reliable messages sent after the move, before the hand-over
     RtcState state = RTC_TRYING;
     Way heard = WAY_UNKNOWN;   // the joiner: what the host said
     double since = 0, asked = 0;
@@ -134,46 +137,88 @@ void takeSignal(const uint8_t* d, size_t n) {
     if (d[0] == SIG_ASK && rtc.host && rtc.state != RTC_TRYING) sayWay(rtc.state == RTC_OPEN ? WAY_DIRECT : WAY_LOBBY);
 }
 
+bool moved() { return rtc.state == RTC_OPEN; }
+
+bool sendOnChannel(int chan, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> m(data.size() + 1, CH_DATA);
+    std::copy(data.begin(), data.end(), m.begin() + 1);
+    bool sent = rtc_js_send(chan, m.data(), int(m.size())) != 0;
+    if (sent && chan == 1) rtc.reliableSent++;
+    return sent;
+}
+
+// Once the relay has delivered every reliable message sent on it, those that waited go on the channel, in order.
+void handOver() {
+    if (!moved() || rtc.handed || !rtc.relay->delivered()) return;
+    for (const std::vector<uint8_t>& m : rtc.waiting) sendOnChannel(1, m);
+    rtc.waiting.clear();
+    rtc.handed = true;
+}
+
+// The channels' word once the session has moved to them: the other side's goodbye, a closed channel, silence.
+LinkEvent channelsGone() {
+    LinkEvent e;
+    bool gone = rtc.byeHeard || rtc.closed || rtc_js_stat(2) >= SILENCE_MS;
+    if (!moved() || !gone || rtc.goneSaid) return e;
+    rtc.goneSaid = true, e.kind = LINK_GONE, e.reason = rtc.byeHeard ? rtc.goneReason : LINK_BYE;
+    return e;
+}
+
 class RtcTransport : public LinkTransport {
 public:
+    // The relay's events first, then the channels': their messages come only after the relay's before them.
     LinkEvent service(uint32_t) override {
-        LinkEvent e;
-        if (rtc.state != RTC_OPEN) return e;
-        pump();
-        if (!rtc.connectedSaid) return rtc.connectedSaid = true, e.kind = LINK_CONNECTED, e;
+        if (!rtc.relay) return LinkEvent();
+        rtcState();  // the choice goes on while the session plays
+        handOver();
+        LinkEvent e = rtc.relay->service(0);
+        if (e.kind == LINK_GONE && rtc.handed) e = LinkEvent();  // the channels say who is gone from now
+        if (e.kind != LINK_NOTHING) return e;
+        if (moved()) pump();
         if (!rtc.inbox.empty()) return e = rtc.inbox.front(), rtc.inbox.pop_front(), e;
-        bool gone = rtc.byeHeard || rtc.closed || rtc_js_stat(2) >= SILENCE_MS;
-        if (!gone || rtc.goneSaid) return e;
-        rtc.goneSaid = true, e.kind = LINK_GONE, e.reason = rtc.byeHeard ? rtc.goneReason : LINK_BYE;
-        return e;
+        return channelsGone();
     }
     void send(const uint8_t* data, size_t n, bool reliable) override {
-        std::vector<uint8_t> m(n + 1, CH_DATA);
-        std::copy(data, data + n, m.begin() + 1);
-        if (rtc.state == RTC_OPEN && rtc_js_send(reliable ? 1 : 0, m.data(), int(m.size())) && reliable)
-            rtc.reliableSent++;
+        if (!rtc.relay) return;
+        if (!moved()) return rtc.relay->send(data, n, reliable);
+        handOver();
+        if (!reliable) sendOnChannel(0, std::vector<uint8_t>(data, data + n));
+        else if (rtc.handed) sendOnChannel(1, std::vector<uint8_t>(data, data + n));
+        else rtc.waiting.emplace_back(data, data + n);
     }
-    uint32_t roundTripMs() override { return uint32_t(rtc_js_stat(0) + 0.5); }
-    bool delivered() override { return rtc_js_stat(1) >= rtc.reliableSent; }
+    uint32_t roundTripMs() override {
+        uint32_t direct = uint32_t(rtc_js_stat(0) + 0.5);
+        return moved() && direct ? direct : rtc.relay ? rtc.relay->roundTripMs() : 0;
+    }
+    bool delivered() override {
+        if (!rtc.relay) return true;
+        handOver();
+        return rtc.relay->delivered() && rtc.waiting.empty() && rtc_js_stat(1) >= rtc.reliableSent;
+    }
+    // Goodbye both ways: the other side may not have moved yet.
     void drop() override {
         const uint8_t bye[] = {CH_BYE, 0, 0, 0, LINK_BYE};
-        if (rtc.state == RTC_OPEN) rtc_js_send(1, bye, sizeof bye), rtc_js_close(200);
+        if (rtc.open) rtc_js_send(1, bye, sizeof bye), rtc_js_close(200);
         rtc.state = RTC_FAILED;
+        if (rtc.relay) rtc.relay->drop();
+        rtc.relay = nullptr;
     }
     void stop() override { drop(), rtcEnd(); }
     LinkStats stats() override {
-        return {uint64_t(rtc_js_stat(3)), uint64_t(rtc_js_stat(4)), uint64_t(rtc_js_stat(5)), uint64_t(rtc_js_stat(6))};
+        LinkStats s = rtc.relay ? rtc.relay->stats() : LinkStats{0, 0, 0, 0};
+        return {s.sentBytes + uint64_t(rtc_js_stat(3)), s.receivedBytes + uint64_t(rtc_js_stat(4)),
+                s.sentDatagrams + uint64_t(rtc_js_stat(5)), s.receivedDatagrams + uint64_t(rtc_js_stat(6))};
     }
 };
 RtcTransport transport;
 
 }  // namespace
 
-void rtcBegin(bool host, const std::string& stunUrl, RtcSignalOut out) {
+void rtcBegin(bool host, const std::string& stunUrl, RtcSignalOut out, LinkTransport& relay) {
     std::vector<std::vector<uint8_t>> early;
     early.swap(rtc.early);
     rtcEnd();
-    rtc.begun = true, rtc.host = host, rtc.out = out, rtc.since = now();
+    rtc.begun = true, rtc.host = host, rtc.out = out, rtc.since = now(), rtc.relay = &relay;
     rtc_js_begin(host, stunUrl.c_str());
     for (const std::vector<uint8_t>& s : early) takeSignal(s.data(), s.size());
 }

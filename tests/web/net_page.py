@@ -136,6 +136,8 @@ def check_way(page):
     """The way the page says, as WAY wants it; a direct one over a pair of the routers' public addresses."""
     if not WAY:
         return
+    page.wait_for('Module.korvado.rtcWay', 12, 'choice of the way')  # the session starts on the relay
+    time.sleep(0.2)  # a frame or two: the screens say the way chosen
     pair = page.wait_for('Module.korvado.rtcPair', 5, 'WebRTC pair') if WAY == 'direct' else ''
     if net(page, 'way') != WAY or pair not in ('', 'srflx srflx'):
         fail('%s: the session goes %s (the browser\'s pair: %s), not %s' % (role, net(page, 'way'), pair, WAY))
