@@ -195,15 +195,15 @@ public:
         handOver();
         return rtc.relay->delivered() && rtc.waiting.empty() && rtc_js_stat(1) >= rtc.reliableSent;
     }
-    // Goodbye both ways: the other side may not have moved yet.
+    // Goodbye both ways (the other side may not have moved yet), and WebRTC forgotten: the next rival's signals
+    // wait for his rtcBegin.
     void drop() override {
         const uint8_t bye[] = {CH_BYE, 0, 0, 0, LINK_BYE};
         if (rtc.open) rtc_js_send(1, bye, sizeof bye), rtc_js_close(200);
-        rtc.state = RTC_FAILED;
         if (rtc.relay) rtc.relay->drop();
-        rtc.relay = nullptr;
+        rtcEnd();
     }
-    void stop() override { drop(), rtcEnd(); }
+    void stop() override { drop(); }
     LinkStats stats() override {
         LinkStats s = rtc.relay ? rtc.relay->stats() : LinkStats{0, 0, 0, 0};
         return {s.sentBytes + uint64_t(rtc_js_stat(3)), s.receivedBytes + uint64_t(rtc_js_stat(4)),
