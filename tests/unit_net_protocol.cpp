@@ -831,8 +831,9 @@ TEST(RtcLink, ReliableMessagesAcrossTheMoveComeOnceInOrderAndUnreliableOnesNever
         if (i == 10) browser.events.push_back({4});  // the channels open: the move, the relay still unacknowledged
         if (i == 20) relay.acknowledged = true;      // the relay delivered what it carried
         t.send(&i, 1, i % 2 == 0), t.service(0);
-        if (!relay.acknowledged)
+        if (!relay.acknowledged) {
             EXPECT_LE(browser.sent[1].size(), 1u) << "the channel waits till the relay delivered";
+        }
     }
     for (const auto& m : relay.sent) sent.push_back(m[0]);
     for (const auto& m : browser.sent[1])
