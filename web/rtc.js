@@ -50,7 +50,8 @@ var LibraryKorvadoRtc = {
 
   rtc_js_begin__deps: ['$RTC', '$rtcMessage'],
   rtc_js_begin: function(host, stunUrl) {
-    const stun = UTF8ToString(stunUrl);
+    const stun = UTF8ToString(stunUrl), k = Module.korvado || (Module.korvado = {passes: 0, passMs: 0});
+    k.rtcBegunAt = performance.now();  // for the measurements
     const pc = RTC.pc = new RTCPeerConnection({iceServers: stun ? [{urls: stun}] : []});
     RTC.events = [], RTC.heard = RTC.rtt = RTC.acked = RTC.come = 0, RTC.stats = [0, 0, 0, 0];
     RTC.chain = Promise.resolve();

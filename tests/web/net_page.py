@@ -141,8 +141,9 @@ def check_way(page):
     pair = page.wait_for('Module.korvado.rtcPair', 5, 'WebRTC pair') if WAY == 'direct' else ''
     if net(page, 'way') != WAY or pair not in ('', 'srflx srflx'):
         fail('%s: the session goes %s (the browser\'s pair: %s), not %s' % (role, net(page, 'way'), pair, WAY))
-    print('%s: %s%s, chosen at %.2f s' % (role, WAY, ', the browser\'s candidate pair: ' + pair if pair else '',
-                                          page.js('Module.korvado.rtcWayAt') / 1000))
+    print('%s: %s%s, tried from %.2f s, chosen at %.2f s'
+          % (role, WAY, ', the browser\'s candidate pair: ' + pair if pair else '',
+             page.js('Module.korvado.rtcBegunAt') / 1000, page.js('Module.korvado.rtcWayAt') / 1000))
 
 
 def host_round(page):
