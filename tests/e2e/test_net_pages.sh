@@ -5,10 +5,10 @@
 # link, they meet directly over WebRTC (the pages say "direct", the browsers' statistics a pair of the routers'
 # public addresses), play a round and the joiner's walk shows on the host's canvas; the joiner's tab goes to the
 # background for 10 s, the host's page shows "Waiting for the network" and the session goes on once he is back.
-# Two more behind a router that gives a new port per destination: WebRTC cannot get through, and after its 3 s
-# they play a round through the lobby, while another client of its web port sends garbage frames (lobbyflood web).
-# Beside them, a desktop korvado_net on an X server of its own hosts and a page joins by his code on its front
-# page: a round through the lobby. Each page's console stays clean. Everything is removed however it ends; a
+# Two more behind a router that gives a new port per destination: WebRTC cannot get through, their session stays
+# on the lobby's relay where it started, and they play a round through the lobby, while another client of its web
+# port sends garbage frames (lobbyflood web). Beside them, a desktop korvado_net on an X server of its own hosts and
+# a page joins by his code on its front page: a round through the lobby. Each page's console stays clean. Everything is removed however it ends; a
 # failed run keeps its files (net-pages.failed).
 source "$E2E_LIB"
 source "$(dirname "$E2E_LIB")/lobbylab.sh"
