@@ -148,11 +148,12 @@ static std::string pageText(const char* name) {
     return text;
 }
 
-// What the tests and the measurements read (Module.korvado.net): the screens began, a session's pass and its
-// way, when its first pass ran, and the time from the latest key (net.js) to the frame that drew it.
+// What the tests and the measurements read (Module.korvado.net): the screens began (and when), a session's pass
+// and its way, when its first pass ran, and the time from the latest key (net.js) to the frame that drew it.
 EM_JS(void, noteNet, (int playing, int present, const char* way, int keyChanges), {
     const k = Module.korvado, s = k.net || (k.net = {keyMs: []});
     const now = performance.now();
+    s.begunAt = s.begunAt || now;
     s.begun = 1, s.playing = playing, s.present = present, s.way = UTF8ToString(way);
     if (playing && !s.firstPassAt) s.firstPassAt = now;
     if (s.keyChanges !== undefined && keyChanges !== s.keyChanges && k.keyAt) s.keyMs.push(now - k.keyAt), k.keyAt = 0;
