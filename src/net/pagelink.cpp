@@ -77,10 +77,10 @@ EM_BOOL onClose(int, const EmscriptenWebSocketCloseEvent*, void*) {
     return EM_TRUE;
 }
 
+// The session speaks for a background tab even once the socket has closed: it may play over WebRTC's channels.
 void onTimer(void*) {
-    if (!up) return;
-    tickLink();
-    if (emscripten_get_now() - lastSent >= PING_MS) sendNow(nullptr, 0);
+    if (up) tickLink();
+    if (up && emscripten_get_now() - lastSent >= PING_MS) sendNow(nullptr, 0);
     idleCheck();
 }
 

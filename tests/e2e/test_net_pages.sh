@@ -64,7 +64,7 @@ page_ends() {
 }
 
 # Two pages in two homes: the host's lobby restarts before the joiner opens his link (the host's page gets its
-# code back).
+# code back), and ends once they play direct.
 two_pages() {
     local url="http://$LOBBY_IP:8080/net.html" host joiner
     pages_lobby 27416 8080
@@ -78,6 +78,9 @@ two_pages() {
     cp "$WORK/two/link" "$WORK/two/invite"
     page_play pages-b link "$url" "$WORK/two" page-joiner direct
     joiner=$LAST
+    while [ ! -e "$WORK/two/walked" ] && kill -0 $joiner 2>/dev/null; do sleep 0.2; done
+    kill $LOBBY_PID  # the relay's end: the session that plays direct goes on, the joiner's background too
+    wait $LOBBY_PID 2>/dev/null
     page_ends $joiner page-joiner
     page_ends $host page-host
     cat "$WORK/page-host.out" "$WORK/page-joiner.out"
