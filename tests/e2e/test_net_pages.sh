@@ -43,7 +43,7 @@ trap 'exit 1' TERM INT HUP
 pages_lobby() {
     ip netns exec "$(lab_ns inet)" "$BIN/korvado_lobby" --port $1 --web $2 --site "$SITE" 2>"$WORK/lobby-$2.err" &
     LOBBY_PID=$!
-    for _ in $(seq 50); do grep -q "web on TCP" "$WORK/lobby-$2.err" && return 0; sleep 0.1; done
+    for _ in $(seq 50); do grep -qs "web on TCP" "$WORK/lobby-$2.err" && return 0; sleep 0.1; done
     e2e_fail "the lobby did not start: $(cat "$WORK/lobby-$2.err")"
 }
 
