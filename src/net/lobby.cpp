@@ -337,10 +337,6 @@ static void ask(LobbyKind kind, uint64_t now) {
     sendToLobby(m);
 }
 
-static LobbyReach refusal(LobbyRefusal r) {
-    return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
-}
-
 // A page host: the lobby's WebSocket takes over this joiner's end (RELAY with the token on it), and the session
 // goes on it once the relay is on.
 static LobbyReach pageStep(uint64_t now) {
@@ -356,7 +352,7 @@ static LobbyReach pageStep(uint64_t now) {
 static LobbyReach joinStep(uint64_t now) {
     JoinSide& j = joinSide;
     Candidate best;
-    if (j.refused) return refusal(j.refused);
+    if (j.refused) return refusalReach(j.refused);
     if (!j.token) {
         if (now - j.askSince >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
         return ask(LOBBY_JOIN, now), REACH_PENDING;

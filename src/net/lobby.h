@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "lobbywire.h"
 
 // The lobby at HOST[:PORT] (KORVADO_LOBBY's or --lobby's form), for the socket already open; its datagrams come
 // through the link's tap from now on. False when the name is not known.
@@ -27,6 +28,10 @@ enum LobbyReach {
     REACH_PENDING,     // not yet: the lobby, the punches or the relay are on their way
     REACH_NO_CODE, REACH_BUSY, REACH_FULL, REACH_SILENT_LOBBY, REACH_SILENT_HOST, REACH_NO_WAY,
 };
+// The end of a join the lobby refused.
+inline LobbyReach refusalReach(LobbyRefusal r) {
+    return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
+}
 // A join by `code` through the lobby begun with lobbyBegin; false when its name is not known.
 bool lobbyReachBegin(uint32_t code);
 // One frame of it: asks the lobby for the host of the code, punches, falls back on the relay; PENDING until it

@@ -179,10 +179,6 @@ void ask() {
     sendToLobby(m);
 }
 
-LobbyReach refusal(LobbyRefusal r) {
-    return r == REFUSE_NO_CODE ? REACH_NO_CODE : r == REFUSE_BUSY ? REACH_BUSY : r == REFUSE_FULL ? REACH_FULL : REACH_NO_WAY;
-}
-
 }  // namespace
 
 bool lobbyBegin(const std::string& where, bool hosting) {
@@ -247,7 +243,7 @@ bool lobbyReachBegin(uint32_t code) {
 LobbyReach lobbyReachStep() {
     JoinSide& j = joiner;
     if (!began || pageSocketLost()) return REACH_SILENT_LOBBY;
-    if (j.refused) return refusal(j.refused);
+    if (j.refused) return refusalReach(j.refused);
     if (j.relaying) return wayChosen() ? REACH_ON_THE_WAY : REACH_PENDING;
     if (!j.token && now() - j.since >= (j.waited ? HOST_SILENT_MS : SILENT_MS)) return j.waited ? REACH_SILENT_HOST : REACH_SILENT_LOBBY;
     if (j.token && now() - j.relaySince >= SILENT_MS) return REACH_SILENT_LOBBY;
