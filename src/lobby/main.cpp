@@ -158,6 +158,7 @@ static int serve(const std::vector<int>& socks, uint16_t port, const LobbyLimits
     sigemptyset(&signals);
     for (int sig : {SIGTERM, SIGINT, SIGUSR1}) sigaddset(&signals, sig);
     pthread_sigmask(SIG_BLOCK, &signals, &before);  // the signals come to this thread alone
+    setUdpThreads(int(socks.size()));
     for (size_t i = 1; i < socks.size(); i++)
         threads.emplace_back(serveUdp, socks[i], int(i), std::ref(lobby), std::cref(done));
     pthread_sigmask(SIG_SETMASK, &before, nullptr);

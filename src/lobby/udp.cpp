@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -20,9 +21,12 @@ namespace {
 
 const unsigned BATCH = 64;
 const int BUFFER_BYTES = 4 << 20;  // a burst of a few thousand datagrams waits here (within net.core.rmem_max)
-// After a batch that was not full, the thread lets the next ones gather this long before it looks again: a wake-up
-// per datagram cost the lobby more than the datagram itself under load, and a relayed datagram waits no more.
+// After a batch that was not full, the thread lets the next ones gather this long (for each thread on the port)
+// before it looks again: a wake-up per datagram cost the lobby more than the datagram itself under load, and a
+// relayed datagram waits no more. With N threads each sees a share of the traffic, and waits N times as long for
+// a batch as large as one thread's.
 const long GATHER_NS = 100000;
+std::atomic<long> gatherNs{GATHER_NS};
 
 std::atomic<uint64_t> taken[MAX_THREADS];
 
@@ -107,6 +111,8 @@ std::vector<int> openUdpPort(uint16_t port, int count, const std::string& addres
     return {};
 }
 
+void setUdpThreads(int count) { gatherNs = GATHER_NS * std::max(count, 1); }
+
 uint64_t threadDatagrams(int thread) { return taken[thread].load(std::memory_order_relaxed); }
 
 void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web, int thread) {
@@ -137,7 +143,7 @@ void drainUdp(int fd, Lobby& lobby, std::vector<Outgoing>& web, int thread) {
         }
         sendBatch(fd, out, web);
         if (unsigned(n) == BATCH) continue;
-        timespec gather{0, GATHER_NS};
+        timespec gather{0, gatherNs.load(std::memory_order_relaxed)};
         nanosleep(&gather, nullptr);
     }
 }

@@ -13,6 +13,9 @@
 // `count` sockets on UDP port `port` of `address` (empty: all of them); none when it is taken (said on stderr).
 std::vector<int> openUdpPort(uint16_t port, int count, const std::string& address = "");
 
+// How many threads share the port (their batches gather for longer the more there are).
+void setUdpThreads(int count);
+
 // Every datagram waiting on `fd`, the socket of thread `thread`, what the lobby answers sent from it; answers for
 // a WebSocket (a page) go into `web`. A STUN binding request from no relay's end is answered within its
 // address's rate.

@@ -6,6 +6,9 @@
 //       SECONDS; prints the sessions held, the datagrams forwarded a second, the delay through the relay (median,
 //       99th percentile, from the send to the kernel's arrival stamp), the losses (ours and the kernel's UDP
 //       receive-buffer errors), and with the lobby's PID its CPU per forwarded datagram and its memory
+//   lobbyload floor PORT PAIRS SECONDS RATE BYTES   the same traffic through a bare relay of its own on 127.0.0.1:PORT
+//       (a thread that only reads datagrams in batches and sends each to its pair's other end, as the lobby's
+//       sockets do): the kernel's share of a forwarded datagram on this machine, which no lobby goes below
 //   lobbyload hosts LOBBY PORT HOSTS [PID]   hosts, 8 on each address from 127.64.0.1 on, register; prints how
 //       many got a code and the lobby's memory
 #include "net/lobbywire.h"
@@ -13,12 +16,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +32,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -340,6 +346,72 @@ int relay(long count, double seconds, double rate, size_t bytes, long pid) {
     return held == size_t(count) ? 0 : 1;
 }
 
+// ---- the floor ----
+
+// The bare relay: a datagram from a host's address goes to his joiner's, and back, from the port's one socket, with
+// the lobby's batches and gathering sleep.
+void bareRelay(int fd, const std::atomic<bool>& stop) {
+    static uint8_t bufs[BATCH][2048];
+    while (!stop) {
+        mmsghdr msgs[BATCH]{};
+        sockaddr_in peer[BATCH];
+        iovec iov[BATCH];
+        for (int i = 0; i < BATCH; i++) {
+            iov[i] = iovec{bufs[i], sizeof bufs[i]};
+            msgs[i].msg_hdr.msg_name = &peer[i], msgs[i].msg_hdr.msg_namelen = sizeof peer[i];
+            msgs[i].msg_hdr.msg_iov = &iov[i], msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+        int n = recvmmsg(fd, msgs, BATCH, MSG_DONTWAIT, nullptr);
+        for (int i = 0; i < n; i++) {
+            uint32_t ip = ntohl(peer[i].sin_addr.s_addr);
+            peer[i].sin_addr.s_addr = htonl(ip - hostBase < pairs.size() ? ip - hostBase + joinerBase : ip - joinerBase + hostBase);
+            iov[i].iov_len = msgs[i].msg_len;
+        }
+        for (int sent = 0; sent < n;) {
+            int k = sendmmsg(fd, msgs + sent, unsigned(n - sent), 0);
+            if (k <= 0) break;
+            sent += k;
+        }
+        timespec gather{0, n == BATCH ? 0 : 100000};
+        nanosleep(&gather, nullptr);
+    }
+}
+
+double threadCpu(pthread_t t) {
+    clockid_t c;
+    timespec ts{};
+    if (pthread_getcpuclockid(t, &c) == 0) clock_gettime(c, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+int floorRelay(uint16_t port, long count, double seconds, double rate, size_t bytes) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0), size = 4 << 20, dontFragment = IP_PMTUDISC_DO;  // as the lobby's
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    setsockopt(fd, IPPROTO_IP, IP_MTU_DISCOVER, &dontFragment, sizeof dontFragment);
+    sockaddr_in at{};
+    at.sin_family = AF_INET, at.sin_addr.s_addr = htonl(INADDR_LOOPBACK), at.sin_port = htons(port);
+    if (fd < 0 || bind(fd, (sockaddr*)&at, sizeof at) != 0) perror("lobbyload: floor's port"), exit(1);
+    openSocket();
+    hostBase = ipOf("127.20.0.1"), joinerBase = ipOf("127.21.0.1");
+    std::vector<size_t> on;
+    for (long i = 0; i < count; i++) {
+        pairs.push_back(Pair{hostBase + uint32_t(i), joinerBase + uint32_t(i), 0, 0, 0});
+        on.push_back(size_t(i));
+    }
+    std::atomic<bool> stop{false};
+    std::thread relayThread(bareRelay, fd, std::cref(stop));
+    Traffic t;
+    double before = threadCpu(relayThread.native_handle());
+    run(on, seconds, rate, bytes, t);
+    double cpu = threadCpu(relayThread.native_handle()) - before;
+    stop = true;
+    relayThread.join();
+    printf("floor: %.0f datagrams forwarded a second (%ld lost) by a bare relay; its CPU %.2f us a forwarded datagram\n",
+           double(t.received) / seconds, t.sent - t.received, perDatagram(cpu, t.received));
+    return 0;
+}
+
 // ---- hosts ----
 
 int hosts(long count, long pid) {
@@ -373,9 +445,12 @@ int hosts(long count, long pid) {
 
 int main(int argc, char* argv[]) {
     std::string mode = argc > 3 ? argv[1] : "";
-    if (argc > 3) lobby = Endpoint{ipOf(argv[2]), uint16_t(atoi(argv[3]))};
+    if (mode == "floor") lobby = Endpoint{ipOf("127.0.0.1"), uint16_t(atoi(argv[2]))};
+    else if (argc > 3) lobby = Endpoint{ipOf(argv[2]), uint16_t(atoi(argv[3]))};
     if (mode == "relay" && (argc == 8 || argc == 9))
         return relay(atol(argv[4]), atof(argv[5]), atof(argv[6]), size_t(atol(argv[7])), argc == 9 ? atol(argv[8]) : 0);
+    if (mode == "floor" && argc == 7)
+        return floorRelay(uint16_t(atoi(argv[2])), atol(argv[3]), atof(argv[4]), atof(argv[5]), size_t(atol(argv[6])));
     if (mode == "hosts" && (argc == 5 || argc == 6)) return hosts(atol(argv[4]), argc == 6 ? atol(argv[5]) : 0);
     fprintf(stderr, "usage: lobbyload relay|hosts LOBBY PORT ... (see the source)\n");
     return 2;
