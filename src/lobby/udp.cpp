@@ -24,8 +24,8 @@ const int BUFFER_BYTES = 4 << 20;  // a burst of a few thousand datagrams waits 
 // After a batch that was not full, the thread lets the next ones gather this long (for each thread on the port)
 // before it looks again: a wake-up per datagram cost the lobby more than the datagram itself under load, and a
 // relayed datagram waits no more. With N threads each sees a share of the traffic, and waits N times as long for
-// a batch as large as one thread's.
-const long GATHER_NS = 100000;
+// a batch as large as one thread's, up to a limit that keeps a game's datagrams prompt on a machine of many cores.
+const long GATHER_NS = 100000, GATHER_MOST_NS = 400000;
 std::atomic<long> gatherNs{GATHER_NS};
 
 std::atomic<uint64_t> taken[MAX_THREADS];
@@ -111,7 +111,7 @@ std::vector<int> openUdpPort(uint16_t port, int count, const std::string& addres
     return {};
 }
 
-void setUdpThreads(int count) { gatherNs = GATHER_NS * std::max(count, 1); }
+void setUdpThreads(int count) { gatherNs = std::min(GATHER_NS * std::max(count, 1), GATHER_MOST_NS); }
 
 uint64_t threadDatagrams(int thread) { return taken[thread].load(std::memory_order_relaxed); }
 
