@@ -175,9 +175,7 @@ void Doors::send(const Outgoing& o) {
     auto c = conns.find(o.to.ip);
     if (c == conns.end() || c->second.closing) return;
     Conn& k = c->second;
-    if (k.queued + o.data.size() > lim.queuedBytes) return void(tally.dropped++);
-    k.queue.push_back(o.data);
-    k.queued += o.data.size();
+    if (!k.out.push(o.data.data(), o.data.size(), lim.queuedBytes)) return void(tally.dropped++);
     lws_callback_on_writable(k.wsi);
 }
 
@@ -209,7 +207,7 @@ void Doors::onOpen(struct lws* wsi, uint32_t* slot) {
     uint32_t id = newId();
     uint64_t now = nowMs();
     uint32_t addr = peerAddress(wsi);
-    conns[id] = Conn{wsi, addr, double(lim.burst), now, now, {}, 0, false};
+    conns[id] = Conn{wsi, addr, double(lim.burst), now, now, {}, false};
     perAddress[addr]++;
     *slot = id;
     tally.accepted++;
@@ -259,15 +257,7 @@ int Doors::onWritable(struct lws* wsi, uint32_t id) {
     if (c == conns.end()) return -1;
     Conn& k = c->second;
     if (k.closing) return lws_close_reason(wsi, LWS_CLOSE_STATUS_GOINGAWAY, nullptr, 0), -1;
-    if (k.queue.empty()) return 0;
-    std::vector<uint8_t> buf(LWS_PRE + k.queue.front().size());
-    std::copy(k.queue.front().begin(), k.queue.front().end(), buf.begin() + LWS_PRE);
-    size_t n = k.queue.front().size();
-    if (lws_write(wsi, buf.data() + LWS_PRE, n, LWS_WRITE_BINARY) < int(n)) return -1;
-    k.queued -= n;
-    k.queue.erase(k.queue.begin());
-    if (!k.queue.empty()) lws_callback_on_writable(wsi);
-    return 0;
+    return k.out.writeOne(wsi);
 }
 
 void Doors::tick(uint64_t now) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 #include "lobby/lobby.h"
+#include "net/wsqueue.h"
 
 // Pages ask for this subprotocol by name; its number follows the lobby's datagrams.
 #define LOBBY_WS_PROTOCOL "korvado-lobby-1"
@@ -59,8 +60,7 @@ private:
         uint32_t addr;
         double tokens;
         uint64_t at, heard;
-        std::vector<std::vector<uint8_t>> queue;
-        size_t queued;
+        WsQueue out;
         bool closing;
     };
 

@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <deque>
 #include <memory>
 
 #include "net/enetlink.h"
 #include "net/msglink.h"
+#include "net/wsqueue.h"
 
 namespace {
 
@@ -22,8 +22,7 @@ struct Socket {
     struct lws_context* context = nullptr;
     struct lws* wsi = nullptr;
     WsState state = WS_CLOSED;
-    std::deque<std::vector<uint8_t>> queue;
-    size_t queued = 0;
+    WsQueue out;
     std::vector<uint8_t> rx;  // a message's fragments so far
     WsLobbyHeard heard;
     std::unique_ptr<MessageLink> link;
@@ -35,9 +34,7 @@ uint64_t nowMs() {
 }
 
 bool queueFrame(const uint8_t* d, size_t n) {
-    if (ws.state == WS_CLOSED || ws.queued + n > QUEUE_LIMIT) return false;
-    ws.queue.emplace_back(d, d + n);
-    ws.queued += n;
+    if (ws.state == WS_CLOSED || !ws.out.push(d, n, QUEUE_LIMIT)) return false;
     if (ws.state == WS_OPEN) lws_callback_on_writable(ws.wsi);
     return true;
 }
@@ -63,18 +60,6 @@ int received(struct lws* wsi, const void* in, size_t len) {
     return 0;
 }
 
-int writable(struct lws* wsi) {
-    if (ws.queue.empty()) return 0;
-    std::vector<uint8_t> buf(LWS_PRE + ws.queue.front().size());
-    std::copy(ws.queue.front().begin(), ws.queue.front().end(), buf.begin() + LWS_PRE);
-    size_t n = ws.queue.front().size();
-    if (lws_write(wsi, buf.data() + LWS_PRE, n, LWS_WRITE_BINARY) < int(n)) return -1;
-    ws.queued -= n;
-    ws.queue.pop_front();
-    if (!ws.queue.empty()) lws_callback_on_writable(wsi);
-    return 0;
-}
-
 void closed() {
     ws.state = WS_CLOSED;
     ws.wsi = nullptr;
@@ -85,10 +70,10 @@ int callback(struct lws* wsi, enum lws_callback_reasons reason, void*, void* in,
     switch (reason) {
     case LWS_CALLBACK_CLIENT_ESTABLISHED:
         ws.state = WS_OPEN;
-        if (!ws.queue.empty()) lws_callback_on_writable(wsi);
+        if (!ws.out.frames.empty()) lws_callback_on_writable(wsi);
         return 0;
     case LWS_CALLBACK_CLIENT_RECEIVE: return received(wsi, in, len);
-    case LWS_CALLBACK_CLIENT_WRITEABLE: return writable(wsi);
+    case LWS_CALLBACK_CLIENT_WRITEABLE: return ws.out.writeOne(wsi);
     case LWS_CALLBACK_CLIENT_CONNECTION_ERROR:
     case LWS_CALLBACK_CLIENT_CLOSED: return closed(), 0;
     default: return 0;
@@ -188,7 +173,7 @@ void wsClose() {
     if (&linkTransport() == &transport) linkUse(nullptr);
     if (ws.link && ws.state == WS_OPEN) {
         ws.link->bye(LINK_BYE, nowMs());
-        for (uint64_t until = nowMs() + FLUSH_MS; !ws.queue.empty() && ws.state == WS_OPEN && nowMs() < until; usleep(1000))
+        for (uint64_t until = nowMs() + FLUSH_MS; !ws.out.frames.empty() && ws.state == WS_OPEN && nowMs() < until; usleep(1000))
             lws_service(ws.context, -1);
     }
     if (ws.context) lws_context_destroy(ws.context);
